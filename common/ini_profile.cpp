@@ -1,0 +1,118 @@
+#include "common/ini_profile.h"
+
+#include <strings.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "common/split_token.h"
+
+int ParseProfileInt(const std::string& text) {
+    const std::string t = TrimWhite(text);
+    const char* p = t.c_str();
+    bool neg = false;
+    if (*p == '+' || *p == '-') neg = *p++ == '-';
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
+    uint32_t v = 0;
+    for (;; ++p) {
+        const char c = *p;
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            break;
+        v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+    }
+    if (neg) v = 0u - v;
+    return static_cast<int>(v);
+}
+
+IniProfile::IniProfile(std::string path) : path_(std::move(path)) {}
+
+std::vector<IniProfile::Section> IniProfile::Load() const {
+    std::vector<Section> out;
+    std::ifstream in(path_, std::ios::binary);
+    std::string line;
+    Section* cur = nullptr;
+    while (std::getline(in, line)) {
+        line = TrimWhite(line);
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            const size_t e = line.find(']');
+            out.push_back({TrimWhite(line.substr(1, e == std::string::npos ? e : e - 1)), {}});
+            cur = &out.back();
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (!cur || eq == std::string::npos) continue;
+        cur->entries.push_back({TrimWhite(line.substr(0, eq)), TrimWhite(line.substr(eq + 1))});
+    }
+    return out;
+}
+
+void IniProfile::Save(const std::vector<Section>& sections) const {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    for (const Section& s : sections) {
+        out << '[' << s.name << "]\r\n";
+        for (const Entry& e : s.entries) out << e.key << '=' << e.value << "\r\n";
+    }
+}
+
+std::string IniProfile::GetString(const std::string& section, const std::string& key,
+                                  const std::string& def) const {
+    for (const Section& s : Load()) {
+        if (strcasecmp(s.name.c_str(), section.c_str()) != 0) continue;
+        for (const Entry& e : s.entries)
+            if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+                std::string v = e.value;
+                // A value in matching quotes reads without them, as the system does.
+                if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
+                    v = v.substr(1, v.size() - 2);
+                return v;
+            }
+    }
+    return def;
+}
+
+int IniProfile::GetInt(const std::string& section, const std::string& key, int def) const {
+    static const std::string kMissing("\x01");
+    const std::string v = GetString(section, key, kMissing);
+    if (v == kMissing || v.empty()) return def;
+    return ParseProfileInt(v);
+}
+
+void IniProfile::WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) {
+    std::vector<Section> all = Load();
+    Section* sec = nullptr;
+    for (Section& s : all)
+        if (strcasecmp(s.name.c_str(), section.c_str()) == 0) {
+            sec = &s;
+            break;
+        }
+    if (!sec) {
+        all.push_back({section, {}});
+        sec = &all.back();
+    }
+    bool done = false;
+    for (Entry& e : sec->entries)
+        if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+            e.value = value;
+            done = true;
+            break;
+        }
+    if (!done) sec->entries.push_back({key, value});
+    Save(all);
+}
+
+void IniProfile::WriteInt(const std::string& section, const std::string& key, int value) {
+    WriteString(section, key, std::to_string(value));
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+// The settings file as the private-profile functions see it: sections and keys
+// match without regard to case, a missing key yields the caller's default.
+class Profile {
+  public:
+    virtual ~Profile() = default;
+    virtual int GetInt(const std::string& section, const std::string& key, int def) const = 0;
+    virtual std::string GetString(const std::string& section, const std::string& key,
+                                  const std::string& def) const = 0;
+    // Integers go out as signed decimal so every 32-bit pattern reads back unchanged.
+    virtual void WriteInt(const std::string& section, const std::string& key, int value) = 0;
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
+};
+
+// Parses a profile integer the way the profile functions do: optional sign,
+// decimal or 0x-prefixed hex, stopping at the first other character.
+int ParseProfileInt(const std::string& text);

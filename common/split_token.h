@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+// Cuts the first token off `text` at `sep` and returns it; `text` keeps the rest.
+// A blank separator also stops at a tab, whichever comes first.
+std::string SplitToken(std::string& text, char sep);
+
+// Trims the C library's white-space set from both ends.
+std::string TrimWhite(const std::string& s);

@@ -1,0 +1,1 @@
+// The framework layer comes with the application shell.

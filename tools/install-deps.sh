@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, as root. Safe to run again.
+set -euo pipefail
+pkgs=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
+      g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+      wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick ghostscript poppler-utils
+      clang-format)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
