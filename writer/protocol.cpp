@@ -79,7 +79,7 @@ Frame MakeFrame(uint8_t code, const uint8_t* params, size_t count) {
     f.size = count + 3;
     f.bytes[0] = static_cast<uint8_t>(f.size);
     f.bytes[1] = code;
-    if (count) std::memcpy(f.bytes + 2, params, count);
+    if (count && params) std::memcpy(f.bytes + 2, params, count);
     uint8_t sum = 0;
     AddBytesToSum(&sum, f.bytes, static_cast<uint16_t>(f.size - 1));
     f.bytes[f.size - 1] = sum;
@@ -190,7 +190,7 @@ uint16_t DecodeReply(uint8_t expected, const uint8_t* buf, size_t count, uint8_t
         return WS_OK;
     }
     if (good) return result;
-    return code == WS_REFUSED ? WS_REFUSED : mismatch;
+    return code == WS_REFUSED ? uint16_t{WS_REFUSED} : mismatch;
 }
 
 std::string FormatHexBytes(const uint8_t* bytes, size_t count) {

@@ -13,6 +13,8 @@ void WriterLink::OnSerialByte(uint8_t byte) {
 void WriterLink::Send(const uint8_t* frame, size_t count) {
     m_nReceived = 0;
     m_host.WritePort(frame, count);
+    // Bytes let through while the write was handed over predate the command.
+    m_nReceived = 0;
 }
 
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
