@@ -131,25 +131,37 @@ DWORD WINAPI SerialPort::MonitorThread(LPVOID param) {
     SerialPort* port = static_cast<SerialPort*>(param);
     InterlockedExchange(&port->m_bAlive, 1);
     if (port->m_hPort) PurgeComm(port->m_hPort, kPurgeAll);
-    DWORD occurred = 0;
+    // A comm-event wait stays pending across write requests. Issuing a second
+    // one on the same OVERLAPPED is refused, and Wine then also stamps the
+    // refusal into that OVERLAPPED and signals its event, which would starve
+    // the write requests behind a comm event that never clears.
+    bool waitPending = false;
     for (;;) {
-        if (WaitCommEvent(port->m_hPort, &occurred, &port->m_ov)) {
-            COMSTAT stat = {};
-            DWORD errors = 0;
-            EnterCriticalSection(&port->m_csLock);
-            ClearCommError(port->m_hPort, &errors, &stat);
-            LeaveCriticalSection(&port->m_csLock);
-            if (stat.cbInQue == 0) continue;
-        } else {
-            const DWORD err = GetLastError();
-            if (err != ERROR_IO_PENDING && err != ERROR_INVALID_PARAMETER)
-                port->ReportError("WaitCommEvent()");
+        if (!waitPending) {
+            if (WaitCommEvent(port->m_hPort, &port->m_dwOccurred, &port->m_ov)) {
+                COMSTAT stat = {};
+                DWORD errors = 0;
+                EnterCriticalSection(&port->m_csLock);
+                ClearCommError(port->m_hPort, &errors, &stat);
+                LeaveCriticalSection(&port->m_csLock);
+                if (stat.cbInQue == 0) continue;
+                SetEvent(port->m_ov.hEvent);
+            } else {
+                const DWORD err = GetLastError();
+                if (err == ERROR_IO_PENDING) {
+                    waitPending = true;
+                } else if (err != ERROR_INVALID_PARAMETER) {
+                    port->ReportError("WaitCommEvent()");
+                }
+            }
         }
         switch (WaitForMultipleObjects(3, port->m_hEventArray, FALSE, INFINITE)) {
             case WAIT_OBJECT_0:
                 InterlockedExchange(&port->m_bAlive, 0);
                 return 100;
             case WAIT_OBJECT_0 + 1:
+                waitPending = false;
+                ResetEvent(port->m_ov.hEvent);
                 port->ServeCommEvent();
                 break;
             case WAIT_OBJECT_0 + 2:
@@ -283,16 +295,37 @@ bool SerialPort::SuspendMonitoring() {
     return true;
 }
 
+// Lets messages that the monitor thread sends to this thread through, without
+// dispatching anything posted.
+static void TakeSentMessages() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void SerialPort::ShutdownThread() {
     while (ResumeThread(m_hThread) > 0) {
     }
-    for (int i = 0; i < kShutdownSignals && m_bAlive; ++i) SetEvent(m_hShutdownEvent);
-    if (m_bAlive) {
-        TerminateThread(m_hThread, 100);
-    } else {
-        // The flag drops just before the thread returns; let it finish before
-        // its handles go away.
-        WaitForSingleObject(m_hThread, 1000);
+    // The thread may be inside a synchronous send to this thread; it only sees
+    // the shutdown once that send returns.
+    for (int i = 0; i < kShutdownSignals && m_bAlive; ++i) {
+        SetEvent(m_hShutdownEvent);
+        TakeSentMessages();
+    }
+    // Under load the thread may not have run at all yet. Killing it inside a
+    // system call can leave process-wide locks held, so give it a moment first.
+    const DWORD start = GetTickCount();
+    while (m_bAlive && GetTickCount() - start < 1000) {
+        if (MsgWaitForMultipleObjects(1, &m_hThread, FALSE, 50, QS_SENDMESSAGE) == WAIT_OBJECT_0)
+            break;
+        TakeSentMessages();
+    }
+    if (WaitForSingleObject(m_hThread, 0) != WAIT_OBJECT_0) {
+        if (m_bAlive) {
+            TerminateThread(m_hThread, 100);
+        } else {
+            // The flag drops just before the thread returns.
+            WaitForSingleObject(m_hThread, 1000);
+        }
     }
     CloseHandle(m_hThread);
     m_hThread = nullptr;
@@ -300,6 +333,13 @@ void SerialPort::ShutdownThread() {
 
 void SerialPort::Close() {
     if (m_hThread) ShutdownThread();
+    if (m_hPort && m_ov.hEvent) {
+        // A comm-event wait left pending by the thread still owns m_ov and the
+        // event mask; end it before they are reused or freed.
+        SetCommMask(m_hPort, 0);
+        CancelIoEx(m_hPort, nullptr);
+        WaitForSingleObject(m_ov.hEvent, 500);
+    }
     if (m_bLockReady) {
         DeleteCriticalSection(&m_csLock);
         m_bLockReady = false;

@@ -57,6 +57,7 @@ class SerialPort {
     UINT m_nPortNr = 0;
     BYTE* m_szWriteBuffer = nullptr;
     DWORD m_dwCommEvents = 0;
+    DWORD m_dwOccurred = 0;  // written when a pending comm-event wait completes
     DWORD m_nWriteBufferSize = 0;
     int m_nWriteSize = 0;
 };

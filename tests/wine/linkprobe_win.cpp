@@ -89,7 +89,11 @@ int main(int argc, char** argv) {
     int rc = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
-        auto arg = [&](unsigned long def) { return i + 1 < argc ? Num(argv[++i]) : def; };
+        // Numeric arguments only: an optional one never swallows the next step.
+        auto arg = [&](unsigned long def) {
+            return i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9' ? Num(argv[++i])
+                                                                                  : def;
+        };
         if (step == "detect") {
             ProbeHost::Out("RESULT", host.link.OnDetectConnect() ? "1" : "0");
         } else if (step == "ensure") {
