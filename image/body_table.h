@@ -23,3 +23,10 @@ struct BodyRecord {
 // Keyed by exact body name; iteration runs in name order, so "the first entry"
 // is the same on every run.
 using BodyTable = std::map<std::string, std::unique_ptr<BodyRecord>>;
+
+// Builds the table from the settings file's [Body] lines.
+void LoadBodyTable(const Profile& profile, BodyTable& table);
+// Name of the first body whose PID and OID match, or empty.
+std::string FindBodyName(const BodyTable& table, uint16_t pid, uint16_t oid);
+// Voice-chip bodies are named "ZV62Q..." (first five characters, any case).
+bool IsVoiceBodyName(const std::string& name);
