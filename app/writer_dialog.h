@@ -66,7 +66,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // --- Chip bodies and enabling rules ------------------------------------
     // Makes the body named by [Setting] BodyName current and switches voice
     // mode; returns nullptr (changing nothing) when the table lacks the name.
-    BodyRecord* SelectBody();
+    const BodyRecord* SelectBody();
     void EnableOperationControls(bool enable);
 
     // --- PC buffer display -------------------------------------------------
@@ -134,8 +134,8 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     BodyTable& m_bodyTable;
 
     // --- Chip bodies (records belong to the table) -------------------------
-    BodyRecord* m_pBody = nullptr;
-    BodyRecord* m_pDriverBody = nullptr;
+    const BodyRecord* m_pBody = nullptr;
+    const BodyRecord* m_pDriverBody = nullptr;
 
     // --- Bound texts -------------------------------------------------------
     std::string m_strFileName;    // 1008 image path

@@ -7,8 +7,6 @@
 
 namespace {
 
-const char kDefaultBody[] = "ZK30P11C-4";
-
 // Buttons and bar that follow connection detection and download; Lock is
 // handled apart because voice bodies never enable it.
 const int kOperationControls[] = {IDC_OPEN,        IDCANCEL,      IDC_DOWNLOAD,
@@ -149,10 +147,10 @@ void WriterDialog::SetMessageLine(const std::string& text) {
     SetItemText(IDC_MESSAGE, m_strMessage);
 }
 
-BodyRecord* WriterDialog::SelectBody() {
-    const std::string name = m_profile.GetString("Setting", "BodyName", kDefaultBody);
-    auto it = m_bodyTable.find(name);
-    if (it == m_bodyTable.end()) return nullptr;
+const BodyRecord* WriterDialog::SelectBody() {
+    const BodyRecord* body = FindSelectedBody(m_profile, m_bodyTable);
+    if (!body) return nullptr;
+    const std::string name = body->szName;
     m_strBodyName = name;
     UpdateData(false);
 
@@ -178,7 +176,7 @@ BodyRecord* WriterDialog::SelectBody() {
         EnableItem(IDC_LOCK, !m_bVoice);
         EnableItem(IDC_CHIP_INFO, !m_bVoice);
     }
-    return it->second.get();
+    return body;
 }
 
 void WriterDialog::EnableOperationControls(bool enable) {
