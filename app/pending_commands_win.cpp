@@ -1,6 +1,7 @@
 // Commands whose subsystems are not part of this build yet. Each says so on
 // the message line instead of pretending to work; the real handlers replace
 // these one by one.
+#include "app/small_dialogs.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
 
@@ -33,9 +34,15 @@ void WriterDialog::OnDownload() {
     SetMessageLine(NotAvailable("Download"));
 }
 
+// The choice itself works; only sending the new driver to the writer is missing.
 void WriterDialog::OnSelectMcu() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("MCU selection"));
+    if (m_bBusy) return;
+    SetMcuDialog dlg(m_bodyTable, m_hWnd);
+    dlg.m_strBodyName = m_profile.GetString("Setting", "BodyName", "ZK30P11C-4");
+    if (dlg.DoModal() != IDOK) return;
+    m_profile.WriteString("Setting", "BodyName", dlg.m_strBodyName);
+    m_pBody = SelectBody();
+    SetMessageLine(NotAvailable("Sending the driver to the writer"));
 }
 
 void WriterDialog::OnDiagnosis() {
