@@ -23,6 +23,11 @@ check "the first command is Detect Connect" "Detect Connect is not available in 
     "$(ui text Pyrograph 1010)"
 screenshot "$SCEN/window.png"
 
+ui syscommand Pyrograph 16 >/dev/null
+check "the system menu's About item opens the About box" 0 "$(ui wait "About Pyrograph" 5000 >/dev/null; echo $?)"
+ui click "About Pyrograph" 1 >/dev/null
+check_true "About closes on OK" ui gone "About Pyrograph"
+
 # Auto Setup: Cancel keeps the file untouched, OK stores all four steps.
 ui command Pyrograph 32773 >/dev/null
 ui wait "Auto Setup" >/dev/null
