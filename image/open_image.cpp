@@ -12,10 +12,3 @@ const char kOpenDialogFilter[] =
 bool LoadImageFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
     return IsVoiceFile(path) ? LoadVoiceFile(path, buf, host) : LoadOtpFile(path, buf, host);
 }
-
-bool StartupPath::Take(std::string& path) {
-    if (path_.empty()) return false;
-    path.swap(path_);
-    path_.clear();
-    return true;
-}

@@ -13,14 +13,3 @@ extern const char kOpenDialogFilter[];  // '|'-separated, as the framework takes
 
 // Loads the path with the voice loader or the .otp loader, by its extension.
 bool LoadImageFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host);
-
-// Start-up path that the first Open takes instead of asking; used once.
-class StartupPath {
-  public:
-    explicit StartupPath(std::string path = std::string()) : path_(std::move(path)) {}
-    // The path, if one is still pending; afterwards there is none.
-    bool Take(std::string& path);
-
-  private:
-    std::string path_;
-};

@@ -105,13 +105,3 @@ TEST_F(VoiceImageTest, FailuresLeaveTheBufferEmpty) {
     EXPECT_EQ(host().shownMessage, "Failed to open file!\r\n");
     EXPECT_FALSE(buf_.m_pBin);
 }
-
-TEST(StartupPath, UsedOnce) {
-    StartupPath start("c:\\x.otp");
-    std::string path;
-    ASSERT_TRUE(start.Take(path));
-    EXPECT_EQ(path, "c:\\x.otp");
-    EXPECT_FALSE(start.Take(path));
-    StartupPath none;
-    EXPECT_FALSE(none.Take(path));
-}
