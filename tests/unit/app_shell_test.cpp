@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/temp_path.h"
+
 #include <cstdio>
 
 #include "app/hex_rows.h"
@@ -81,7 +83,7 @@ TEST(StartupCommandLine, SettingsPathBesideTheProgram) {
 class WindowSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = ::testing::TempDir() + "app_shell_test.ini";
+        path_ = TestTempPath(".ini");
         std::remove(path_.c_str());
     }
     void TearDown() override { std::remove(path_.c_str()); }
