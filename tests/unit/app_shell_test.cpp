@@ -8,7 +8,6 @@
 #include "app/startup.h"
 #include "app/window_settings.h"
 #include "common/ini_profile.h"
-#include "image/body_table.h"
 
 TEST(HexViewRows, EightWordsARowAndAPartialLastRow) {
     std::vector<uint16_t> words(20);
@@ -133,12 +132,4 @@ TEST_F(WindowSettingsTest, AutoStepsStoredAsZeroOrOne) {
     EXPECT_EQ(p.GetInt("Auto", "Program", 9), 0);
     EXPECT_EQ(p.GetInt("Auto", "Verify", 9), 1);
     EXPECT_EQ(p.GetInt("Auto", "Lock", 9), 0);
-}
-
-TEST(BodyNames, VoiceNamesNeedAllFiveCharacters) {
-    EXPECT_TRUE(IsVoiceBodyName("ZV62Q020"));
-    EXPECT_TRUE(IsVoiceBodyName("zv62q"));
-    EXPECT_FALSE(IsVoiceBodyName("ZV62"));
-    EXPECT_FALSE(IsVoiceBodyName("ZV62R020"));
-    EXPECT_FALSE(IsVoiceBodyName(""));
 }
