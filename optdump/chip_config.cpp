@@ -12,7 +12,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool EqualNoCase(const std::string& a, const char* b) {
     const size_t n = std::strlen(b);
@@ -27,7 +29,7 @@ bool EqualNoCase(const std::string& a, const char* b) {
 
 // Reads one line of the configuration grammar token by token.
 class Cursor {
-public:
+  public:
     explicit Cursor(const std::string& s, size_t pos = 0) : m_s(s), m_pos(pos) {}
 
     void SkipBlanks() {
@@ -57,8 +59,8 @@ public:
     bool Word(size_t keep, std::string* out) {
         SkipBlanks();
         const size_t start = m_pos;
-        while (m_pos < m_s.size() && (std::isalnum(static_cast<unsigned char>(m_s[m_pos])) ||
-                                      m_s[m_pos] == '_'))
+        while (m_pos < m_s.size() &&
+               (std::isalnum(static_cast<unsigned char>(m_s[m_pos])) || m_s[m_pos] == '_'))
             ++m_pos;
         if (m_pos == start) return false;
         *out = m_s.substr(start, std::min(m_pos - start, keep));
@@ -68,7 +70,7 @@ public:
     size_t Pos() const { return m_pos; }
     void SetPos(size_t p) { m_pos = p; }
 
-private:
+  private:
     const std::string& m_s;
     size_t m_pos;
 };
@@ -352,8 +354,8 @@ ConfigStatus ParseConfigLines(const std::vector<std::string>& lines, ChipConfig*
 }
 
 bool EvaluateCondition(const ChipConfig& cfg, const std::string& cond) {
-    bool anyOr = false;   // OR of the finished AND groups
-    bool group = true;    // the AND group being built
+    bool anyOr = false;  // OR of the finished AND groups
+    bool group = true;   // the AND group being built
     int comparisons = 0;
     size_t pos = 0;
     for (;;) {

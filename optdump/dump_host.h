@@ -7,7 +7,7 @@
 // per-body mask-conversion plug-ins. The Win32 library, the command-line tool
 // and the tests each provide one.
 class OptDumpHost {
-public:
+  public:
     enum class PluginResult { kText, kNotLoadable, kNoExport };
 
     virtual ~OptDumpHost() = default;

@@ -14,7 +14,7 @@
 namespace {
 
 class NativeDumpHost : public OptDumpHost {
-public:
+  public:
     explicit NativeDumpHost(std::string dir) : m_dir(std::move(dir)) {}
 
     void ShowMessage(int id, const std::string& arg) override {
@@ -50,7 +50,7 @@ public:
 
     int messages = 0;
 
-private:
+  private:
     std::string m_dir;
 };
 

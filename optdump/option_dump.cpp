@@ -35,7 +35,9 @@ std::string AsciiUpper(std::string s) {
     return s;
 }
 
-std::string OptDumpHost::UpperPath(const std::string& path) { return AsciiUpper(path); }
+std::string OptDumpHost::UpperPath(const std::string& path) {
+    return AsciiUpper(path);
+}
 
 char* OptionDumper::NewBlock() {
     char* block = new (std::nothrow) char[kReportBlockBytes]();
@@ -96,8 +98,7 @@ const char* OptionDumper::DumpCod(const char* path) {
     if (!ReadCodSource(path ? path : "", &m_source, m_host)) return nullptr;
     m_source.kind = SourceKind::kCod;
     if (!LoadChipConfig(ConfigPath(m_source.bodyName), &m_config, m_host)) return nullptr;
-    if (m_config.bodyValues[0] + m_config.bodyValues[1] - 1 != m_source.programLast)
-        return nullptr;
+    if (m_config.bodyValues[0] + m_config.bodyValues[1] - 1 != m_source.programLast) return nullptr;
     ComputeItemValues(&m_config, &m_source);
     WriteOptionReport(out, m_source, m_config);
     return block;

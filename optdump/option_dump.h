@@ -10,7 +10,7 @@
 // The per-call frame of the three exports: reset, read, load the chip
 // configuration, compute the values, write the report.
 class OptionDumper {
-public:
+  public:
     explicit OptionDumper(OptDumpHost& host) : m_host(host) {}
 
     const char* DumpOtp(const char* path, const char* body);
@@ -20,7 +20,7 @@ public:
     const OptionSource& Source() const { return m_source; }
     const ChipConfig& Config() const { return m_config; }
 
-private:
+  private:
     char* NewBlock();
     std::string ConfigPath(const std::string& body) const;
 

@@ -10,7 +10,7 @@ constexpr size_t kReportBlockBytes = 8192;
 // Appends to a NUL-terminated text in a fixed report block; what would pass
 // the block's end is cut off.
 class ReportText {
-public:
+  public:
     explicit ReportText(char* block) : m_block(block) { m_block[0] = '\0'; }
     void Append(const std::string& s) { Append(s.data(), s.size()); }
     void Append(const char* s, size_t n);
@@ -18,7 +18,7 @@ public:
     void Truncate(size_t length);
     std::string Str() const { return std::string(m_block, m_length); }
 
-private:
+  private:
     char* m_block;
     size_t m_length = 0;
 };

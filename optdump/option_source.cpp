@@ -91,8 +91,8 @@ bool ParseOtpBytes(const std::vector<uint8_t>& f, OptionSource* src, OptDumpHost
     uint32_t optAddr = 0;
     uint32_t optLen = 0;
     // Without an option area no record is taken as the option record.
-    bool haveArea = host.QueryOptionArea(pid, &f[5], static_cast<uint32_t>(head.size - 6),
-                                         &optAddr, &optLen);
+    bool haveArea =
+        host.QueryOptionArea(pid, &f[5], static_cast<uint32_t>(head.size - 6), &optAddr, &optLen);
     if (!haveArea) host.ShowLiteral("Internal error: INVALID_OID");
     src->optionSize = haveArea ? optLen : 0;
 

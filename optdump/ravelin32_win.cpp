@@ -21,14 +21,14 @@ std::wstring Widen(const std::string& s) {
 }
 
 class WinDumpHost : public OptDumpHost {
-public:
+  public:
     void ShowMessage(int id, const std::string& arg) override {
         // The string table is looked up in the user's language.
         const wchar_t* res = nullptr;
-        const int n = LoadStringW(g_module, static_cast<UINT>(id),
-                                  reinterpret_cast<LPWSTR>(&res), 0);
-        std::wstring text = n > 0 ? std::wstring(res, static_cast<size_t>(n))
-                                  : Widen(EnglishMessage(id));
+        const int n =
+            LoadStringW(g_module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&res), 0);
+        std::wstring text =
+            n > 0 ? std::wstring(res, static_cast<size_t>(n)) : Widen(EnglishMessage(id));
         const size_t p = text.find(L"%s");
         if (p != std::wstring::npos) text.replace(p, 2, Widen(arg));
         Box(text);
@@ -81,8 +81,8 @@ public:
         const HMODULE lib = LoadLibraryA(path.c_str());
         if (!lib) return PluginResult::kNotLoadable;
         using ToMask = HGLOBAL(__cdecl*)(unsigned char*);
-        const auto fn = reinterpret_cast<ToMask>(
-            reinterpret_cast<void*>(GetProcAddress(lib, "OTPToMask")));
+        const auto fn =
+            reinterpret_cast<ToMask>(reinterpret_cast<void*>(GetProcAddress(lib, "OTPToMask")));
         if (!fn) {
             FreeLibrary(lib);
             return PluginResult::kNoExport;
@@ -100,7 +100,7 @@ public:
         return PluginResult::kText;
     }
 
-private:
+  private:
     static void Box(const std::wstring& text) {
         MessageBoxW(nullptr, text.c_str(), L"Ravelin32", MB_OK | MB_TASKMODAL);
     }
@@ -122,7 +122,9 @@ extern "C" const char* DumpOtpOption(const char* path, const char* body) {
     return Dumper().DumpOtp(path, body);
 }
 
-extern "C" const char* DumpCodOption(const char* path) { return Dumper().DumpCod(path); }
+extern "C" const char* DumpCodOption(const char* path) {
+    return Dumper().DumpCod(path);
+}
 
 extern "C" const char* DumpOptOption(const char* body, const char* path) {
     return Dumper().DumpOpt(body, path);

@@ -19,4 +19,6 @@ extern "C" __declspec(dllexport) HGLOBAL OTPToMask(unsigned char* options) {
     return mem;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}

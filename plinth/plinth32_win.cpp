@@ -9,8 +9,7 @@ namespace {
 PlinthInfo g_last;
 }
 
-extern "C" void* QueryOID(uint32_t pid, const uint8_t* rest,
-                                                uint32_t count) {
+extern "C" void* QueryOID(uint32_t pid, const uint8_t* rest, uint32_t count) {
     return DecodeProjectHeader(pid, rest, count, &g_last) ? &g_last : nullptr;
 }
 
@@ -20,4 +19,6 @@ extern "C" int GetOIDINFO(void* handle, void* info) {
     return 1;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}

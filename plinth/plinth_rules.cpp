@@ -2,10 +2,12 @@
 
 namespace {
 
-const uint32_t kSizeCodes[] = {0x400,  0x800, 0x1000, 0x2000, 0x200,  0x180, 0x300,
+const uint32_t kSizeCodes[] = {0x400,  0x800, 0x1000, 0x2000, 0x200,  0x180,  0x300,
                                0x1800, 0,     0,      0x4000, 0x8000, 0x10000};
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -40,8 +42,8 @@ bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, Plin
             } else if (addr == 0x40F1) {
                 optWords = value & 0xFF;
                 const uint32_t code = (value >> 8) & 0x3F;
-                info->romWords = code < sizeof kSizeCodes / sizeof kSizeCodes[0] ? kSizeCodes[code]
-                                                                                 : 0;
+                info->romWords =
+                    code < sizeof kSizeCodes / sizeof kSizeCodes[0] ? kSizeCodes[code] : 0;
             }
         }
     } else if (layout == 0) {
