@@ -1,0 +1,49 @@
+# Shared set-up of the end-to-end scripts: the Wine environment, assertion helpers
+# and a scratch folder per scenario holding the programs and their settings file.
+PYRO_ROOT="${PYRO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+PYRO_WINBIN="${PYRO_WINBIN:-$PYRO_ROOT/build/win-x86_64/bin}"
+export PYRO_ROOT PYRO_WINBIN
+. "$PYRO_ROOT/tests/wine/wine-env.sh"
+. "$PYRO_ROOT/tests/wine/testlib.sh"
+
+E2E_DIR="$PYRO_ROOT/build/e2e"
+
+# scenario NAME [INI-TEXT]: a fresh folder with the programs and, when given, Larkspur.ini.
+scenario() {
+    SCEN="$E2E_DIR/$1"
+    rm -rf "$SCEN"
+    mkdir -p "$SCEN"
+    cp "$PYRO_WINBIN"/*.exe "$PYRO_WINBIN"/*.dll "$SCEN"/ 2>/dev/null || true
+    if [ $# -ge 2 ]; then printf '%s' "$2" | sed 's/$/\r/' >"$SCEN/Larkspur.ini"; fi
+}
+
+# Starts Pyrograph of the current scenario; PYRO_PID holds its PID.
+start_pyrograph() {
+    wine_start "$SCEN/Pyrograph.exe" "$@"
+    PYRO_PID=$WINE_PID
+}
+
+# Closes the main window (answering any message box first) and waits for the program.
+stop_pyrograph() {
+    local i
+    for i in 1 2 3; do ui msgbox-close 1 300 >/dev/null 2>&1 || break; done
+    ui click Pyrograph 2 >/dev/null 2>&1
+    wait_pid "$PYRO_PID" 10 || echo "note: Pyrograph had to be killed"
+}
+
+# Reads a value of the scenario's settings file (section and key as written).
+ini_value() {
+    awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")}
+        /^\[/ {insec = (tolower($0) == tolower(s)); next}
+        insec { p = index($0, "="); if (p && tolower(substr($0,1,p-1)) == tolower(k)) print substr($0,p+1) }' \
+        "$SCEN/Larkspur.ini"
+}
+
+SAMPLE_INI='[Setting]
+BodyName=ZK30P11C-4
+ver=new
+[Body]
+count=3
+Body0=ZK30P11C-4,A6,A6,2000,1,0,0
+Body1=ZK20P08B,A0,A0,800,1,0,0
+Body2=ZV62Q160,D8,E2,FA000,0,0,0,noreset'
