@@ -76,8 +76,7 @@ void DrawPicture(HDC dc) {
 
     Text(dc, 330, 20, 88, FW_BOLD, L"DejaVu Serif", navy, L"MARROWIND", 6);
     Text(dc, 336, 118, 26, FW_NORMAL, L"DejaVu Sans", grey,
-         L"One-time-programmable microcontrollers  \x00B7  voice chips  \x00B7  device programmers",
-         0);
+         L"OTP microcontrollers  \x00B7  voice chips  \x00B7  device programmers", 0);
 
     // Rules under the lettering and along the foot of the picture.
     Fill(dc, RECT{330, 108, kWidth - 24, 112}, red);
