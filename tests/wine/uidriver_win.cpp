@@ -33,9 +33,7 @@ std::wstring WindowText(HWND h) {
     return w;
 }
 
-bool IsMessageBox(HWND h) {
-    return GetDlgItem(h, 0xFFFF) != nullptr;
-}
+bool IsMessageBox(HWND h) { return GetDlgItem(h, 0xFFFF) != nullptr; }
 
 struct Search {
     std::wstring title;
@@ -101,9 +99,7 @@ HWND Control(HWND dlg, const char* id) {
     return GetDlgItem(dlg, static_cast<int>(std::strtol(id, nullptr, 0)));
 }
 
-void Print(const std::wstring& w) {
-    std::printf("%s\n", Narrow(w).c_str());
-}
+void Print(const std::wstring& w) { std::printf("%s\n", Narrow(w).c_str()); }
 
 }  // namespace
 
@@ -133,10 +129,8 @@ int main(int argc, char** argv) {
     if (action == "gone") {
         const DWORD start = GetTickCount();
         while (!Find(title, false).empty())
-            if (GetTickCount() - start >= Ms(argc, argv, 3, 5000))
-                return 1;
-            else
-                Sleep(50);
+            if (GetTickCount() - start >= Ms(argc, argv, 3, 5000)) return 1;
+            else Sleep(50);
         return 0;
     }
     HWND dlg = WaitFor(title, false, action == "wait" ? Ms(argc, argv, 3, 10000) : 5000);
