@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/split_token.h"
+
 const char kSheetTitle[] = "Option Approval Sheet";
 const char kDocumentName[] = "Marrowind Option Print";
 
@@ -32,9 +34,13 @@ CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args) {
     const size_t close = cmdLine.find('"', pos + 1);
     if (close == std::string::npos) return CommandLineKind::Malformed;
     std::string path = cmdLine.substr(pos + 1, close - pos - 1);
-    // One separating character follows the closing quote.
-    std::string body = close + 2 <= cmdLine.size() ? cmdLine.substr(close + 2) : std::string();
-    while (!body.empty() && IsWhite(body.back())) body.pop_back();
+    // One blank separates the body name; anything else there means the text was
+    // not written by the main program.
+    std::string body;
+    if (close + 1 < cmdLine.size()) {
+        if (!IsWhite(cmdLine[close + 1])) return CommandLineKind::Malformed;
+        body = TrimWhite(cmdLine.substr(close + 2));
+    }
 
     if (path.empty() || path.size() >= kMaxImagePath || body.size() >= kMaxBodyName)
         return CommandLineKind::Malformed;

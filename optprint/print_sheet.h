@@ -27,8 +27,8 @@ struct PrintArgs {
     std::string body;
 };
 
-// Reads '"path" body' as the main program writes it. Leading blanks are
-// skipped; trailing white space after the body name is dropped.
+// Reads '"path" body' as the main program writes it. White space around the
+// quoted path and around the body name is dropped.
 CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args);
 
 enum class SourceKind { Cod, Otp, Unknown };

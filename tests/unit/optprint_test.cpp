@@ -17,7 +17,7 @@ TEST(OptPrintCommandLine, TakesQuotedPathAndBody) {
     EXPECT_EQ(a.body, "");
     ASSERT_EQ(ParseCommandLine("\"x.otp\" ", &a), CommandLineKind::Image);
     EXPECT_EQ(a.body, "");
-    ASSERT_EQ(ParseCommandLine("\"x.otp\" BODY \r\n", &a), CommandLineKind::Image);
+    ASSERT_EQ(ParseCommandLine("\"x.otp\"  BODY \r\n", &a), CommandLineKind::Image);
     EXPECT_EQ(a.body, "BODY");
 
     EXPECT_EQ(ParseCommandLine("", &a), CommandLineKind::Empty);
@@ -30,6 +30,8 @@ TEST(OptPrintCommandLine, RefusesMalformedAndOverlongValues) {
     EXPECT_EQ(a.path, "");  // nothing left over from before
     EXPECT_EQ(ParseCommandLine("\"C:\\job\\a.otp ZK30", &a), CommandLineKind::Malformed);
     EXPECT_EQ(ParseCommandLine("\"\" ZK30", &a), CommandLineKind::Malformed);
+    // The body name must follow a blank, or the first letter would be lost.
+    EXPECT_EQ(ParseCommandLine("\"a.otp\"ZK30", &a), CommandLineKind::Malformed);
     EXPECT_EQ(ParseCommandLine("\"", &a), CommandLineKind::Malformed);
 
     const std::string p255(255, 'p'), p256(256, 'p');
