@@ -3,13 +3,15 @@
 # printer_env_start OUT.PS   installs it once per prefix and points LPT1: at OUT.PS.
 
 PRINTER_NAME="Sheet Test Printer"
+# The test tools and the stand-in library live beside the programs' bin folder.
+PRINT_TESTBIN="$PYRO_WINBIN/../testbin"
 
 printer_env_start() {
     local out=$1
     if [ ! -f "$WINEPREFIX/.pyro-printer" ]; then
         local ppd="$WINEPREFIX/drive_c/test-printer.ppd"
         cp "$PYRO_ROOT/tests/wine/test-printer.ppd" "$ppd"
-        wine_run "$PYRO_WINBIN/add_printer.exe" "$PRINTER_NAME" 'C:\test-printer.ppd' >/dev/null ||
+        wine_run "$PRINT_TESTBIN/add_printer.exe" "$PRINTER_NAME" 'C:\test-printer.ppd' >/dev/null ||
             { echo "printer install failed" >&2; return 1; }
         # The sheet's fonts are missing under Wine; stand-ins of the same kind
         # (Wine's PostScript driver fails on OpenType outlines, so TrueType ones).

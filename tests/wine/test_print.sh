@@ -20,7 +20,7 @@ SIGNATURE=(
 print_scenario() {
     scenario "$1"
     rm -f "$SCEN"/[Rr]avelin32.dll
-    cp "$PYRO_WINBIN/fake_ravelin_testdouble.dll" "$SCEN/Ravelin32.dll"
+    cp "$PRINT_TESTBIN/fake_ravelin_testdouble.dll" "$SCEN/Ravelin32.dll"
     rm -rf "$JOB"
     mkdir -p "$JOB"
     OUT="$SCEN/out.ps"
@@ -32,7 +32,7 @@ print_scenario() {
 start_tessel() {
     local line
     line="$(winpath "$SCEN/Tessel32.exe")${1:+ $1}"
-    wine_start "$PYRO_WINBIN/run_cmdline.exe" "$line"
+    wine_start "$PRINT_TESTBIN/run_cmdline.exe" "$line"
     TESSEL_PID=$WINE_PID
 }
 
@@ -176,7 +176,7 @@ expect_box "missing library gives 61204" '"C:\job\a.otp" ZK30P11C-4' \
     $'Tessel Windows Application\nUnable to load Ravelin32.DLL!'
 
 print_scenario no-exports
-cp "$PYRO_WINBIN/run_cmdline.exe" "$SCEN/Ravelin32.dll"  # loads, exports nothing
+cp "$PRINT_TESTBIN/run_cmdline.exe" "$SCEN/Ravelin32.dll"  # loads, exports nothing
 expect_box "library without the exports gives 61205" '"C:\job\a.otp" ZK30P11C-4' \
     $'Tessel Windows Application\nUnable to retrieve the function address!'
 
