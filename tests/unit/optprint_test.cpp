@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "image/option_view.h"
 #include "optprint/print_sheet.h"
 
 TEST(OptPrintCommandLine, TakesQuotedPathAndBody) {
@@ -140,4 +142,19 @@ TEST(OptPrintLayout, LinesBelowThePageAreLeftOff) {
 
     // A page too small for even the title prints nothing rather than garbage.
     EXPECT_TRUE(LayoutSheet(lines, SourceKind::Otp, SheetMetrics{400, 200, 1000}).empty());
+}
+
+TEST(OptPrintCommandLine, ReadsWhatTheMainProgramWrites) {
+    const std::string program = "C:\\prog\\Tessel32.exe";
+    for (const auto& [path, body] :
+         std::vector<std::pair<std::string, std::string>>{{"C:\\job\\a.otp", "ZK30P11C-4"},
+                                                          {"C:\\my jobs\\b c.OTP", "ZV62Q160"},
+                                                          {"C:\\x.cod", ""}}) {
+        const std::string line = PrintCommandLine(program, path, body);
+        // The program sees the text after its own name and the blank.
+        PrintArgs a;
+        ASSERT_EQ(ParseCommandLine(line.substr(program.size() + 1), &a), CommandLineKind::Image);
+        EXPECT_EQ(a.path, path);
+        EXPECT_EQ(a.body, body);
+    }
 }
