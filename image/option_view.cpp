@@ -23,5 +23,9 @@ OptionFileChoice ChooseOptionFile(bool fileImage, bool haveDriverBody) {
 
 std::string PrintCommandLine(const std::string& programPath, const std::string& imagePath,
                              const std::string& bodyName) {
-    return programPath + " \"" + imagePath + "\" " + bodyName;
+    // A program path with a blank is quoted, or the print program would take
+    // the rest of its own path for its arguments.
+    const bool quote = programPath.find_first_of(" \t") != std::string::npos;
+    const std::string program = quote ? "\"" + programPath + "\"" : programPath;
+    return program + " \"" + imagePath + "\" " + bodyName;
 }

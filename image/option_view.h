@@ -22,7 +22,6 @@ constexpr char kLoadFailedText[] = "Failed to load Option DLL!\n\n";
 constexpr char kNoExportText[] = "Failed to GetProcAddress!\n\n";
 constexpr char kOptionLibraryName[] = "Ravelin32.dll";
 constexpr char kPrintProgramName[] = "Tessel32.exe";
-constexpr char kDefaultBodyName[] = "ZK30P11C-4";
 constexpr unsigned kPrintLaunchWaitMs = 2000;
 
 // Which file the option view reports on.
@@ -38,6 +37,7 @@ constexpr char kNoDriverBodyText[] =
     "The options cannot be shown: this buffer is not the image of a file, and no chip "
     "driver has been downloaded to describe it. Open the image file or download first.";
 
-// '%s "%s" %s': program path, image path in double quotes, body name.
+// '%s "%s" %s': program path, image path in double quotes, body name. A
+// program path with blanks gets double quotes of its own.
 std::string PrintCommandLine(const std::string& programPath, const std::string& imagePath,
                              const std::string& bodyName);

@@ -36,4 +36,6 @@ TEST(OptionView, FileChoiceAndPrintCommandLine) {
     EXPECT_EQ(PrintCommandLine("C:\\prog\\Tessel32.exe", "C:\\job\\a.otp", "ZK30P11C-4"),
               "C:\\prog\\Tessel32.exe \"C:\\job\\a.otp\" ZK30P11C-4");
     EXPECT_EQ(PrintCommandLine("T.exe", "", "B"), "T.exe \"\" B");
+    EXPECT_EQ(PrintCommandLine("C:\\Program Files\\P\\Tessel32.exe", "C:\\a.otp", "B"),
+              "\"C:\\Program Files\\P\\Tessel32.exe\" \"C:\\a.otp\" B");
 }

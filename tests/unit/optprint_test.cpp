@@ -145,16 +145,20 @@ TEST(OptPrintLayout, LinesBelowThePageAreLeftOff) {
 }
 
 TEST(OptPrintCommandLine, ReadsWhatTheMainProgramWrites) {
-    const std::string program = "C:\\prog\\Tessel32.exe";
-    for (const auto& [path, body] :
-         std::vector<std::pair<std::string, std::string>>{{"C:\\job\\a.otp", "ZK30P11C-4"},
-                                                          {"C:\\my jobs\\b c.OTP", "ZV62Q160"},
-                                                          {"C:\\x.cod", ""}}) {
-        const std::string line = PrintCommandLine(program, path, body);
-        // The program sees the text after its own name and the blank.
-        PrintArgs a;
-        ASSERT_EQ(ParseCommandLine(line.substr(program.size() + 1), &a), CommandLineKind::Image);
-        EXPECT_EQ(a.path, path);
-        EXPECT_EQ(a.body, body);
+    for (const std::string program :
+         {"C:\\prog\\Tessel32.exe", "C:\\Program Files\\Tessel32.exe"}) {
+        for (const auto& [path, body] :
+             std::vector<std::pair<std::string, std::string>>{{"C:\\job\\a.otp", "ZK30P11C-4"},
+                                                              {"C:\\my jobs\\b c.OTP", "ZV62Q160"},
+                                                              {"C:\\x.cod", ""}}) {
+            const std::string line = PrintCommandLine(program, path, body);
+            // The program sees the text after its own name (quoted or not) and the blank.
+            const size_t nameEnd = line[0] == '"' ? line.find('"', 1) + 1 : line.find(' ');
+            EXPECT_EQ(line.substr(line[0] == '"' ? 1 : 0, program.size()), program);
+            PrintArgs a;
+            ASSERT_EQ(ParseCommandLine(line.substr(nameEnd + 1), &a), CommandLineKind::Image);
+            EXPECT_EQ(a.path, path);
+            EXPECT_EQ(a.body, body);
+        }
     }
 }
