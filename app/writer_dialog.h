@@ -72,8 +72,9 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // --- PC buffer display -------------------------------------------------
     void ShowChecksum(int flag);
     void ScrollHexView(int code, int thumb);
-    // After a load: scroll range 0 .. HexScrollMax, position and first row 0, mode 1.
-    void ResetHexView();
+    // After a load: scroll range 0 .. maxRow (HexScrollMax of the buffer),
+    // position and first row 0, image mode.
+    void ResetHexView(int maxRow);
     HexView& GetHexView() { return m_hexView; }
 
   protected:
