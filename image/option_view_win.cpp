@@ -102,7 +102,7 @@ void WriterDialog::ShowOptions() {
                     fw::AppMessageBox(w_.m_hWnd, text);
                 }
                 void ShowChecksum(int flag) override { w_.ShowChecksum(flag); }
-                void ResetHexView(int) override { w_.ResetHexView(); }
+                void ResetHexView(int maxRow) override { w_.ResetHexView(maxRow); }
                 const BodyRecord* SelectBodyByName(const std::string& name) override {
                     w_.m_profile.WriteString("Setting", "BodyName", name);
                     w_.m_pBody = w_.SelectBody();
