@@ -184,4 +184,39 @@ print_scenario chinese
 LOCPATH=$(zh_locale) LANG=zh_CN.UTF-8 expect_box "Simplified Chinese system: 61207 in Chinese" \
     '"C:\job\a.bin" ZK30P11C-4' $'Tessel Windows Application\n选择的不是COD或OTP文件'
 
+
+# --- against the real option library, when this build has it --------------------------
+probe=$(ls "$PYRO_WINBIN/optdump_probe.exe" "$PRINT_TESTBIN/optdump_probe.exe" 2>/dev/null | head -1)
+if [ -n "$probe" ] && ls "$PYRO_WINBIN"/*.CFG >/dev/null 2>&1; then
+    scenario real-library
+    cp "$PYRO_WINBIN"/*.CFG "$SCEN"/
+    rm -rf "$JOB"
+    mkdir -p "$JOB"
+    OUT="$SCEN/out.ps"
+    printer_env_start "$OUT"
+    timeout 60 "$WINE" "$probe" write-samples 'C:\job' >/dev/null 2>&1 </dev/null
+    # The library's own report, as its probe prints it, is what the copy must hold.
+    real_report() { timeout 60 "$WINE" "$probe" "$@" 2>/dev/null </dev/null | tr -d '\r' | tail -n +2; }
+
+    start_tessel '"C:\job\sample.otp" ZK30P11C-4'
+    check_true "real otp: printed" answer_print_setup 1
+    { echo "$TITLE"; real_report otp 'C:\job\sample.otp' ZK30P11C-4; } | crlf "$SCEN/want-otp.PRN"
+    check_true "real otp: the copy is the library's report under the title" \
+        same_bytes "$SCEN/want-otp.PRN" "$JOB/sample.PRN"
+    ps_to_png "$OUT" "$SCEN/page-otp"
+    check "real otp: report on the page" 1 "$(ps_text "$OUT" | grep -c 'OTP  Code Checksum')"
+
+    rm -f "$OUT"
+    start_tessel '"C:\job\sample.cod" ZK30P11C-4'
+    check_true "real cod: printed" answer_print_setup 1
+    { echo "$TITLE"; real_report cod 'C:\job\sample.cod'; printf '%s\n' "${SIGNATURE[@]}"; } |
+        crlf "$SCEN/want-cod.PRN"
+    check_true "real cod: the copy is the library's report and the signature block" \
+        same_bytes "$SCEN/want-cod.PRN" "$JOB/sample.PRN"
+    ps_to_png "$OUT" "$SCEN/page-cod" 100
+    check "real cod: signature block on the page" 1 "$(ps_text "$OUT" | grep -c 'Confirmed By')"
+else
+    echo "note: no option library with sample configurations in this build; real-library checks skipped"
+fi
+
 finish
