@@ -87,6 +87,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
 
   private:
     friend class HexView;
+    friend class WriterImageHost;  // the image loaders' view of the window
 
     // --- Shell commands and window messages (writer_dialog_win.cpp) --------
     void OnAbout();
