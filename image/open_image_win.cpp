@@ -27,9 +27,8 @@ void WriterImageHost::ShowMessageBox(const std::string& text) {
 void WriterImageHost::ShowChecksum(int flag) {
     m_dlg.ShowChecksum(flag);
 }
-// The window computes the same range from the buffer the loader just filled.
-void WriterImageHost::ResetHexView(int) {
-    m_dlg.ResetHexView();
+void WriterImageHost::ResetHexView(int maxRow) {
+    m_dlg.ResetHexView(maxRow);
 }
 const BodyRecord* WriterImageHost::SelectBodyByName(const std::string& name) {
     m_dlg.Settings().WriteString("Setting", "BodyName", name);
