@@ -10,9 +10,9 @@
 #include "framework/application.h"
 #include "framework/text.h"
 #include "image/body_table.h"
-#include "image/image_load_host.h"
 #include "image/option_view.h"
 #include "image/otp_file.h"
+#include "image/writer_image_host_win.h"
 
 namespace {
 
@@ -91,33 +91,7 @@ void WriterDialog::ShowOptions() {
             fw::AppMessageBox(m_hWnd, kNoDriverBodyText);
             return;
         case OptionFileChoice::TemporaryOtp: {
-            // What writing the image needs of the window, for the loaders' rules.
-            class Host : public ImageLoadHost {
-              public:
-                explicit Host(WriterDialog& w) : w_(w) {}
-                void SetMessage(const std::string& text) override { w_.m_strMessage = text; }
-                void AppendMessage(const std::string& text) override { w_.m_strMessage += text; }
-                void UpdateScreen() override { w_.PushTexts(); }
-                void ShowMessageBox(const std::string& text) override {
-                    fw::AppMessageBox(w_.m_hWnd, text);
-                }
-                void ShowChecksum(int flag) override { w_.ShowChecksum(flag); }
-                void ResetHexView(int maxRow) override { w_.ResetHexView(maxRow); }
-                const BodyRecord* SelectBodyByName(const std::string& name) override {
-                    w_.m_profile.WriteString("Setting", "BodyName", name);
-                    w_.m_pBody = w_.SelectBody();
-                    return w_.m_pBody;
-                }
-                void ClearSelectedBody() override { w_.m_pBody = nullptr; }
-                const BodyTable& Bodies() const override { return w_.m_bodyTable; }
-                Profile& Settings() override { return w_.m_profile; }
-                void CheckSerialAddresses() override {}  // writing is no load
-                void PumpOneMessage() override { ::PumpOneMessage(); }
-
-              private:
-                WriterDialog& w_;
-            } host(*this);
-
+            WriterImageHost host(*this);
             tempPath = TemporaryOtpPath();
             if (tempPath.empty()) {
                 FreeLibrary(lib);
