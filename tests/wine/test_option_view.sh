@@ -71,6 +71,22 @@ check "the print program got path and body" "otp|$(winpath "$SCEN/a.otp")|ZK30P1
 check_true "the sheet's text copy lies beside the image" test -s "$SCEN/a.PRN"
 stop_pyrograph
 
+# --- option words left by a load that failed part-way, and no driver yet -----------------
+option_scenario no-driver
+cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$SCEN/broken.otp"
+printf '\x65\x07\x00\x00\x90\x00\x00\x12\x34\x01' >>"$SCEN/broken.otp"  # bad record sum
+start_pyrograph "$(winpath "$SCEN/broken.otp")"
+ui wait Pyrograph >/dev/null
+for i in $(seq 1 30); do ui text Pyrograph 1010 | grep -q 'checksum' && break; sleep 0.1; done
+ui msgbox-close 1 300 >/dev/null 2>&1
+ui command Pyrograph $ID_OPTION >/dev/null
+check "no driver body: no temporary image is written, the user is told why" \
+    "Pyrograph|The options cannot be shown: this buffer is not the image of a file, and no chip driver has been downloaded to describe it. Open the image file or download first." \
+    "$(ui msgbox 5000 | paste -sd '|')"
+ui msgbox-close 1 >/dev/null
+check_true "no driver body: the library was not called" test ! -e "$SCEN/calls.log"
+stop_pyrograph
+
 # --- no library -----------------------------------------------------------------------
 option_scenario no-library
 rm -f "$SCEN"/[Rr]avelin32.dll
