@@ -86,16 +86,6 @@ void WriterDialog::OnCheckId() {
     SetMessageLine(NotAvailable("Check ID"));
 }
 
-void WriterDialog::ShowOptions() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Option view"));
-}
-
-void WriterDialog::PrintOptions() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Option printing"));
-}
-
 void WriterDialog::ToggleSerial() {
     MessageBeep(MB_ICONEXCLAMATION);
     SetMessageLine(NotAvailable("Serial numbering"));
