@@ -13,10 +13,6 @@ std::string NotAvailable(const char* command) {
 
 }  // namespace
 
-void WriterDialog::OnDetectConnect() {
-    SetMessageLine(NotAvailable("Detect Connect"));
-}
-
 void WriterDialog::OnDownload() {
     MessageBeep(MB_ICONEXCLAMATION);
     SetMessageLine(NotAvailable("Download"));
@@ -36,19 +32,6 @@ void WriterDialog::OnSelectMcu() {
 void WriterDialog::OnDiagnosis() {
     MessageBeep(MB_ICONEXCLAMATION);
     SetMessageLine(NotAvailable("Diagnosis"));
-}
-
-void WriterDialog::OnSerialByte(uint8_t byte) {
-    if (m_nRxCount < static_cast<int>(sizeof m_rxBuf)) {
-        m_rxBuf[m_nRxCount++] = byte;
-    } else {
-        fw::AppMessageBox(m_hWnd, "Receive Buffer overflow!");
-    }
-}
-
-// No port is ever opened in this build.
-void WriterDialog::CloseSerialPort() {
-    m_nPort = -1;
 }
 
 void WriterDialog::OnAuto() {

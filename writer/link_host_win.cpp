@@ -2,18 +2,19 @@
 
 #include <string>
 
-bool PumpOneMessage() {
+namespace {
+
+// Dispatches at most one waiting message; true when one was dispatched, which
+// a dispatch result of 0 cannot tell.
+bool DispatchOne() {
     MSG msg;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-    if (msg.message == WM_QUIT) {
-        // Taken out of the queue by a wait: leave it for the real loop.
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        return true;
-    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
 }
+
+}  // namespace
 
 bool WinLinkHost::OpenPort(int portNumber) {
     m_port.Close();
@@ -33,7 +34,7 @@ void WinLinkHost::WritePort(const uint8_t* bytes, size_t count) {
 }
 
 bool WinLinkHost::PumpOneMessage() {
-    return ::PumpOneMessage();
+    return DispatchOne();
 }
 
 void WinLinkHost::WaitForMessage(uint32_t timeoutMs) {

@@ -27,6 +27,3 @@ class WinLinkHost : public LinkHost {
     const wchar_t* m_caption;
     HWND m_hwnd = nullptr;
 };
-
-// Dispatches at most one waiting message; true when one was dispatched.
-bool PumpOneMessage();
