@@ -49,3 +49,9 @@ count=3
 Body0=ZK30P11C-4,A6,A6,2000,1,0,0
 Body1=ZK20P08B,A0,A0,800,1,0,0
 Body2=ZV62Q160,D8,E2,FA000,0,0,0,noreset'
+
+# Serial ports: the modem-line shim in every Wine process; COM ports that a test
+# does not map to the writer emulator are absent (tests/wine/serial-env.sh).
+. "$PYRO_ROOT/tests/wine/serial-env.sh"
+serial_build_shim
+serial_preload

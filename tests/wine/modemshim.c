@@ -1,9 +1,16 @@
 /* Preloaded into Wine for the tests: a pseudo-terminal has no modem lines, so
  * the modem-line ioctls on pty slaves are answered as a cable with CTS, DSR and
- * CD up would answer them. Everything else goes to the real ioctl. */
+ * CD up would answer them. Everything else goes to the real ioctl.
+ * The machine's own serial ports (/dev/ttyS*, often its console) are hidden,
+ * so a COM port the tests did not map is simply absent. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -49,4 +56,64 @@ int ioctl(int fd, unsigned long request, ...) {
         return 0;
     }
     return real(fd, request, arg);
+}
+
+/* Wine reaches a port through its dosdevices link, so the link is followed. */
+static int Hidden(const char* path) {
+    char real[PATH_MAX];
+    if (!path) return 0;
+    if (strncmp(path, "/dev/ttyS", 9) == 0) return 1;
+    if (!strstr(path, "/dosdevices/com") || !realpath(path, real)) return 0;
+    return strncmp(real, "/dev/ttyS", 9) == 0;
+}
+
+int open(const char* path, int flags, ...) {
+    static int (*real)(const char*, int, ...);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (Hidden(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    return real(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    static int (*real)(const char*, int, ...);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (Hidden(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
+    return real(path, flags, mode);
+}
+
+int openat(int dir, const char* path, int flags, ...) {
+    static int (*real)(int, const char*, int, ...);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (Hidden(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
+    return real(dir, path, flags, mode);
 }

@@ -26,11 +26,17 @@ serial_map_port() {
     wine_reg 'HKLM\Software\Wine\Ports' "COM$1" "$2"
 }
 
-# serial_unmap_all: COM1-COM3 mapped to nothing, so opening them fails (an
-# absent value would give Wine's default device, /dev/ttySn).
-serial_unmap_all() {
+# serial_park: COM1-COM3 lead nowhere, so opening them fails at once and
+# silently, as on a PC without those ports. (A mapping in the registry would
+# make Wine create a device that opens and then fails every call; the shim
+# hides the machine's /dev/ttyS* from Wine's own port detection.)
+serial_park() {
     local n
-    for n in 1 2 3; do serial_map_port "$n" ""; done
+    for n in 1 2 3; do
+        "$WINE" reg delete 'HKLM\Software\Wine\Ports' /v "COM$n" /f >/dev/null 2>&1 || true
+        rm -f "$WINEPREFIX/dosdevices/com$n"
+    done
+    serial_apply_ports
 }
 
 # serial_apply_ports: Wine builds its COM devices from the mapping when its
@@ -42,15 +48,16 @@ serial_apply_ports() {
     "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
-# serial_setup [N...]: COMN mapped to $SERIAL_DIR/comN for each N given, the
-# other ports of COM1-COM3 to nothing; then applied.
+# serial_setup N...: COMN mapped to $SERIAL_DIR/comN for each N given (start
+# an emulator there), the other ports of COM1-COM3 parked.
 serial_setup() {
     local n
     for n in 1 2 3; do
         if [[ " $* " == *" $n "* ]]; then
             serial_map_port "$n" "$SERIAL_DIR/com$n"
         else
-            serial_map_port "$n" ""
+            "$WINE" reg delete 'HKLM\Software\Wine\Ports' /v "COM$n" /f >/dev/null 2>&1 || true
+            rm -f "$WINEPREFIX/dosdevices/com$n"
         fi
     done
     serial_apply_ports

@@ -6,7 +6,7 @@
 serial_build_shim
 serial_preload
 serial_setup 1 2 3
-trap serial_stop_all EXIT
+trap "serial_stop_all; serial_park" EXIT
 
 PROBE="$PYRO_WINBIN/linkprobe.exe"
 OUT="$SERIAL_DIR/probe.out"
