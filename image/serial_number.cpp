@@ -78,8 +78,7 @@ std::string ValidateSerialDialog(const SerialDialogTexts& texts, SerialDialogRes
 
 uint32_t SerialRomWords(const PcBuffer& buf) {
     if (!buf.m_pBin) return 0;
-    return static_cast<uint32_t>(
-        std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size()));
+    return static_cast<uint32_t>(std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size()));
 }
 
 bool CheckSerialAddresses(SerialNumber& sn, const PcBuffer& buf) {
@@ -128,8 +127,7 @@ void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, OpsHost& host, bool on) {
     host.PushTexts();
 }
 
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link,
-                      OpsHost& host) {
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, OpsHost& host) {
     for (uint32_t a : sn.m_nSerialAddr) {
         if (link.ReadWord(a) != 0) {
             host.ShowMessageBox(kSerialChipNotBlank);

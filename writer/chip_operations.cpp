@@ -212,8 +212,8 @@ void ChipOps::OnChipInfo() {
     }
     uint8_t data[256] = {};
     const std::vector<uint8_t> identify = CommandFrame(ops_cmd::kIdentify, {0x00});
-    const uint8_t status = static_cast<uint8_t>(m_link.Request(
-        identify.data(), identify.size(), ops_cmd::kIdentify, data, sizeof data));
+    const uint8_t status = static_cast<uint8_t>(
+        m_link.Request(identify.data(), identify.size(), ops_cmd::kIdentify, data, sizeof data));
     if (status != 0) {
         m_link.ShowWriterError(status, false);
         m_link.PollingCommand(ops_cmd::kExitProg);

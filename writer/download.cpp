@@ -26,8 +26,7 @@ std::vector<uint8_t> DownloadFrame(uint32_t addr, const uint8_t* data, size_t co
 
 std::string DiagnosisReport(uint8_t faults) {
     static const char* const kFaults[] = {"AD BUS Error!\r\n", "Control Error!\r\n",
-                                          "VDD Error!\r\n", "VPP 5V Error!\r\n",
-                                          "VPP 12V Error!"};
+                                          "VDD Error!\r\n", "VPP 5V Error!\r\n", "VPP 12V Error!"};
     std::string report;
     for (int bit = 0; bit < 5; ++bit)
         if (faults & (1u << bit)) report += kFaults[bit];

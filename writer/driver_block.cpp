@@ -54,6 +54,6 @@ DriverReadBack ParseDriverReadBack(const uint8_t* data, size_t count) {
     if (data == nullptr || count < 25) return r;
     r.bValid = data[0] == kMarker0 && data[1] == kMarker1 && Sum(data, 24) == data[24];
     r.nPID = data[2];
-    r.nOID = data[3];
+    r.nOID = static_cast<uint16_t>(data[3] | (data[4] & 0x03) << 8);
     return r;
 }

@@ -22,7 +22,9 @@ DriverFrame BuildDriverFrame(const BodyRecord& body, const WriterSettings& setti
 struct DriverReadBack {
     bool bValid = false;
     uint8_t nPID = 0;  // data byte 2
-    uint8_t nOID = 0;  // data byte 3 (low bits of the OID)
+    // Bytes 3 and 4: the ten OID bits as the block stores them, so bodies
+    // with an OID above 0xFF are found again too.
+    uint16_t nOID = 0;
 };
 
 // Valid when the markers 55 AA open the block and byte 24 is the sum of

@@ -261,7 +261,15 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_EQ(fx.host.driver, "ZK20P08B");
     EXPECT_STREQ(fx.pDriverBody->szName, "ZK20P08B");
 
+    // A body whose OID needs ten bits is recognised from its own block.
+    const DriverFrame g = BuildDriverFrame(*fx.bodies["ZK30P11C-4"], WriterSettings());
+    fx.link.replyData[0x51] = std::vector<uint8_t>(g.begin() + 5, g.begin() + 30);
+    EXPECT_TRUE(ops.CheckDriver());
+    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.link.sent.size(), 2u);
+
     // Markers right but byte 24 wrong: erase and a new block.
+    fx.pDriverBody = nullptr;
     block[24] ^= 0x40;
     fx.link.replyData[0x51] = block;
     fx.link.sent.clear();

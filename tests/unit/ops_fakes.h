@@ -179,7 +179,7 @@ struct OpsFixture {
     SerialNumber serial;
     FakeHost host;
     FakeLink link{host};
-    OpsState state{buffer, bodies,      profile, pBody,   pDriverBody,
+    OpsState state{buffer,   bodies,     profile, pBody,   pDriverBody,
                    fileName, downloaded, voice,   checkId, serial};
 
     static std::string FreshIni(const std::string& name) {
