@@ -6,12 +6,12 @@ struct PcBuffer;
 class OpsLink;
 class OpsHost;
 
-// Serial numbering as the main window keeps it.
+// Serial numbering as the main window keeps it: references to its members.
 struct SerialNumber {
-    uint32_t m_bSerial = 0;
-    uint32_t m_dwSerial = 0;
-    uint32_t m_nSerialAddr[4] = {1, 2, 3, 7};
-    uint16_t m_wSerialSave[4] = {};
+    bool& m_bSerial;
+    uint32_t& m_dwSerial;
+    uint32_t (&m_nSerialAddr)[4];
+    uint16_t (&m_wSerialSave)[4];
 };
 
 constexpr uint32_t kDefaultSerialAddr[4] = {1, 2, 3, 7};

@@ -153,7 +153,7 @@ void ChipOps::OnProgram() {
     if (!m_link.EnsureConnected()) return;
     Framed([&] {
         if (!EnterProgramming()) return;
-        const bool serial = m_state.serial.m_bSerial != 0;
+        const bool serial = m_state.serial.m_bSerial;
         if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
         if (m_link.RunOperation(kOpProgram, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
             return;
@@ -192,7 +192,7 @@ void ChipOps::OnAuto(const AutoFlags& flags) {
     if (!m_link.EnsureConnected()) return;
     Framed([&] {
         if (!EnterProgramming()) return;
-        const bool serial = flags.bProgram && m_state.serial.m_bSerial != 0;
+        const bool serial = flags.bProgram && m_state.serial.m_bSerial;
         if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
         if (m_link.RunOperation(plan.mask, DriverProgressMax()) != 0) return;
         if (!serial || FinishSerial()) m_host.SetMessageText(plan.text);

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "image/body_table.h"
+#include "image/serial_number.h"
 
 class Profile;
 struct PcBuffer;
-struct SerialNumber;
 
 // The part of the writer link that downloads and chip operations use. The
 // main window adapts its link engine to it; tests put a scripted writer here.
@@ -64,5 +64,5 @@ struct OpsState {
     bool& bDownloaded;
     const bool& bVoice;
     const bool& bCheckId;
-    SerialNumber& serial;
+    SerialNumber serial;
 };

@@ -192,7 +192,7 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
 TEST(OpsProgramming, SerialNumberAroundProgram) {
     ChipFixture fx("serialprog");
     fx.LoadBuffer(64);
-    fx.serial.m_bSerial = 1;
+    fx.serial.m_bSerial = true;
     fx.serial.m_dwSerial = 0x12345678;
     fx.ops.OnProgram();
     std::vector<std::pair<uint32_t, uint16_t>> writes;

@@ -164,6 +164,18 @@ class FakeHost : public OpsHost {
     }
 };
 
+// The window's serial-number members and the view the operations take of them.
+struct SerialVars {
+    bool on = false;
+    uint32_t number = 0;
+    uint32_t addr[4] = {1, 2, 3, 7};
+    uint16_t save[4] = {};
+    SerialNumber sn{on, number, addr, save};
+    SerialVars() = default;
+    SerialVars(const SerialVars&) = delete;
+    SerialVars& operator=(const SerialVars&) = delete;
+};
+
 // A window's worth of state with two bodies and a settings file of its own.
 struct OpsFixture {
     std::string iniPath;
@@ -176,7 +188,8 @@ struct OpsFixture {
     bool downloaded = true;
     bool voice = false;
     bool checkId = false;
-    SerialNumber serial;
+    SerialVars serialVars;
+    SerialNumber& serial = serialVars.sn;
     FakeHost host;
     FakeLink link{host};
     OpsState state{buffer,   bodies,     profile, pBody,   pDriverBody,

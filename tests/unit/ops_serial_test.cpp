@@ -49,7 +49,8 @@ TEST(OpsSerial, DialogValidationOrderAndResult) {
     EXPECT_EQ(r.nAddr[2], 0x3u);
     EXPECT_EQ(r.nAddr[3], 0x100u);
 
-    SerialNumber sn;
+    SerialVars v;
+    SerialNumber& sn = v.sn;
     sn.m_dwSerial = 0x0A0B0C0D;
     sn.m_nSerialAddr[3] = 0x1AB;
     const SerialDialogTexts t = SerialDialogInitialTexts(sn);
@@ -63,8 +64,9 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
     buf.m_pBin = std::vector<uint16_t>(0x100, 0);
     (*buf.m_pBin)[2] = 0x5A5A;
     buf.m_nBinWords = 0x100;
-    SerialNumber sn;
-    sn.m_bSerial = 1;
+    SerialVars v;
+    SerialNumber& sn = v.sn;
+    sn.m_bSerial = true;
     sn.m_nSerialAddr[3] = 0x100;
     EXPECT_TRUE(CheckSerialAddresses(sn, buf));
     EXPECT_EQ(sn.m_nSerialAddr[3], 7u);
@@ -73,7 +75,7 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
     EXPECT_FALSE(CheckSerialAddresses(sn, buf));
 
     // Numbering off or no ROM block: nothing checked.
-    sn.m_bSerial = 0;
+    sn.m_bSerial = false;
     sn.m_nSerialAddr[0] = 0x5000;
     EXPECT_FALSE(CheckSerialAddresses(sn, buf));
     EXPECT_EQ(sn.m_nSerialAddr[0], 0x5000u);
@@ -83,8 +85,9 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
     PcBuffer tiny;
     tiny.m_pBin = std::vector<uint16_t>{0x1100, 0x2200, 0x3300, 0x4400};
     tiny.m_nBinWords = 4;
-    SerialNumber s2;
-    s2.m_bSerial = 1;
+    SerialVars v2;
+    SerialNumber& s2 = v2.sn;
+    s2.m_bSerial = true;
     s2.m_nSerialAddr[0] = 9;
     EXPECT_TRUE(CheckSerialAddresses(s2, tiny));
     EXPECT_EQ(s2.m_wSerialSave[3], 0);
