@@ -23,7 +23,8 @@ stop_pyrograph
 check "closing the window ends the program" 0 "$(ui count Pyrograph)"
 
 scenario cmdline "$SAMPLE_INI"
-start_pyrograph ' C:\img\a.otp /HIDE=0001A2B3 '
+# Wine quotes an argument that holds blanks, so the words go as separate arguments.
+start_pyrograph 'C:\img\a.otp' '/HIDE=0001A2B3'
 ui wait Pyrograph >/dev/null
 sleep 1
 check "the start-up file is the text before the slash" 'C:\img\a.otp' "$(ui text Pyrograph 1008)"

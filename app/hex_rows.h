@@ -1,0 +1,10 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Text lines of the hex view: eight words a row, each row "%04X: " of its
+// first word index followed by "%04X " of every word. `wordCount` is how many
+// words the view claims to show; rows never reach past the words present.
+std::vector<std::string> HexViewRows(const std::vector<uint16_t>& words, uint32_t wordCount,
+                                     int firstRow, int rowsFit);

@@ -1,0 +1,77 @@
+#include "app/hex_rows.h"
+#include "app/writer_dialog.h"
+#include "framework/text.h"
+
+LRESULT PathEdit::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    // Typing (and Backspace, Ctrl+X, Ctrl+V as characters) must not change the
+    // path; key-down editing and the context menu still reach the control.
+    if (msg == WM_CHAR) return 0;
+    return Default(msg, wp, lp);
+}
+
+HexView::HexView(const WriterDialog& owner) : m_owner(owner), m_logFont() {
+    m_logFont.lfHeight = -12;
+    m_logFont.lfWeight = FW_NORMAL;
+    m_logFont.lfCharSet = ANSI_CHARSET;
+    m_logFont.lfOutPrecision = OUT_CHARACTER_PRECIS;
+    m_logFont.lfClipPrecision = CLIP_CHARACTER_PRECIS;
+    m_logFont.lfQuality = DEFAULT_QUALITY;
+    m_logFont.lfPitchAndFamily = FF_MODERN | DEFAULT_PITCH;
+    lstrcpynW(m_logFont.lfFaceName, L"Courier New", LF_FACESIZE);
+}
+
+HexView::~HexView() {
+    if (m_hFont) DeleteObject(m_hFont);
+}
+
+void HexView::SetMode(int mode) {
+    m_nMode = mode;
+    if (m_hWnd) InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void HexView::SetFirstRow(int row) {
+    m_nFirstRow = row;
+    if (m_hWnd) InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+LRESULT HexView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        RECT rc;
+        GetClientRect(m_hWnd, &rc);
+        Paint(dc, rc);
+        EndPaint(m_hWnd, &ps);
+        return 0;
+    }
+    return Default(msg, wp, lp);
+}
+
+void HexView::Paint(HDC dc, const RECT& client) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    Rectangle(dc, client.left, client.top, client.right, client.bottom);
+    SelectObject(dc, oldBrush);
+
+    if (!m_hFont) m_hFont = CreateFontIndirectW(&m_logFont);
+    HGDIOBJ oldFont = SelectObject(dc, m_hFont);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
+    const int rowsFit = lineHeight > 0 ? (client.bottom - 10) / lineHeight : 0;
+
+    const PcBuffer& buf = m_owner;
+    if (buf.m_pBin) {
+        uint32_t count = buf.m_nBinWords;
+        if (m_nMode == 0) count = m_owner.m_pBody ? m_owner.m_pBody->nRomWords : 0;
+        const std::vector<std::string> rows = HexViewRows(*buf.m_pBin, count, m_nFirstRow, rowsFit);
+        SetBkMode(dc, TRANSPARENT);
+        int y = 5;
+        for (const std::string& row : rows) {
+            const std::wstring text = fw::Widen(row);
+            TextOutW(dc, 5, y, text.c_str(), static_cast<int>(text.size()));
+            y += lineHeight;
+        }
+    }
+    SelectObject(dc, oldFont);
+}

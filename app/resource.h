@@ -1,0 +1,57 @@
+// Resource ids of Pyrograph.exe.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_WRITER 102
+#define IDR_MAINFRAME 128
+#define IDD_AUTO_SETUP 129
+#define IDD_MCU_OPTION 131
+#define IDD_SET_MCU 134
+#define IDR_WRITER_MENU 135
+
+// Main window controls
+#define IDC_DOWNLOAD 3
+#define IDC_AUTO 4
+#define IDC_BLANK_CHECK 5
+#define IDC_PROGRAM 6
+#define IDC_VERIFY 7
+#define IDC_LOCK 8
+#define IDC_READ 9
+#define IDC_CHIP_INFO 10
+#define IDC_LINK_TEXT 1001
+#define IDC_SERIAL_TEXT 1002
+#define IDC_VERSION_TEXT 1003
+#define IDC_FILE_PATH 1008
+#define IDC_OPEN 1009
+#define IDC_MESSAGE 1010
+#define IDC_PROGRESS 1012
+#define IDC_HEX_VIEW 1013
+#define IDC_HEX_SCROLL 1014
+#define IDC_CHECKSUM 1034
+#define IDC_MCU_TEXT 1035
+#define IDC_DRIVER_TEXT 1036
+
+// Small dialogs
+#define IDC_MCU_PROMPT 1011
+#define IDC_OPTION_REPORT 1023
+#define IDC_MCU_LABEL 1024
+#define IDC_MCU_LIST 1031
+
+// Menu 135
+#define ID_SETTINGS_OPTION 32771
+#define ID_SETTINGS_CHECKID 32772
+#define ID_SETTINGS_AUTO 32773
+#define ID_SN_ENABLE 32775
+#define ID_SN_SETUP 32776
+#define ID_OPTION_PRINT 32777
+#define ID_SETTINGS_DETECT 32778
+#define ID_SETTINGS_MCU 32779
+
+// System menu additions (multiples of 16, below the system's own range)
+#define IDM_ABOUTBOX 0x0010
+#define IDM_DIAGNOSIS 0x0020
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// What the command line asks for: an image path, then "/" and one option word.
+struct StartupArgs {
+    std::string strFile;    // empty when none
+    std::string strOption;  // e.g. "HIDE=0001A2B3"
+    bool bHide = false;     // the option word read as HIDE=%08X
+    uint32_t dwHideWnd = 0;
+};
+StartupArgs ParseStartupCommandLine(std::string cmdLine);
+
+// The settings file beside the program: cut at the last backslash, which goes.
+std::string SettingsPathBeside(const std::string& exePath);

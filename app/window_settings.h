@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+class Profile;
+
+// Steps of the "&Auto" sequence, kept in [Auto].
+struct AutoSteps {
+    bool bBlank = false;
+    bool bProgram = false;
+    bool bVerify = false;
+    bool bLock = false;
+};
+AutoSteps ReadAutoSteps(const Profile& profile);
+void WriteAutoSteps(Profile& profile, const AutoSteps& steps);
+
+// Serial numbering as kept in [Serial].
+struct SerialSettings {
+    bool bEnable = false;
+    uint32_t dwData = 0;
+    uint32_t nAddr[4] = {1, 2, 3, 7};
+};
+SerialSettings ReadSerialSettings(const Profile& profile);
+// Enable is deliberately not stored: numbering starts off on every run unless
+// the file was edited by hand.
+void WriteSerialSettings(Profile& profile, const SerialSettings& serial);

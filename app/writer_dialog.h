@@ -1,0 +1,174 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/window_settings.h"
+#include "common/profile.h"
+#include "framework/dialog.h"
+#include "framework/subclass.h"
+#include "image/body_table.h"
+#include "image/pc_buffer.h"
+
+// The serial monitor thread sends every received byte with this message.
+constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;
+
+class WriterDialog;
+
+// The image path box: the program sets the path, the user cannot type into it.
+class PathEdit : public fw::SubclassedWindow {
+  protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// Draws the ROM words of the PC buffer over the static control 1013.
+class HexView : public fw::SubclassedWindow {
+  public:
+    explicit HexView(const WriterDialog& owner);
+    ~HexView() override;
+    // Mode 0 shows as many words as the selected body's ROM; 1 the loaded image.
+    void SetMode(int mode);
+    void SetFirstRow(int row);
+    int Mode() const { return m_nMode; }
+    int FirstRow() const { return m_nFirstRow; }
+
+  protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  private:
+    void Paint(HDC dc, const RECT& client);
+    const WriterDialog& m_owner;
+    int m_nMode = 0;
+    LOGFONTW m_logFont;
+    int m_nFirstRow = 0;
+    HFONT m_hFont = nullptr;
+};
+
+// The one window of the program: a modal dialog that owns the PC buffer, the
+// selected chip body, the settings kept in memory and every command.
+class WriterDialog : public fw::Dialog, public PcBuffer {
+  public:
+    WriterDialog(Profile& profile, BodyTable& bodies, HWND parent = nullptr);
+    ~WriterDialog() override;
+
+    // --- Shell: window services used by every subsystem --------------------
+    void SetStartupFile(const std::string& path) { m_strStartFile = path; }
+    void PushTexts() { UpdateData(false); }  // bound members -> controls
+    void PullTexts() { UpdateData(true); }   // controls -> bound members
+    // Sets the message line and shows it at once.
+    void SetMessageLine(const std::string& text);
+    Profile& Settings() { return m_profile; }
+    const BodyTable& Bodies() const { return m_bodyTable; }
+    bool IsBusy() const { return m_bBusy; }
+    bool IsVoiceMode() const { return m_bVoice; }
+
+    // --- Chip bodies and enabling rules ------------------------------------
+    // Makes the body named by [Setting] BodyName current and switches voice
+    // mode; returns nullptr (changing nothing) when the table lacks the name.
+    const BodyRecord* SelectBody();
+    void EnableOperationControls(bool enable);
+
+    // --- PC buffer display -------------------------------------------------
+    void ShowChecksum(int flag);
+    void ScrollHexView(int code, int thumb);
+    // After a load: scroll range 0 .. HexScrollMax, position and first row 0, mode 1.
+    void ResetHexView();
+    HexView& GetHexView() { return m_hexView; }
+
+  protected:
+    void DoDataExchange(fw::DataExchange& dx) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnRoute(fw::RouteKind kind, UINT id) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+
+  private:
+    friend class HexView;
+
+    // --- Shell commands and window messages (writer_dialog_win.cpp) --------
+    void OnAbout();
+    void OnAutoSetup();
+    void OnSerialSetupCommand() { SerialSetup(); }
+    bool OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnSerialByteMessage(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnPaint(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnQueryDragIcon(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnInitMenuPopup(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnDestroy(WPARAM wp, LPARAM lp, INT_PTR& result);
+    void AddSystemMenuItems();
+    void ReadWindowSettings();
+
+    // --- Image files -------------------------------------------------------
+    void OpenImageFile();
+
+    // --- Writer link, download and driver ----------------------------------
+    void OnDetectConnect();
+    void OnDownload();
+    void OnSelectMcu();
+    void OnDiagnosis();
+    void OnSerialByte(uint8_t byte);  // appends to the receive buffer
+    void CloseSerialPort();           // at destroy, when a port is open
+
+    // --- Chip operations ---------------------------------------------------
+    void OnAuto();
+    void OnBlankCheck();
+    void OnProgram();
+    void OnVerify();
+    void OnLock();
+    void OnChipInfo();
+    void OnCheckId();
+
+    // --- Option view and print ---------------------------------------------
+    void ShowOptions();
+    void PrintOptions();
+
+    // --- Serial numbers ----------------------------------------------------
+    void ToggleSerial();
+    int SerialSetup();  // 1 OK, 2 cancelled
+
+    // --- Start-up and settings ---------------------------------------------
+    std::string m_strStartFile;  // used once by OpenImageFile
+    Profile& m_profile;
+    BodyTable& m_bodyTable;
+
+    // --- Chip bodies (records belong to the table) -------------------------
+    const BodyRecord* m_pBody = nullptr;
+    const BodyRecord* m_pDriverBody = nullptr;
+
+    // --- Bound texts -------------------------------------------------------
+    std::string m_strFileName;    // 1008 image path
+    std::string m_strBodyName;    // 1035 selected body
+    std::string m_strMessage;     // 1010 message line
+    std::string m_strLinkState;   // 1001 "Connected(COM%d)" and the like
+    std::string m_strDriverName;  // 1036 body whose driver the writer holds
+    std::string m_strSerialText;  // 1002 "S/N:%08XH" or empty
+    std::string m_strVersion;     // 1003 writer version
+
+    // --- Window parts ------------------------------------------------------
+    HexView m_hexView;
+    HICON m_hIcon = nullptr;
+    HMENU m_hMenu = nullptr;
+    PathEdit m_pathEdit;
+
+    // --- State -------------------------------------------------------------
+    bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
+    bool m_bFirstConnect = true;
+    bool m_bDownloaded = true;
+    bool m_bCheckId = false;
+    bool m_bFileImage = false;
+    bool m_bVoice = false;
+    AutoSteps m_auto;
+
+    // --- Serial numbers ----------------------------------------------------
+    bool m_bSerial = false;
+    uint32_t m_dwSerial = 0;
+    uint32_t m_nSerialAddr[4] = {1, 2, 3, 7};
+    uint16_t m_wSerialSave[4] = {};
+
+    // --- Writer link -------------------------------------------------------
+    int m_nPort = -1;  // 0-based COM index, -1 when none is open
+    uint8_t m_rxBuf[256] = {};
+    int m_nRxCount = 0;
+};

@@ -1,0 +1,311 @@
+#include "app/writer_dialog.h"
+
+#include "app/resource.h"
+#include "app/small_dialogs.h"
+#include "framework/application.h"
+#include "framework/text.h"
+
+namespace {
+
+// Buttons and bar that follow connection detection and download; Lock is
+// handled apart because voice bodies never enable it.
+const int kOperationControls[] = {IDC_OPEN,        IDCANCEL,      IDC_DOWNLOAD,
+                                  IDC_AUTO,        IDC_PROGRAM,   IDC_VERIFY,
+                                  IDC_BLANK_CHECK, IDC_CHIP_INFO, IDC_HEX_SCROLL};
+
+}  // namespace
+
+WriterDialog::WriterDialog(Profile& profile, BodyTable& bodies, HWND parent)
+    : fw::Dialog(IDD_WRITER, parent), m_profile(profile), m_bodyTable(bodies), m_hexView(*this) {
+    m_hIcon = LoadIconW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    LoadBodyTable(m_profile, m_bodyTable);
+}
+
+WriterDialog::~WriterDialog() = default;
+
+void WriterDialog::DoDataExchange(fw::DataExchange& dx) {
+    dx.Text(IDC_FILE_PATH, m_strFileName);
+    dx.Text(IDC_MCU_TEXT, m_strBodyName);
+    dx.Text(IDC_MESSAGE, m_strMessage);
+    dx.Text(IDC_LINK_TEXT, m_strLinkState);
+    dx.Text(IDC_DRIVER_TEXT, m_strDriverName);
+    dx.Text(IDC_SERIAL_TEXT, m_strSerialText);
+    dx.Text(IDC_VERSION_TEXT, m_strVersion);
+}
+
+bool WriterDialog::OnInitDialog() {
+    fw::Dialog::OnInitDialog();
+    if (auto* app = fw::Application::Current()) app->m_hMainWnd = m_hWnd;
+
+    m_pathEdit.Subclass(Item(IDC_FILE_PATH));
+    m_hexView.Subclass(Item(IDC_HEX_VIEW));
+    AddSystemMenuItems();
+
+    m_hMenu = LoadMenuW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_WRITER_MENU));
+    SetMenu(m_hWnd, m_hMenu);
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    ReadWindowSettings();
+
+    m_pBody = SelectBody();
+    if (!m_pBody) {
+        if (m_bodyTable.empty()) {
+            fw::AppMessageBox(m_hWnd, "Cannot find 'Larkspur.ini'");
+            return true;
+        }
+        m_pBody = m_bodyTable.begin()->second.get();
+    }
+
+    m_bBusy = false;
+    m_bFirstConnect = true;
+    // Posted, so the command runs once the window is on the screen.
+    if (m_strStartFile.empty()) {
+        PostMessageW(m_hWnd, WM_COMMAND, ID_SETTINGS_DETECT, 0);
+    } else {
+        UpdateData(false);
+        PostMessageW(m_hWnd, WM_COMMAND, IDC_OPEN, 0);
+    }
+    return true;
+}
+
+void WriterDialog::AddSystemMenuItems() {
+    HMENU sys = GetSystemMenu(m_hWnd, FALSE);
+    if (!sys) return;
+    wchar_t about[128] = {};
+    if (LoadStringW(fw::AppInstance(), IDS_ABOUTBOX, about, 128) > 0) {
+        AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(sys, MF_STRING, IDM_ABOUTBOX, about);
+    }
+    if (m_profile.GetString("Setting", "User", "") == "K374") {
+        AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(sys, MF_STRING, IDM_DIAGNOSIS, L"Diagnosis");
+    }
+}
+
+void WriterDialog::ReadWindowSettings() {
+    const SerialSettings serial = ReadSerialSettings(m_profile);
+    m_bSerial = serial.bEnable;
+    m_dwSerial = serial.dwData;
+    for (int i = 0; i < 4; ++i) m_nSerialAddr[i] = serial.nAddr[i];
+    m_auto = ReadAutoSteps(m_profile);
+    m_bCheckId = m_profile.GetInt("Setting", "CheckID", 0) != 0;
+    if (!m_bCheckId) CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID, MF_BYCOMMAND | MF_UNCHECKED);
+}
+
+bool WriterDialog::OnRoute(fw::RouteKind kind, UINT id) {
+    using K = fw::RouteKind;
+    static const fw::CommandRoute<WriterDialog> kRoutes[] = {
+        {K::kCommand, IDC_OPEN, &WriterDialog::OpenImageFile},
+        {K::kCommand, IDC_DOWNLOAD, &WriterDialog::OnDownload},
+        {K::kCommand, IDC_AUTO, &WriterDialog::OnAuto},
+        {K::kCommand, IDC_BLANK_CHECK, &WriterDialog::OnBlankCheck},
+        {K::kCommand, IDC_PROGRAM, &WriterDialog::OnProgram},
+        {K::kCommand, IDC_VERIFY, &WriterDialog::OnVerify},
+        {K::kCommand, IDC_LOCK, &WriterDialog::OnLock},
+        {K::kCommand, IDC_CHIP_INFO, &WriterDialog::OnChipInfo},
+        {K::kCommand, ID_SETTINGS_DETECT, &WriterDialog::OnDetectConnect},
+        {K::kCommand, ID_SETTINGS_MCU, &WriterDialog::OnSelectMcu},
+        {K::kCommand, ID_SETTINGS_AUTO, &WriterDialog::OnAutoSetup},
+        {K::kCommand, ID_SETTINGS_CHECKID, &WriterDialog::OnCheckId},
+        {K::kCommand, ID_SETTINGS_OPTION, &WriterDialog::ShowOptions},
+        {K::kCommand, ID_OPTION_PRINT, &WriterDialog::PrintOptions},
+        {K::kCommand, ID_SN_ENABLE, &WriterDialog::ToggleSerial},
+        {K::kCommand, ID_SN_SETUP, &WriterDialog::OnSerialSetupCommand},
+        {K::kSysCommand, IDM_ABOUTBOX, &WriterDialog::OnAbout},
+        {K::kSysCommand, IDM_DIAGNOSIS, &WriterDialog::OnDiagnosis},
+    };
+    // Commands that reconnect or change the body must not start inside a
+    // running detection or download.
+    if (kind == K::kCommand && m_bBusy && (id == ID_SETTINGS_DETECT || id == ID_SETTINGS_MCU))
+        return true;
+    return fw::DispatchCommand(this, kRoutes, kind, id);
+}
+
+bool WriterDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
+    static const fw::MessageRoute<WriterDialog> kMessages[] = {
+        {WM_VSCROLL, &WriterDialog::OnVScroll},
+        {WM_SERIAL_BYTE, &WriterDialog::OnSerialByteMessage},
+        {WM_PAINT, &WriterDialog::OnPaint},
+        {WM_QUERYDRAGICON, &WriterDialog::OnQueryDragIcon},
+        {WM_INITMENUPOPUP, &WriterDialog::OnInitMenuPopup},
+        {WM_DESTROY, &WriterDialog::OnDestroy},
+    };
+    return fw::DispatchWindowMessage(this, kMessages, msg, wp, lp, result);
+}
+
+// Enter would otherwise end the main window with "OK"; only Exit closes it.
+void WriterDialog::OnOK() {}
+
+void WriterDialog::OnCancel() {
+    if (m_bBusy) return;
+    EndDialog(IDCANCEL);
+}
+
+void WriterDialog::SetMessageLine(const std::string& text) {
+    m_strMessage = text;
+    SetItemText(IDC_MESSAGE, m_strMessage);
+}
+
+const BodyRecord* WriterDialog::SelectBody() {
+    const BodyRecord* body = FindSelectedBody(m_profile, m_bodyTable);
+    if (!body) return nullptr;
+    const std::string name = body->szName;
+    m_strBodyName = name;
+    UpdateData(false);
+
+    m_bVoice = IsVoiceBodyName(name);
+    if (m_bVoice) {
+        // Voice chips have no ID check and no room for serial numbers; the
+        // settings file keeps its values, only the window's copies change.
+        m_bCheckId = false;
+        m_bSerial = false;
+    }
+    const UINT state = MF_BYCOMMAND | (m_bVoice ? MF_GRAYED : MF_ENABLED);
+    if (m_hMenu) {
+        EnableMenuItem(m_hMenu, ID_SETTINGS_CHECKID, state);
+        EnableMenuItem(m_hMenu, ID_SN_ENABLE, state);
+        EnableMenuItem(m_hMenu, ID_SN_SETUP, state);
+        CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
+                      MF_BYCOMMAND | (m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(m_hMenu, ID_SN_ENABLE,
+                      MF_BYCOMMAND | (m_bSerial ? MF_CHECKED : MF_UNCHECKED));
+    }
+    if (m_hWnd) {
+        DrawMenuBar(m_hWnd);
+        EnableItem(IDC_LOCK, !m_bVoice);
+        EnableItem(IDC_CHIP_INFO, !m_bVoice);
+    }
+    return body;
+}
+
+void WriterDialog::EnableOperationControls(bool enable) {
+    m_bBusy = !enable;
+    for (int id : kOperationControls) EnableItem(id, enable);
+    if (!m_bVoice) EnableItem(IDC_LOCK, enable);
+}
+
+void WriterDialog::ShowChecksum(int flag) {
+    if (flag == 0) {
+        SetItemText(IDC_CHECKSUM, "");
+    } else if (m_pBin) {
+        SetItemText(IDC_CHECKSUM, FormatChecksum(BufferChecksum(*this)));
+    }
+}
+
+void WriterDialog::ScrollHexView(int code, int thumb) {
+    HWND bar = Item(IDC_HEX_SCROLL);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(bar, SB_CTL, &si);
+    const int pos = ScrollHexPosition(code, si.nPos, si.nMin, si.nMax, thumb);
+    SetScrollPos(bar, SB_CTL, pos, TRUE);
+    m_hexView.SetFirstRow(pos);
+}
+
+void WriterDialog::ResetHexView() {
+    HWND bar = Item(IDC_HEX_SCROLL);
+    SetScrollRange(bar, SB_CTL, 0, HexScrollMax(*this), FALSE);
+    SetScrollPos(bar, SB_CTL, 0, TRUE);
+    m_hexView.SetMode(1);
+    m_hexView.SetFirstRow(0);
+}
+
+void WriterDialog::OnAbout() {
+    AboutDialog dlg(m_hWnd);
+    dlg.DoModal();
+}
+
+void WriterDialog::OnAutoSetup() {
+    UpdateData(true);
+    AutoSetupDialog dlg(m_hWnd);
+    dlg.m_bBlank = m_auto.bBlank;
+    dlg.m_bProgram = m_auto.bProgram;
+    dlg.m_bVerify = m_auto.bVerify;
+    dlg.m_bLock = m_auto.bLock;
+    dlg.m_bVoice = m_bVoice;
+    if (dlg.DoModal() == IDOK) {
+        m_auto.bBlank = dlg.m_bBlank;
+        m_auto.bProgram = dlg.m_bProgram;
+        m_auto.bVerify = dlg.m_bVerify;
+        m_auto.bLock = dlg.m_bLock;
+        WriteAutoSteps(m_profile, m_auto);
+    }
+    UpdateData(false);
+}
+
+bool WriterDialog::OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result) {
+    HWND bar = Item(IDC_HEX_SCROLL);
+    if (reinterpret_cast<HWND>(lp) != bar) return false;
+    const int code = LOWORD(wp);
+    int thumb = HIWORD(wp);
+    if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) {
+        // The message carries only 16 bits of the thumb; the bar has all 32.
+        SCROLLINFO si = {};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_TRACKPOS;
+        if (GetScrollInfo(bar, SB_CTL, &si)) thumb = si.nTrackPos;
+    }
+    ScrollHexView(code, thumb);
+    result = TRUE;
+    return true;
+}
+
+bool WriterDialog::OnSerialByteMessage(WPARAM wp, LPARAM, INT_PTR& result) {
+    OnSerialByte(static_cast<uint8_t>(wp & 0xFF));
+    result = TRUE;
+    return true;
+}
+
+bool WriterDialog::OnPaint(WPARAM, LPARAM, INT_PTR& result) {
+    if (!IsIconic(m_hWnd)) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    const int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    result = TRUE;
+    return true;
+}
+
+bool WriterDialog::OnQueryDragIcon(WPARAM, LPARAM, INT_PTR& result) {
+    result = reinterpret_cast<INT_PTR>(m_hIcon);
+    return true;
+}
+
+bool WriterDialog::OnInitMenuPopup(WPARAM, LPARAM, INT_PTR&) {
+    // Voice mode may have cleared a flag since the mark was last set.
+    if (m_hMenu) {
+        CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
+                      MF_BYCOMMAND | (m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(m_hMenu, ID_SN_ENABLE,
+                      MF_BYCOMMAND | (m_bSerial ? MF_CHECKED : MF_UNCHECKED));
+    }
+    return false;
+}
+
+bool WriterDialog::OnDestroy(WPARAM, LPARAM, INT_PTR&) {
+    SerialSettings serial;
+    serial.dwData = m_dwSerial;
+    for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_nSerialAddr[i];
+    WriteSerialSettings(m_profile, serial);
+    m_profile.WriteInt("Setting", "CheckID", m_bCheckId ? 1 : 0);
+
+    if (m_hMenu) {
+        SetMenu(m_hWnd, nullptr);
+        DestroyMenu(m_hMenu);
+        m_hMenu = nullptr;
+    }
+    FreeBlocks();
+    m_pBody = nullptr;
+    m_pDriverBody = nullptr;
+    m_bodyTable.clear();
+    if (m_nPort != -1) CloseSerialPort();
+    if (auto* app = fw::Application::Current()) app->m_hMainWnd = nullptr;
+    return false;
+}

@@ -1,0 +1,130 @@
+#include "framework/dialog.h"
+
+#include <vector>
+
+#include "framework/application.h"
+#include "framework/text.h"
+
+namespace fw {
+
+void DataExchange::Text(int id, std::string& value) {
+    HWND item = GetDlgItem(m_hDlg, id);
+    if (!item) return;
+    if (m_bSave) {
+        int len = GetWindowTextLengthW(item);
+        std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+        int got = GetWindowTextW(item, buf.data(), len + 1);
+        buf.resize(static_cast<size_t>(got < 0 ? 0 : got));
+        value = Narrow(buf);
+    } else {
+        SetWindowTextW(item, Widen(value).c_str());
+    }
+}
+
+void DataExchange::Check(int id, bool& value) {
+    if (m_bSave) {
+        value = IsDlgButtonChecked(m_hDlg, id) == BST_CHECKED;
+    } else {
+        CheckDlgButton(m_hDlg, id, value ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+Dialog::Dialog(UINT templateId, HWND parent) : m_hParent(parent), m_templateId(templateId) {}
+
+INT_PTR Dialog::DoModal() {
+    return DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(m_templateId), m_hParent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+void Dialog::EndDialog(INT_PTR result) {
+    if (m_hWnd) ::EndDialog(m_hWnd, result);
+}
+
+bool Dialog::UpdateData(bool save) {
+    if (!m_hWnd) return false;
+    DataExchange dx(m_hWnd, save);
+    DoDataExchange(dx);
+    return true;
+}
+
+void Dialog::EnableItem(int id, bool enable) const {
+    EnableWindow(Item(id), enable ? TRUE : FALSE);
+}
+
+void Dialog::SetItemText(int id, const std::string& text) const {
+    SetDlgItemTextW(m_hWnd, id, Widen(text).c_str());
+}
+
+std::string Dialog::GetItemText(int id) const {
+    HWND item = Item(id);
+    if (!item) return {};
+    int len = GetWindowTextLengthW(item);
+    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+    int got = GetWindowTextW(item, buf.data(), len + 1);
+    buf.resize(static_cast<size_t>(got < 0 ? 0 : got));
+    return Narrow(buf);
+}
+
+bool Dialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
+
+void Dialog::OnOK() {
+    UpdateData(true);
+    EndDialog(IDOK);
+}
+
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Dialog* self;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<Dialog*>(lp);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+        self->m_hWnd = hwnd;
+    } else {
+        self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    }
+    if (!self) return FALSE;
+    INT_PTR result = self->HandleMessage(msg, wp, lp);
+    if (msg == WM_NCDESTROY) self->m_hWnd = nullptr;
+    return result;
+}
+
+INT_PTR Dialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            return OnInitDialog() ? TRUE : FALSE;
+        case WM_COMMAND: {
+            UINT id = LOWORD(wp);
+            UINT code = HIWORD(wp);
+            // Only clicks, menu items and accelerators are commands; other
+            // control notifications go to the message table.
+            if (code == 0 || code == 1) {
+                if (OnRoute(RouteKind::kCommand, id)) return TRUE;
+                if (id == IDOK) {
+                    OnOK();
+                    return TRUE;
+                }
+                if (id == IDCANCEL) {
+                    OnCancel();
+                    return TRUE;
+                }
+            }
+            break;
+        }
+        case WM_SYSCOMMAND:
+            if (OnRoute(RouteKind::kSysCommand, static_cast<UINT>(wp & 0xFFF0))) return TRUE;
+            break;
+        default:
+            break;
+    }
+    INT_PTR result = FALSE;
+    if (OnMessage(msg, wp, lp, result)) return result;
+    return FALSE;
+}
+
+}  // namespace fw

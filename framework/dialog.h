@@ -1,0 +1,104 @@
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace fw {
+
+// One pass of data exchange between bound members and their controls.
+class DataExchange {
+  public:
+    DataExchange(HWND dialog, bool save) : m_hDlg(dialog), m_bSave(save) {}
+    bool Saving() const { return m_bSave; }
+    void Text(int id, std::string& value);  // edit or static text
+    void Check(int id, bool& value);        // check box
+
+  private:
+    HWND m_hDlg;
+    bool m_bSave;
+};
+
+// Where a routed id came from.
+enum class RouteKind {
+    kCommand,     // button, menu item or accelerator (WM_COMMAND)
+    kSysCommand,  // system-menu item (WM_SYSCOMMAND)
+};
+
+// A routing table entry: id to member handler.
+template <class T>
+struct CommandRoute {
+    RouteKind kind;
+    UINT id;
+    void (T::*handler)();
+};
+
+// A window message entry; the handler sets the dialog procedure's result and
+// returns whether it handled the message.
+template <class T>
+struct MessageRoute {
+    UINT message;
+    bool (T::*handler)(WPARAM, LPARAM, INT_PTR& result);
+};
+
+template <class T, size_t N>
+bool DispatchCommand(T* self, const CommandRoute<T> (&table)[N], RouteKind kind, UINT id) {
+    for (const auto& r : table) {
+        if (r.kind == kind && r.id == id) {
+            (self->*r.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+template <class T, size_t N>
+bool DispatchWindowMessage(T* self, const MessageRoute<T> (&table)[N], UINT msg, WPARAM wp,
+                           LPARAM lp, INT_PTR& result) {
+    for (const auto& r : table) {
+        if (r.message == msg) return (self->*r.handler)(wp, lp, result);
+    }
+    return false;
+}
+
+// A dialog made from a resource template.
+class Dialog {
+  public:
+    explicit Dialog(UINT templateId, HWND parent = nullptr);
+    virtual ~Dialog() = default;
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
+    // Runs modally; IDOK (1), IDCANCEL (2), or -1 when the dialog could not be made.
+    INT_PTR DoModal();
+    void EndDialog(INT_PTR result);
+
+    // save = true takes the controls into the members, false shows the members.
+    bool UpdateData(bool save = true);
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    void EnableItem(int id, bool enable) const;
+    void SetItemText(int id, const std::string& text) const;
+    std::string GetItemText(int id) const;
+
+  protected:
+    virtual void DoDataExchange(DataExchange&) {}
+    // Returning true lets the system set the focus.
+    virtual bool OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    // Derived classes route their commands and messages through tables here.
+    virtual bool OnRoute(RouteKind, UINT) { return false; }
+    virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR&) { return false; }
+
+    HWND m_hWnd = nullptr;
+    HWND m_hParent;
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    INT_PTR HandleMessage(UINT, WPARAM, LPARAM);
+    UINT m_templateId;
+};
+
+}  // namespace fw

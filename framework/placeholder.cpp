@@ -1,1 +1,0 @@
-// The framework layer comes with the application shell.

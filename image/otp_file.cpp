@@ -1,0 +1,359 @@
+#include "image/otp_file.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/byte_sum.h"
+#include "common/profile.h"
+#include "image/file_open.h"
+#include "image/image_load_host.h"
+
+namespace {
+
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    Put16(out, static_cast<uint16_t>(v));
+    Put16(out, static_cast<uint16_t>(v >> 16));
+}
+
+constexpr uint32_t kSizeCodeWords[13] = {0x400,  0x800, 0x1000, 0x2000, 0x200,  0x180,  0x300,
+                                         0x1800, 0,     0,      0x4000, 0x8000, 0x10000};
+
+// Blocks come through here so a failed allocation is a status, never a throw.
+bool MakeBlock(std::optional<std::vector<uint16_t>>& block, size_t words, size_t maxWords) {
+    if (words > maxWords) return false;
+    try {
+        block.emplace(words);
+    } catch (const std::bad_alloc&) {
+        block.reset();
+        return false;
+    }
+    return true;
+}
+
+void CopyWords(const uint8_t* src, size_t count, uint16_t* dst) {
+    for (size_t i = 0; i < count; ++i) dst[i] = Get16(src + 2 * i);
+}
+
+// Header entries: address, mask (never read), value.
+void ApplyEntry(uint16_t pid, uint32_t addr, uint16_t value, PcBuffer& buf) {
+    uint32_t base = 0;
+    if (pid == 0xD6) base = 0x80010;
+    if (pid == 0xAD) base = 0x8010;
+    if (base != 0) {
+        if (addr == base + 1) buf.m_wOID = value & 0x3FF;
+        if (addr == base + 2) buf.m_nBinWords = value;
+        if (addr == base + 3) buf.m_nBinWords |= static_cast<uint32_t>(value) << 14;
+        if (addr == base + 4) buf.m_wOptWords = value & 0x3FFF;
+        return;
+    }
+    if (addr == 0x40F0) buf.m_wOID = value;
+    if (addr == 0x40F1) {
+        buf.m_wOptWords = value & 0xFF;
+        buf.m_nBinWords = RomWordsOfSizeCode((value >> 8) & 0x3F);
+    }
+}
+
+}  // namespace
+
+uint32_t RomWordsOfSizeCode(unsigned code) {
+    // Codes 13 and up name no size; the table's "unknown" value is 0.
+    return code < 13 ? kSizeCodeWords[code] : 0;
+}
+
+bool ChecksumTestEnabled(const Profile& settings) {
+    return settings.GetInt("setting", "checksum", 1) != 0;
+}
+
+bool RecordChecksumOk(bool testEnabled, size_t count, const uint8_t* bytes) {
+    if (!testEnabled) return true;
+    uint8_t sum = 0;
+    for (size_t i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+    return sum == 0;
+}
+
+int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec) {
+    const int type = std::fgetc(file);
+    if (type == EOF) return kOtpFileEnd;
+    uint8_t len[2];
+    if (std::fread(len, 1, 2, file) != 2) return kOtpRecordShort;
+    const size_t length = static_cast<size_t>(len[0] | len[1] << 8);
+    std::vector<uint8_t> block;
+    try {
+        block.resize(3 + length);
+    } catch (const std::bad_alloc&) {
+        return kOtpRecordNoMemory;
+    }
+    block[0] = static_cast<uint8_t>(type);
+    block[1] = len[0];
+    block[2] = len[1];
+    if (std::fread(block.data() + 3, 1, length, file) != length) return kOtpRecordShort;
+    if (!RecordChecksumOk(checksumTest, block.size(), block.data())) return kOtpRecordBadSum;
+    rec.bytes.swap(block);
+    return kOtpRecordOk;
+}
+
+bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
+    if (length < 4) return false;
+    buf.m_wOptWords = 0;
+    buf.m_nBinWords = 0;
+    buf.m_dwProgAddr = 0;
+    buf.m_wPID = Get16(body);
+    // A header that names no OID must not inherit the previous image's one,
+    // nor its option base.
+    buf.m_wOID = 0;
+    buf.m_dwOptAddr = 0x8000;
+    const uint16_t layout = Get16(body + 2);
+    if (layout == 1) {
+        buf.m_dwOptAddr = buf.m_wPID == 0xD6 ? 0x80000 : 0x8000;
+        // Whole entries only, all before the checksum byte at L - 1.
+        for (size_t off = 4; off + 8 <= static_cast<size_t>(length) - 1; off += 8)
+            ApplyEntry(buf.m_wPID, Get32(body + off), Get16(body + off + 6), buf);
+    } else if (layout == 0) {
+        buf.m_wOID = buf.m_wPID;
+        switch (buf.m_wPID) {
+            case 0x7A:
+            case 0xA2:
+            case 0xA6:
+                buf.m_nBinWords = 0x2000;
+                buf.m_wOptWords = 1;
+                break;
+            case 0xA0:
+                buf.m_nBinWords = 0x800;
+                buf.m_wOptWords = 1;
+                break;
+            case 0xA1:
+                buf.m_nBinWords = 0x1000;
+                buf.m_wOptWords = 1;
+                break;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, ImageLoadHost& host) {
+    if (!DecodeOtpHeader(body, length, buf)) return false;
+    const std::string name = FindBodyName(host.Bodies(), buf.m_wPID, buf.m_wOID);
+    if (name.empty()) return false;
+    return host.SelectBodyByName(name) != nullptr;
+}
+
+std::string FilePidLine(uint16_t pid, uint16_t oid) {
+    char text[64];
+    std::snprintf(text, sizeof text, "File PID : %Xh, OID : %Xh\r\n", pid, oid);
+    return text;
+}
+
+bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t maxBlockWords) {
+    const bool sumTest = ChecksumTestEnabled(host.Settings());
+    auto fail = [&host](const std::string& text) {
+        host.SetMessage(text);
+        host.UpdateScreen();
+        return false;
+    };
+
+    OtpRecord rec;
+    int status = ReadOtpRecord(file, sumTest, rec);
+    // An empty file holds no header, so it is no image either.
+    if (status == kOtpFileEnd) return fail("Invalid file format!\r\n");
+    if (status == kOtpRecordOk) {
+        if (rec.Type() != kOtpHeaderType) return fail("Invalid file format!\r\n");
+        if (rec.Length() < 4) {
+            status = kOtpRecordShort;  // no room for PID and layout
+        } else if (!ParseOtpHeader(rec.Body(), rec.Length(), buf, host)) {
+            return fail("Not support the type of MCU!");
+        }
+    }
+
+    bool programSeen = false;
+    bool blockFailed = false;
+    while (status == kOtpRecordOk) {
+        status = ReadOtpRecord(file, sumTest, rec);
+        if (status != kOtpRecordOk) break;
+        const size_t length = rec.Length();
+        if (length < 5) {  // no room for an address and a checksum
+            status = kOtpRecordShort;
+            break;
+        }
+        const uint8_t* body = rec.Body();
+        const uint32_t addr = Get32(body);
+        if (addr == buf.m_dwProgAddr) {
+            if (buf.m_pBin) {
+                buf.FreeBlocks();
+                return fail("Duplicated Program Record!\r\n");
+            }
+            const size_t words = (length - 5) / 2;
+            if (!MakeBlock(buf.m_pBin, words, maxBlockWords)) {
+                blockFailed = true;
+                break;
+            }
+            buf.m_nBinWords = static_cast<uint32_t>(words);
+            CopyWords(body + 4, words, buf.m_pBin->data());
+            programSeen = true;
+        } else if (addr == buf.m_dwOptAddr) {
+            if (buf.m_pOpt) {
+                buf.FreeBlocks();
+                return fail("Duplicated Option Record!\r\n");
+            }
+            const size_t words = (length - 4) / 2;
+            if (!MakeBlock(buf.m_pOpt, words, maxBlockWords)) {
+                blockFailed = true;
+                break;
+            }
+            buf.m_wOptWords = static_cast<uint16_t>(words);
+            CopyWords(body + 4, words, buf.m_pOpt->data());
+        } else if (programSeen && addr / 2 == buf.m_nBinWords) {
+            const size_t old = buf.m_pBin->size();
+            const size_t add = (length - 4) / 2;
+            std::optional<std::vector<uint16_t>> grown;
+            if (!MakeBlock(grown, old + add, maxBlockWords)) {
+                blockFailed = true;
+                break;
+            }
+            std::copy(buf.m_pBin->begin(), buf.m_pBin->end(), grown->begin());
+            CopyWords(body + 4, add, grown->data() + old);
+            buf.m_pBin = std::move(grown);
+            buf.m_nBinWords = static_cast<uint32_t>(old + add);
+        }
+    }
+
+    host.CheckSerialAddresses();
+    if (blockFailed) {
+        // The words loaded so far stay; the block that could not be had is not
+        // written into.
+        host.ShowMessageBox("m_pBin=NULL");
+        host.AppendMessage("Failed to allocate memory!");
+        host.UpdateScreen();
+        return false;
+    }
+    switch (status) {
+        case kOtpFileEnd:
+            break;
+        case kOtpRecordNoMemory:
+            host.AppendMessage("Failed to allocate memory!");
+            host.UpdateScreen();
+            return false;
+        case kOtpRecordBadSum:
+            host.AppendMessage("Invalid checksum for the OTP file!");
+            host.UpdateScreen();
+            return false;
+        default:
+            return fail("Failed to read OTP file record!\r\n");
+    }
+    host.ShowChecksum(1);
+    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
+    host.UpdateScreen();
+    host.ResetHexView(HexScrollMax(buf));
+    host.PumpOneMessage();
+    return true;
+}
+
+bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
+                 size_t maxBlockWords) {
+    buf.FreeBlocks();
+    host.ShowChecksum(0);
+    host.UpdateScreen();
+    host.PumpOneMessage();
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) {
+        host.SetMessage("Failed to open file!\r\n");
+        host.UpdateScreen();
+        return false;
+    }
+    const bool ok = LoadOtpStream(file, buf, host, maxBlockWords);
+    std::fclose(file);
+    return ok;
+}
+
+std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body) {
+    std::vector<uint8_t> out;
+    const uint16_t pid = static_cast<uint16_t>(body.nPID);
+    const uint32_t k = body.nPID == 0xAD ? 0x8010 : 0x80010;
+    const uint16_t entries[5] = {
+        pid, static_cast<uint16_t>(body.nOID), static_cast<uint16_t>(body.nRomWords & 0x3FFF),
+        static_cast<uint16_t>((body.nRomWords >> 14) & 0x3FFF), body.wOptWords};
+    out.push_back(kOtpHeaderType);
+    Put16(out, kOtpHeaderBytes - 3);
+    Put16(out, pid);
+    Put16(out, 1);
+    for (uint32_t i = 0; i < 5; ++i) {
+        Put32(out, k + i);
+        Put16(out, 0x3FFF);
+        Put16(out, entries[i]);
+    }
+    uint8_t sum = 0;
+    AddBytesToSum(&sum, out.data(), static_cast<uint16_t>(out.size()));
+    out.push_back(static_cast<uint8_t>(-sum));
+
+    auto putRecord = [&out](uint32_t addr, const uint16_t* words, size_t count) {
+        const uint16_t length = static_cast<uint16_t>(2 * count + 5);
+        uint8_t sum = 0;
+        AddByteToSum(&sum, kOtpDataType);
+        AddWordToSum(&sum, length);
+        AddDwordToSum(&sum, addr);
+        out.push_back(kOtpDataType);
+        Put16(out, length);
+        Put32(out, addr);
+        for (size_t i = 0; i < count; ++i) {
+            AddWordToSum(&sum, words[i]);
+            Put16(out, words[i]);
+        }
+        out.push_back(static_cast<uint8_t>(-sum));
+    };
+
+    if (buf.m_pBin && body.nRomWords != 0) {
+        // Only words the block really holds go out; the header still names
+        // the body's size.
+        const size_t total = std::min<size_t>(body.nRomWords, buf.m_pBin->size());
+        for (size_t first = 0; first < total; first += kOtpMaxDataBytes / 2) {
+            const size_t count = std::min<size_t>(kOtpMaxDataBytes / 2, total - first);
+            putRecord(static_cast<uint32_t>(first * 2), buf.m_pBin->data() + first, count);
+        }
+    }
+    if (buf.m_pOpt) {
+        // One record must hold them all: L is 16 bits.
+        const size_t count = std::min<size_t>({body.wOptWords, buf.m_pOpt->size(), 0x7FFD});
+        putRecord(body.dwOptAddr, buf.m_pOpt->data(), count);
+    }
+    return out;
+}
+
+bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody,
+                  ImageLoadHost& host) {
+    if (!driverBody) return false;
+    const std::vector<uint8_t> bytes = BuildOtpImage(buf, *driverBody);
+    std::FILE* file = OpenFileUtf8(path, "wb");
+    bool ok = file != nullptr;
+    if (file) {
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        ok = std::fclose(file) == 0 && ok;
+    }
+    if (!ok) {
+        host.ShowMessageBox("Unable to write the file " + path + ".");
+        return false;
+    }
+    buf.m_dwProgAddr = 0;
+    buf.m_dwOptAddr = driverBody->dwOptAddr;
+    buf.m_nBinWords = driverBody->nRomWords;
+    buf.m_wOID = static_cast<uint16_t>(driverBody->nOID);
+    buf.m_wOptWords = driverBody->wOptWords;
+    buf.m_wPID = static_cast<uint16_t>(driverBody->nPID);
+    host.ShowChecksum(1);
+    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
+    host.UpdateScreen();
+    host.ResetHexView(HexScrollMax(buf));
+    host.PumpOneMessage();
+    return true;
+}

@@ -1,0 +1,140 @@
+#include "image/voice_image.h"
+
+#include <new>
+#include <vector>
+
+#include "image/body_table.h"
+#include "image/file_open.h"
+#include "image/image_load_host.h"
+#include "image/otp_file.h"
+
+namespace {
+
+const VoiceKind kKinds[] = {
+    {".R03", 0xC2, 0xE0, kVoiceRawWords, 0},         {".R06", 0xD8, 0xE1, kVoiceRawWords, 0},
+    {".R09", 0xD8, 0xE2, kVoiceRawWords, 0},         {".R12", 0xD8, 0xE3, kVoiceRawWords, 0},
+    {".R18", 0xD8, 0xE4, kVoiceRawWords, 0},         {".R36", 0xD8, 0xE5, kVoiceRawWords, 0},
+    {".E03", 0xC2, 0xE0, kVoiceBytePerWord, 0x8000}, {".E06", 0xD8, 0xE1, kVoicePlanes, 0x8400},
+    {".E09", 0xD8, 0xE2, kVoicePlanes, 0xC000},      {".E12", 0xD8, 0xE3, kVoicePlanes, 0x10800},
+    {".E18", 0xD8, 0xE4, kVoicePlanes, 0x18000},     {".E36", 0xD8, 0xE5, kVoicePlanes, 0x30000},
+};
+
+// Reads up to `count` bytes; a short file leaves the rest as it was.
+void ReadUpTo(std::FILE* file, uint8_t* dst, size_t count) {
+    size_t got = 0;
+    while (got < count) {
+        const size_t n = std::fread(dst + got, 1, count - got, file);
+        if (n == 0) break;
+        got += n;
+    }
+}
+
+std::vector<uint8_t> ReadAll(std::FILE* file) {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+}
+
+// The data after the header; fseek past the end just reads nothing.
+void ReadData(std::FILE* file, uint8_t* dst, size_t count) {
+    if (std::fseek(file, kVoiceHeaderBytes, SEEK_SET) == 0) ReadUpTo(file, dst, count);
+}
+
+}  // namespace
+
+const VoiceKind* FindVoiceKind(const std::string& path) {
+    // The whole path is examined, however long, so a folder named like a
+    // voice file counts too.
+    const std::string upper = UpperAscii(path);
+    for (const VoiceKind& kind : kKinds)
+        if (upper.find(kind.ext) != std::string::npos) return &kind;
+    return nullptr;
+}
+
+bool IsVoiceFile(const std::string& path) {
+    return FindVoiceKind(path) != nullptr;
+}
+
+bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
+    try {
+        if (kind.format == kVoiceRawWords) {
+            const std::vector<uint8_t> bytes = ReadAll(file);
+            std::vector<uint16_t> words(bytes.size() / 2);
+            for (size_t i = 0; i < words.size(); ++i)
+                words[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+            buf.m_nBinWords = static_cast<uint32_t>(words.size());
+            buf.m_pBin = std::move(words);
+        } else if (kind.format == kVoiceBytePerWord) {
+            std::vector<uint8_t> data(kind.dataBytes, 0);
+            ReadData(file, data.data(), data.size());
+            // Only the first half of what is read is used: one byte per word.
+            std::vector<uint16_t> words(kind.dataBytes / 2);
+            for (size_t i = 0; i < words.size(); ++i)
+                words[i] = static_cast<uint16_t>(0x1100 | data[i]);
+            buf.m_nBinWords = static_cast<uint32_t>(words.size());
+            buf.m_pBin = std::move(words);
+        } else {
+            std::vector<uint8_t> data(kind.dataBytes, 0);
+            ReadData(file, data.data(), data.size());
+            const size_t n = kind.dataBytes / 3;
+            std::vector<uint16_t> words(n, 0);
+            for (size_t i = 0; i < n; ++i)
+                words[i] = static_cast<uint16_t>((data[2 * n + i] & 0x1F) << 10 |
+                                                 (data[n + i] & 0x1F) << 5 | (data[i] & 0x1F));
+            buf.m_nBinWords = static_cast<uint32_t>(n);
+            buf.m_pBin = std::move(words);
+        }
+    } catch (const std::bad_alloc&) {
+        buf.m_pBin.reset();
+        return false;
+    }
+    buf.m_wOptWords = 0;
+    buf.m_wPID = kind.pid;
+    buf.m_wOID = kind.oid;
+    return true;
+}
+
+bool LoadVoiceFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
+    buf.FreeBlocks();
+    host.ShowChecksum(0);
+    host.UpdateScreen();
+    host.PumpOneMessage();
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) {
+        host.SetMessage("Failed to open file!\r\n");
+        host.UpdateScreen();
+        return false;
+    }
+    const VoiceKind* kind = FindVoiceKind(path);
+    if (!kind) {
+        std::fclose(file);
+        host.SetMessage("Not support the type of File!");
+        host.UpdateScreen();
+        host.ShowMessageBox("Not support the type of File!");
+        return false;
+    }
+    const bool read = ReadVoiceImage(file, *kind, buf);
+    std::fclose(file);
+    if (!read) {
+        host.SetMessage("Failed to allocate memory!");
+        host.UpdateScreen();
+        return false;
+    }
+    const std::string name = FindBodyName(host.Bodies(), buf.m_wPID, buf.m_wOID);
+    if (!name.empty() && host.SelectBodyByName(name)) {
+        host.ShowChecksum(1);
+        host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
+        host.UpdateScreen();
+        host.ResetHexView(HexScrollMax(buf));
+        host.PumpOneMessage();
+        return true;
+    }
+    buf.m_pBin.reset();
+    host.ClearSelectedBody();
+    host.SetMessage("Not support the type of MCU!");
+    host.UpdateScreen();
+    return false;
+}

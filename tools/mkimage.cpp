@@ -1,0 +1,246 @@
+// Writes sample images for demos and tests, and describes an image the way
+// the Open command loads it:
+//   mkimage -o out.otp --pid AD --oid 1F2 --rom 2000 [--options 3FFF,0012]
+//           [--fill ramp|random|HHHH] [--seed N] [--header auto|entries|layout0|40f0]
+//   mkimage --info FILE [--ini SETTINGS]
+// Numbers are hexadecimal, as in the settings file's body lines. The program's
+// own writer describes sizes at 0x80010.. (0x8010.. for PID AD), which the
+// loader reads only for PIDs AD and D6; "auto" keeps that form for those and
+// rewrites the header in a form the loader reads for every other PID.
+// An output path with a raw voice extension (.R03 .. .R36) gets the ROM
+// words alone, low byte first.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/ini_profile.h"
+#include "common/split_token.h"
+#include "image/file_open.h"
+#include "image/image_load_host.h"
+#include "image/open_image.h"
+#include "image/otp_file.h"
+#include "image/voice_image.h"
+
+namespace {
+
+// Loads and writes without a window: messages are kept for printing, the
+// body is looked up in memory and never written back to the settings file.
+class ConsoleHost : public ImageLoadHost {
+  public:
+    explicit ConsoleHost(const std::string& iniPath) : profile_(iniPath) {
+        LoadBodyTable(profile_, table_);
+    }
+    void SetMessage(const std::string& t) override { message_ = t; }
+    void AppendMessage(const std::string& t) override { message_ += t; }
+    void UpdateScreen() override {}
+    void ShowMessageBox(const std::string& t) override { std::fprintf(stderr, "%s\n", t.c_str()); }
+    void ShowChecksum(int) override {}
+    void ResetHexView(int) override {}
+    const BodyRecord* SelectBodyByName(const std::string& name) override {
+        selected_ = LookupBody(table_, name);
+        return selected_;
+    }
+    void ClearSelectedBody() override { selected_ = nullptr; }
+    const BodyTable& Bodies() const override { return table_; }
+    Profile& Settings() override { return profile_; }
+    void CheckSerialAddresses() override {}
+    void PumpOneMessage() override {}
+    const std::string& message() const { return message_; }
+    const BodyRecord* selected() const { return selected_; }
+
+  private:
+    IniProfile profile_;
+    BodyTable table_;
+    std::string message_;
+    const BodyRecord* selected_ = nullptr;
+};
+
+// --info: loads an image as the Open command would and describes it.
+int Info(const std::string& path, const std::string& ini) {
+    ConsoleHost host(ini);
+    PcBuffer buf;
+    const bool ok = LoadImageFile(path, buf, host);
+    std::string text = host.message();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (!ok) {
+        std::printf("%s: failed: %s\n", path.c_str(), text.c_str());
+        return 1;
+    }
+    std::printf("%s: body %s, PID %Xh, OID %Xh, ROM words %Xh, option words %Xh, checksum %s\n",
+                path.c_str(), host.selected()->szName, buf.m_wPID, buf.m_wOID, buf.m_nBinWords,
+                buf.m_wOptWords, FormatChecksum(BufferChecksum(buf)).c_str());
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: mkimage -o FILE --pid HEX --oid HEX --rom HEXWORDS\n"
+                 "               [--options HEX,HEX,...] [--fill ramp|random|HEX] [--seed N]\n"
+                 "               [--header auto|entries|layout0|40f0]\n"
+                 "       mkimage --info FILE [--ini SETTINGS]\n");
+    return 2;
+}
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+// A header record of `form` for the body, or an empty vector when that form
+// cannot describe it.
+std::vector<uint8_t> AltHeader(const std::string& form, const BodyRecord& body) {
+    std::vector<uint8_t> rec{0xC0, 0, 0};
+    Put16(rec, body.nPID);
+    if (form == "layout0") {
+        Put16(rec, 0);
+    } else {
+        int code = -1;
+        for (unsigned c = 0; c < 13; ++c)
+            if (RomWordsOfSizeCode(c) == body.nRomWords && (body.nRomWords || c == 8)) code = c;
+        if (code < 0 || body.wOptWords > 0xFF) return {};
+        Put16(rec, 1);
+        Put16(rec, 0x40F0);
+        Put16(rec, 0);
+        Put16(rec, 0x3FFF);
+        Put16(rec, body.nOID);
+        Put16(rec, 0x40F1);
+        Put16(rec, 0);
+        Put16(rec, 0x3FFF);
+        Put16(rec, static_cast<uint32_t>(code) << 8 | body.wOptWords);
+    }
+    const size_t length = rec.size() - 3 + 1;
+    rec[1] = static_cast<uint8_t>(length);
+    rec[2] = static_cast<uint8_t>(length >> 8);
+    uint8_t sum = 0;
+    for (uint8_t b : rec) sum = static_cast<uint8_t>(sum + b);
+    rec.push_back(static_cast<uint8_t>(-sum));
+    return rec;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* f = OpenFileUtf8(path, "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool ParseHex(const char* text, uint32_t& value) {
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(text, &end, 16);
+    if (!*text || *end || v > 0xFFFFFFFFul) return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string out, fill = "ramp", options, form = "auto", info, ini = "Larkspur.ini";
+    uint32_t pid = 0, oid = 0, rom = 0, seed = 1;
+    bool havePid = false, haveOid = false, haveRom = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return Usage();
+        const char* val = argv[++i];
+        bool ok = true;
+        if (arg == "-o") {
+            out = val;
+        } else if (arg == "--pid") {
+            ok = havePid = ParseHex(val, pid);
+        } else if (arg == "--oid") {
+            ok = haveOid = ParseHex(val, oid);
+        } else if (arg == "--rom") {
+            ok = haveRom = ParseHex(val, rom);
+        } else if (arg == "--options") {
+            options = val;
+        } else if (arg == "--fill") {
+            fill = val;
+        } else if (arg == "--info") {
+            info = val;
+        } else if (arg == "--ini") {
+            ini = val;
+        } else if (arg == "--header") {
+            form = val;
+            ok = form == "auto" || form == "entries" || form == "layout0" || form == "40f0";
+        } else if (arg == "--seed") {
+            seed = static_cast<uint32_t>(std::strtoul(val, nullptr, 10));
+        } else {
+            ok = false;
+        }
+        if (!ok) return Usage();
+    }
+    if (!info.empty()) return Info(info, ini);
+    if (out.empty() || !havePid || !haveOid || !haveRom || pid > 0xFFFF || rom > 0x10000000)
+        return Usage();
+
+    PcBuffer buf;
+    std::vector<uint16_t> words(rom);
+    uint32_t constant = 0;
+    const bool isConst = fill != "ramp" && fill != "random";
+    if (isConst && (!ParseHex(fill.c_str(), constant) || constant > 0xFFFF)) return Usage();
+    uint32_t state = seed ? seed : 1;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (fill == "ramp") {
+            words[i] = static_cast<uint16_t>(i);
+        } else if (fill == "random") {
+            state ^= state << 13;  // xorshift: repeatable for a given seed
+            state ^= state >> 17;
+            state ^= state << 5;
+            words[i] = static_cast<uint16_t>(state);
+        } else {
+            words[i] = static_cast<uint16_t>(constant);
+        }
+    }
+    buf.m_pBin = std::move(words);
+
+    std::vector<uint16_t> opt;
+    while (!options.empty()) {
+        uint32_t v;
+        const std::string token = SplitToken(options, ',');
+        if (!ParseHex(token.c_str(), v) || v > 0xFFFF) return Usage();
+        opt.push_back(static_cast<uint16_t>(v));
+    }
+    if (opt.size() > 0x7FFD) return Usage();
+    if (!opt.empty()) buf.m_pOpt = opt;
+
+    BodyRecord body;
+    body.nPID = pid;
+    body.nOID = oid;
+    body.nRomWords = rom;
+    body.wOptWords = static_cast<uint16_t>(opt.size());
+    body.dwOptAddr = (pid == 0xD6 || pid == 0xD8) ? 0x80000 : 0x8000;
+
+    const VoiceKind* voice = FindVoiceKind(out);
+    if (voice && voice->format == kVoiceRawWords) {
+        std::vector<uint8_t> bytes;
+        for (uint16_t w : *buf.m_pBin) Put16(bytes, w);
+        if (!WriteBytes(out, bytes)) return 1;
+        std::printf("%s: %zu voice words\n", out.c_str(), buf.m_pBin->size());
+        return 0;
+    }
+
+    if (form == "auto") {
+        const bool layout0 =
+            pid == 0x7A || pid == 0xA0 || pid == 0xA1 || pid == 0xA2 || pid == 0xA6;
+        form = pid == 0xAD || pid == 0xD6 ? "entries" : layout0 ? "layout0" : "40f0";
+    }
+    if (form == "entries") {
+        ConsoleHost host("");
+        if (!WriteOtpFile(out, buf, &body, host)) return 1;
+        std::printf("%s: %s", out.c_str(), host.message().c_str());
+        return 0;
+    }
+    const std::vector<uint8_t> header = AltHeader(form, body);
+    if (header.empty()) {
+        std::fprintf(stderr, "mkimage: the 40f0 header cannot describe these sizes\n");
+        return 2;
+    }
+    std::vector<uint8_t> bytes = BuildOtpImage(buf, body);
+    bytes.erase(bytes.begin(), bytes.begin() + kOtpHeaderBytes);
+    bytes.insert(bytes.begin(), header.begin(), header.end());
+    if (!WriteBytes(out, bytes)) return 1;
+    std::printf("%s: PID %Xh, OID %Xh, %s header\n", out.c_str(), pid, oid, form.c_str());
+    return 0;
+}

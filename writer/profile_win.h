@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+#include "common/profile.h"
+
+// The settings file through the system's private-profile functions, on one
+// full path fixed at start-up.
+class WinProfile : public Profile {
+  public:
+    explicit WinProfile(std::wstring path) : m_path(std::move(path)) {}
+    int GetInt(const std::string& section, const std::string& key, int def) const override;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& def) const override;
+    void WriteInt(const std::string& section, const std::string& key, int value) override;
+    void WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
+    const std::wstring& Path() const { return m_path; }
+
+  private:
+    std::wstring m_path;
+};
