@@ -93,11 +93,6 @@ void WriterDialog::OnChipInfo() {
     SetMessageLine(NotAvailable("Chip Info"));
 }
 
-void WriterDialog::OnCheckId() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Check ID"));
-}
-
 void WriterDialog::ShowOptions() {
     MessageBeep(MB_ICONEXCLAMATION);
     SetMessageLine(NotAvailable("Option view"));
@@ -106,15 +101,4 @@ void WriterDialog::ShowOptions() {
 void WriterDialog::PrintOptions() {
     MessageBeep(MB_ICONEXCLAMATION);
     SetMessageLine(NotAvailable("Option printing"));
-}
-
-void WriterDialog::ToggleSerial() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Serial numbering"));
-}
-
-int WriterDialog::SerialSetup() {
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Serial number setup"));
-    return IDCANCEL;
 }

@@ -10,6 +10,7 @@
 #include "framework/subclass.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
+#include "writer/ops_context.h"
 
 // The serial monitor thread sends every received byte with this message.
 constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;
@@ -171,4 +172,21 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     int m_nPort = -1;  // 0-based COM index, -1 when none is open
     uint8_t m_rxBuf[256] = {};
     int m_nRxCount = 0;
+
+    // ==== Download, driver, chip operations and serial numbers ============
+  public:
+    // Driver read-back; repairs the block when it is not valid.
+    bool CheckDriver();
+    // Range check of the serial-number addresses and save of their words;
+    // run after every change of the buffer.
+    void CheckSerialAddresses();
+    // 1: the S/N label and the checksum with the number patched in; 0: an
+    // empty label and the plain checksum.
+    void ShowSerialNumber(int flag);
+
+  private:
+    friend class WriterOpsHost;
+    SerialNumber SerialView();
+    OpsState OpsView();
+    // ==== end of download, chip operations and serial numbers =============
 };

@@ -37,11 +37,14 @@ inline std::vector<uint8_t> CommandFrame(uint8_t code, std::initializer_list<uin
     return CommandFrame(code, params.begin(), params.size());
 }
 
-// Address bytes, lowest first, followed by `tail`.
+// Address bytes, lowest first, followed by `tail` (at most 128 bytes).
 inline std::vector<uint8_t> AddressFrame(uint8_t code, uint32_t addr, const uint8_t* tail,
                                          size_t count) {
-    std::vector<uint8_t> p = {static_cast<uint8_t>(addr), static_cast<uint8_t>(addr >> 8),
-                              static_cast<uint8_t>(addr >> 16)};
-    p.insert(p.end(), tail, tail + count);
-    return CommandFrame(code, p.data(), p.size());
+    uint8_t params[3 + 128];
+    if (count > 128) count = 128;
+    params[0] = static_cast<uint8_t>(addr);
+    params[1] = static_cast<uint8_t>(addr >> 8);
+    params[2] = static_cast<uint8_t>(addr >> 16);
+    for (size_t i = 0; i < count; ++i) params[3 + i] = tail[i];
+    return CommandFrame(code, params, 3 + count);
 }
