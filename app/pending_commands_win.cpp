@@ -13,18 +13,6 @@ std::string NotAvailable(const char* command) {
 
 }  // namespace
 
-void WriterDialog::OpenImageFile() {
-    // The start-up path is still taken over once, so the user sees what was asked for.
-    UpdateData(true);
-    if (!m_strStartFile.empty()) {
-        m_strFileName = m_strStartFile;
-        m_strStartFile.clear();
-        UpdateData(false);
-    }
-    MessageBeep(MB_ICONEXCLAMATION);
-    SetMessageLine(NotAvailable("Opening image files"));
-}
-
 void WriterDialog::OnDetectConnect() {
     SetMessageLine(NotAvailable("Detect Connect"));
 }

@@ -73,8 +73,9 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // --- PC buffer display -------------------------------------------------
     void ShowChecksum(int flag);
     void ScrollHexView(int code, int thumb);
-    // After a load: scroll range 0 .. HexScrollMax, position and first row 0, mode 1.
-    void ResetHexView();
+    // After a load: scroll range 0 .. maxRow (HexScrollMax of the buffer),
+    // position and first row 0, image mode.
+    void ResetHexView(int maxRow);
     HexView& GetHexView() { return m_hexView; }
 
   protected:
@@ -87,6 +88,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
 
   private:
     friend class HexView;
+    friend class WriterImageHost;  // the image loaders' view of the window
 
     // --- Shell commands and window messages (writer_dialog_win.cpp) --------
     void OnAbout();

@@ -204,9 +204,9 @@ void WriterDialog::ScrollHexView(int code, int thumb) {
     m_hexView.SetFirstRow(pos);
 }
 
-void WriterDialog::ResetHexView() {
+void WriterDialog::ResetHexView(int maxRow) {
     HWND bar = Item(IDC_HEX_SCROLL);
-    SetScrollRange(bar, SB_CTL, 0, HexScrollMax(*this), FALSE);
+    SetScrollRange(bar, SB_CTL, 0, maxRow, FALSE);
     SetScrollPos(bar, SB_CTL, 0, TRUE);
     m_hexView.SetMode(1);
     m_hexView.SetFirstRow(0);

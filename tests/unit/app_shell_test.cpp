@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/temp_path.h"
+
 #include <cstdio>
 
 #include "app/hex_rows.h"
 #include "app/startup.h"
 #include "app/window_settings.h"
 #include "common/ini_profile.h"
-#include "image/body_table.h"
 
 TEST(HexViewRows, EightWordsARowAndAPartialLastRow) {
     std::vector<uint16_t> words(20);
@@ -81,7 +82,7 @@ TEST(StartupCommandLine, SettingsPathBesideTheProgram) {
 class WindowSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = ::testing::TempDir() + "app_shell_test.ini";
+        path_ = TestTempPath(".ini");
         std::remove(path_.c_str());
     }
     void TearDown() override { std::remove(path_.c_str()); }
@@ -131,12 +132,4 @@ TEST_F(WindowSettingsTest, AutoStepsStoredAsZeroOrOne) {
     EXPECT_EQ(p.GetInt("Auto", "Program", 9), 0);
     EXPECT_EQ(p.GetInt("Auto", "Verify", 9), 1);
     EXPECT_EQ(p.GetInt("Auto", "Lock", 9), 0);
-}
-
-TEST(BodyNames, VoiceNamesNeedAllFiveCharacters) {
-    EXPECT_TRUE(IsVoiceBodyName("ZV62Q020"));
-    EXPECT_TRUE(IsVoiceBodyName("zv62q"));
-    EXPECT_FALSE(IsVoiceBodyName("ZV62"));
-    EXPECT_FALSE(IsVoiceBodyName("ZV62R020"));
-    EXPECT_FALSE(IsVoiceBodyName(""));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/temp_path.h"
+
 #include <cstdio>
 #include <string>
 
@@ -56,7 +58,7 @@ TEST(ByteSum, AccumulatorsWrapModulo256) {
 class IniProfileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = ::testing::TempDir() + "profile_test.ini";
+        path_ = TestTempPath(".ini");
         std::remove(path_.c_str());
     }
     void TearDown() override { std::remove(path_.c_str()); }

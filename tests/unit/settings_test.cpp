@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "tests/unit/temp_path.h"
+
 #include <cstdio>
 
 #include "common/ini_profile.h"
 #include "writer/settings.h"
 
 TEST(WriterSettings, DefaultsAndCodes) {
-    const std::string path = ::testing::TempDir() + "settings_test.ini";
+    const std::string path = TestTempPath(".ini");
     std::remove(path.c_str());
     IniProfile p(path);
     WriterSettings s = WriterSettings::Read(p);

@@ -13,7 +13,9 @@ scenario() {
     SCEN="$E2E_DIR/$1"
     rm -rf "$SCEN"
     mkdir -p "$SCEN"
-    cp "$PYRO_WINBIN"/*.exe "$PYRO_WINBIN"/*.dll "$SCEN"/ 2>/dev/null || true
+    # Programs, libraries, plug-ins and the scrambled chip configurations.
+    find "$PYRO_WINBIN" -maxdepth 1 -type f \( -iname "*.exe" -o -iname "*.dll" -o -iname "*.cfg" \) \
+        -exec cp {} "$SCEN"/ \;
     if [ $# -ge 2 ]; then printf '%s' "$2" | sed 's/$/\r/' >"$SCEN/Larkspur.ini"; fi
 }
 

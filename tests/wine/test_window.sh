@@ -23,6 +23,21 @@ check "the first command is Detect Connect" "Detect Connect is not available in 
     "$(ui text Pyrograph 1010)"
 screenshot "$SCEN/window.png"
 
+# The path box ignores typing but still lets Delete edit what the program put there.
+ui settext Pyrograph 1008 'C:\img\a.otp' >/dev/null
+ui type Pyrograph 1008 'xyz' >/dev/null
+ui key Pyrograph 1008 8 >/dev/null  # Backspace arrives as a character too
+sleep 0.3
+check "typing into the path box changes nothing" 'C:\img\a.otp' "$(ui text Pyrograph 1008)"
+ui key Pyrograph 1008 0x2E >/dev/null  # Delete at the caret (start of the text)
+sleep 0.3
+check "Delete still edits the path box" ':\img\a.otp' "$(ui text Pyrograph 1008)"
+
+# Enter must not end the main window; only Exit does.
+ui command Pyrograph 1 >/dev/null
+sleep 0.3
+check "OK (Enter) leaves the window open" 1 "$(ui count Pyrograph)"
+
 ui syscommand Pyrograph 16 >/dev/null
 check "the system menu's About item opens the About box" 0 "$(ui wait "About Pyrograph" 5000 >/dev/null; echo $?)"
 ui click "About Pyrograph" 1 >/dev/null

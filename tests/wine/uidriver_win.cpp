@@ -33,7 +33,9 @@ std::wstring WindowText(HWND h) {
     return w;
 }
 
-bool IsMessageBox(HWND h) { return GetDlgItem(h, 0xFFFF) != nullptr; }
+bool IsMessageBox(HWND h) {
+    return GetDlgItem(h, 0xFFFF) != nullptr;
+}
 
 struct Search {
     std::wstring title;
@@ -84,6 +86,8 @@ int Usage() {
         "  combo-select TITLE ID TEXT  select the entry with that text\n"
         "  check TITLE ID 0|1          set a check box\n"
         "  settext TITLE ID TEXT       set a control's text\n"
+        "  type TITLE ID TEXT          post each character as WM_CHAR (typing)\n"
+        "  key TITLE ID VK             post WM_KEYDOWN/WM_KEYUP with a virtual-key code\n"
         "  msgbox [ms]                 wait for a message box, print caption and text\n"
         "  msgbox-close [ID] [ms]      wait for a message box and press a button (default OK)\n"
         "  close TITLE                 post WM_CLOSE\n",
@@ -99,7 +103,9 @@ HWND Control(HWND dlg, const char* id) {
     return GetDlgItem(dlg, static_cast<int>(std::strtol(id, nullptr, 0)));
 }
 
-void Print(const std::wstring& w) { std::printf("%s\n", Narrow(w).c_str()); }
+void Print(const std::wstring& w) {
+    std::printf("%s\n", Narrow(w).c_str());
+}
 
 }  // namespace
 
@@ -129,8 +135,10 @@ int main(int argc, char** argv) {
     if (action == "gone") {
         const DWORD start = GetTickCount();
         while (!Find(title, false).empty())
-            if (GetTickCount() - start >= Ms(argc, argv, 3, 5000)) return 1;
-            else Sleep(50);
+            if (GetTickCount() - start >= Ms(argc, argv, 3, 5000))
+                return 1;
+            else
+                Sleep(50);
         return 0;
     }
     HWND dlg = WaitFor(title, false, action == "wait" ? Ms(argc, argv, 3, 10000) : 5000);
@@ -200,6 +208,16 @@ int main(int argc, char** argv) {
     }
     if (action == "check") {
         SendMessageW(ctl, BM_SETCHECK, std::atoi(argv[4]) ? BST_CHECKED : BST_UNCHECKED, 0);
+        return 0;
+    }
+    if (action == "type") {
+        for (wchar_t c : Widen(argv[4])) PostMessageW(ctl, WM_CHAR, c, 1);
+        return 0;
+    }
+    if (action == "key") {
+        const WPARAM vk = static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0));
+        PostMessageW(ctl, WM_KEYDOWN, vk, 1);
+        PostMessageW(ctl, WM_KEYUP, vk, 0xC0000001);
         return 0;
     }
     if (action == "settext") {

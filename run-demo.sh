@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The main job on its embedded default: the writer emulator on COM1 with a chip in
+# its socket, Pyrograph under Wine opening the sample image, downloading it, running
+# an Auto pass and showing the option report. With a display (DISPLAY set) the window
+# stays open for you to use; without one the run is headless and ends with a
+# screenshot in build/demo/pyrograph.png.
+set -uo pipefail
+cd "$(dirname "$0")"
+./tools/install-deps.sh || exit 1
+./tools/build.sh >build/demo-build.log 2>&1 || { tail -30 build/demo-build.log; exit 1; }
+
+export PYRO_ROOT=$PWD PYRO_WINBIN=$PWD/build/win-x86_64/bin PYRO_NATIVEBIN=$PWD/build/native/bin
+visible=${DISPLAY:+1}
+[ -n "$visible" ] && export PYRO_OWN_X=
+. tests/wine/e2e-lib.sh
+. tests/wine/serial-env.sh
+
+wine_env_start
+serial_build_shim
+serial_preload
+serial_setup 1
+trap 'serial_stop_all; wine_env_stop' EXIT
+serial_start_emulator 1
+
+scenario demo "$(cat samples/Larkspur.ini)"
+cp samples/ZK30P11C-4.otp "$SCEN/"
+start_pyrograph "$(winpath "$SCEN/ZK30P11C-4.otp")"
+ui wait Pyrograph 20000 >/dev/null || { echo "Pyrograph did not open"; exit 1; }
+
+# wait_message PATTERN SECONDS: until the message line matches.
+wait_message() {
+    local i msg
+    for i in $(seq 1 $(($2 * 5))); do
+        msg=$(ui text Pyrograph 1010)
+        [[ "$msg" =~ $1 ]] && { echo "$msg"; return 0; }
+        sleep 0.2
+    done
+    echo "$msg"
+    return 1
+}
+
+show() { printf '  %-10s %s\n' "$1" "$(ui text Pyrograph "$2")"; }
+
+echo "Opening and downloading the sample image..."
+echo "  -> $(wait_message 'Download (OK|fail)' 120)"
+echo "Auto pass (blank check, program, verify)..."
+ui click Pyrograph 4
+echo "  -> $(wait_message '(OK!|rror|fail|Mismatch)' 120)"
+show "Image" 1008
+show "MCU" 1035
+show "Checksum" 1034
+show "Driver" 1036
+show "Link" 1001
+show "Version" 1003
+
+mkdir -p build/demo
+screenshot build/demo/pyrograph.png
+echo "Screenshot: build/demo/pyrograph.png"
+echo "Frames exchanged with the emulated writer: $(serial_log 1 | grep -cE ' (RX|TX) ')"
+
+if [ -n "$visible" ]; then
+    echo "The window stays open; close it to end the demo."
+    while kill -0 "$PYRO_PID" 2>/dev/null; do sleep 1; done
+else
+    stop_pyrograph
+fi
