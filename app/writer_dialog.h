@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/window_settings.h"
@@ -10,10 +11,11 @@
 #include "framework/subclass.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
+#include "writer/chip_operations.h"
 #include "writer/ops_context.h"
 
-// The serial monitor thread sends every received byte with this message.
-constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;
+#include "writer/dialog_link_host_win.h"  // also WM_SERIAL_BYTE
+#include "writer/serial_port_win.h"
 
 class WriterDialog;
 
@@ -157,7 +159,6 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
 
     // --- State -------------------------------------------------------------
     bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
-    bool m_bFirstConnect = true;
     bool m_bDownloaded = true;
     bool m_bCheckId = false;
     bool m_bFileImage = false;
@@ -170,10 +171,20 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     uint32_t m_nSerialAddr[4] = {1, 2, 3, 7};
     uint16_t m_wSerialSave[4] = {};
 
-    // --- Writer link -------------------------------------------------------
-    int m_nPort = -1;  // 0-based COM index, -1 when none is open
-    uint8_t m_rxBuf[256] = {};
-    int m_nRxCount = 0;
+    // --- Writer link (writer/link_win.cpp) ---------------------------------
+  public:
+    // Reply waits, polling, retries and the search for the writer; it keeps
+    // the receive buffer, the port index and the first-connect flag.
+    WriterLink& Link() { return m_linkHost.link; }
+
+  private:
+    friend class DialogLinkHost;
+    SerialPort m_serialPort;
+    DialogLinkHost m_linkHost{*this, m_serialPort};
+    // Driver check run after the first successful Detect Connect, set by the
+    // download side; while it is empty the first connect checks nothing more.
+    std::function<bool()> m_fnCheckDriver{[this] { return CheckDriver(); }};
+    // --- End of writer link ------------------------------------------------
 
     // ==== Download, driver, chip operations and serial numbers ============
   public:
@@ -190,5 +201,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     friend class WriterOpsHost;
     SerialNumber SerialView();
     OpsState OpsView();
+    void RunChipOperation(void (ChipOps::*operation)());
+    bool m_bOpsRunning = false;  // a download or chip command is under way
     // ==== end of download, chip operations and serial numbers =============
 };

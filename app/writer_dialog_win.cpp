@@ -58,7 +58,6 @@ bool WriterDialog::OnInitDialog() {
     }
 
     m_bBusy = false;
-    m_bFirstConnect = true;
     // Posted, so the command runs once the window is on the screen.
     if (m_strStartFile.empty()) {
         PostMessageW(m_hWnd, WM_COMMAND, ID_SETTINGS_DETECT, 0);
@@ -305,7 +304,7 @@ bool WriterDialog::OnDestroy(WPARAM, LPARAM, INT_PTR&) {
     m_pBody = nullptr;
     m_pDriverBody = nullptr;
     m_bodyTable.clear();
-    if (m_nPort != -1) CloseSerialPort();
+    if (Link().IsConnected()) CloseSerialPort();
     if (auto* app = fw::Application::Current()) app->m_hMainWnd = nullptr;
     return false;
 }

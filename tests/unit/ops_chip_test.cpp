@@ -4,6 +4,8 @@
 #include "writer/chip_operations.h"
 #include "writer/download.h"
 
+using namespace ops_test;
+
 namespace {
 struct ChipFixture : OpsFixture {
     DownloadOps download{link, host, state};

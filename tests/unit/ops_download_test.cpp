@@ -7,6 +7,8 @@
 #include "writer/download.h"
 #include "writer/settings.h"
 
+using namespace ops_test;
+
 namespace {
 uint8_t Sum(const uint8_t* p, size_t n) {
     uint8_t s = 0;

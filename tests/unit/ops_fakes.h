@@ -13,6 +13,9 @@
 #include "image/serial_number.h"
 #include "writer/ops_context.h"
 
+// Kept apart from the other suites' doubles of the same names.
+namespace ops_test {
+
 // Every frame the operations hand to the link, in order, plus the statuses
 // that the writer answers with. A status queue per command code (byte 1 of the
 // frame, or the operation mask for RunOperation as 0x100 + mask) is consumed
@@ -235,3 +238,5 @@ struct OpsFixture {
         }
     }
 };
+
+}  // namespace ops_test

@@ -2,6 +2,8 @@
 
 #include "ops_fakes.h"
 
+using namespace ops_test;
+
 namespace {
 SerialDialogTexts Texts(std::initializer_list<const char*> addr,
                         std::initializer_list<const char*> data) {

@@ -16,7 +16,7 @@ wine_reg() {  # wine_reg KEY VALUE DATA [TYPE]
 }
 
 wine_env_start() {
-    if [ -z "${DISPLAY:-}" ] || [ -n "${PYRO_OWN_X:-1}" ]; then
+    if [ -z "${DISPLAY:-}" ] || [ -n "${PYRO_OWN_X-1}" ]; then
         local d
         for d in $(seq 90 140); do
             [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ] && continue

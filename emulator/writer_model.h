@@ -1,0 +1,88 @@
+#pragma once
+// Model of the writer unit as the emulator plays it: its flash (image plus the
+// driver area at 0x03FF00), programming mode, the chip in the socket and the
+// busy phases of long commands, which polls report with a progress byte.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emu {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kFlashSize = 0x40000;
+constexpr uint32_t kDriverAddr = 0x03FF00;
+constexpr uint32_t kSectorSize = 0x1000;
+
+struct Chip {
+    uint8_t pid = 0x30;         // identification byte
+    uint16_t powerOnId = 0x30;  // configuration words 16 and 17
+    uint16_t softwareId = 0x11;
+    uint32_t romWords = 0x0400;          // configuration words 18/19
+    uint16_t optWords = 0x08;            // configuration word 20
+    bool locked = false;                 // configuration word 0, bit 0
+    std::map<uint32_t, uint16_t> words;  // programmed words; absent ones are blank (0)
+
+    uint16_t Word(uint32_t addr) const;
+};
+
+struct Timing {
+    uint32_t modeMs = 20;    // enter/leave programming mode
+    uint32_t eraseMs = 300;  // whole flash
+    uint32_t sectorMs = 60;  // driver area
+    uint32_t stepMs = 400;   // each step of an operation
+    uint32_t flashMs = 0;    // one flash write or chip word
+};
+
+// Sum of bytes modulo 256.
+uint8_t Sum8(const uint8_t* p, size_t n);
+// Appends the sum byte and sets the length byte of a reply body.
+Bytes Reply(Bytes body);
+
+class WriterModel {
+  public:
+    WriterModel();
+
+    // One frame whose length and sum were checked; returns the reply frame
+    // (empty for none). nowMs is a monotonic clock.
+    Bytes Handle(const Bytes& frame, uint64_t nowMs);
+
+    // Faults and settings applied to the next long command.
+    void SetExtraBusy(uint32_t ms) { m_extraBusyMs = ms; }
+    void SetFinalStatus(uint8_t status) { m_forcedFinal = status; }
+
+    Chip chip;
+    Timing timing;
+    uint8_t fwLow = 0x01, fwHigh = 0x02;
+    uint8_t selftestFaults = 0;
+    std::vector<uint8_t> flash;
+    bool progMode = false;
+
+    bool DriverValid() const;
+    uint32_t DriverRomWords() const;
+    bool Busy(uint64_t nowMs) const;
+
+  private:
+    struct Phase {
+        uint8_t status;
+        uint32_t ms;
+    };
+    struct Job {
+        uint64_t start = 0;
+        std::vector<Phase> phases;
+        uint8_t final = 0;
+        uint32_t progressWords = 0;
+    };
+    std::optional<Job> m_job;
+    uint32_t m_extraBusyMs = 0;
+    std::optional<uint8_t> m_forcedFinal;
+
+    void StartJob(uint64_t now, std::vector<Phase> phases, uint8_t final);
+    Bytes Poll(uint64_t now);
+    uint8_t RunOperation(uint8_t mask, std::vector<Phase>& phases);
+    uint16_t ImageWord(uint32_t addr) const;
+};
+
+}  // namespace emu

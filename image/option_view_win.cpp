@@ -1,0 +1,147 @@
+// "&Option..." and "&Print": the option report of the current image through
+// the option library, and the start of the print program on the image file.
+#include <windows.h>
+
+#include <string>
+
+#include "app/small_dialogs.h"
+#include "app/win_helpers.h"
+#include "app/writer_dialog.h"
+#include "framework/application.h"
+#include "framework/text.h"
+#include "image/body_table.h"
+#include "image/option_view.h"
+#include "image/otp_file.h"
+#include "image/writer_image_host_win.h"
+
+namespace {
+
+using DumpOtpFn = const char*(__cdecl*)(const char* path, const char* body);
+
+// The library takes texts in the system's ANSI code page; the program keeps
+// UTF-8. A path the code page cannot spell goes by its short name.
+std::string ToAnsi(const std::string& utf8, bool isPath) {
+    std::wstring w = fw::Widen(utf8);
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (lossy && isPath) {
+        wchar_t shortPath[MAX_PATH];
+        const DWORD len = GetShortPathNameW(w.c_str(), shortPath, MAX_PATH);
+        if (len > 0 && len < MAX_PATH) w = shortPath;
+        n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    }
+    std::string s(n > 0 ? static_cast<size_t>(n) : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    s.resize(std::char_traits<char>::length(s.c_str()));
+    return s;
+}
+
+std::string FromAnsi(const char* ansi) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+    if (n <= 1) return std::string();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, &w[0], n);
+    w.resize(static_cast<size_t>(n - 1));
+    return fw::Narrow(w);
+}
+
+// A unique "~" file in the temporary folder (created empty); empty on failure.
+std::string TemporaryOtpPath() {
+    wchar_t dir[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+    if (n == 0 || n > MAX_PATH) return std::string();
+    wchar_t file[MAX_PATH];
+    if (GetTempFileNameW(dir, L"~", 0, file) == 0) return std::string();
+    return fw::Narrow(file);
+}
+
+}  // namespace
+
+void WriterDialog::ShowOptions() {
+    PullTexts();
+    if (!m_pOpt) {
+        fw::AppMessageBox(m_hWnd, kNoOptionsText);
+        return;
+    }
+    const std::string listing = OptionListing(*m_pOpt, m_pOpt->size());
+    const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
+    const std::string body = m_profile.GetString("Setting", "BodyName", kDefaultBodyName);
+
+    HMODULE lib = LoadLibraryW(fw::Widen(libPath).c_str());
+    if (lib == nullptr) {
+        fw::AppMessageBox(m_hWnd, kLoadFailedText + listing);
+        return;
+    }
+    auto dump =
+        reinterpret_cast<DumpOtpFn>(reinterpret_cast<void*>(GetProcAddress(lib, "DumpOtpOption")));
+    if (dump == nullptr) {
+        FreeLibrary(lib);
+        fw::AppMessageBox(m_hWnd, kNoExportText + listing);
+        return;
+    }
+
+    std::string path;
+    std::string tempPath;
+    switch (ChooseOptionFile(m_bFileImage, m_pDriverBody != nullptr)) {
+        case OptionFileChoice::ImageFile:
+            path = m_strFileName;
+            break;
+        case OptionFileChoice::NoDriverBody:
+            FreeLibrary(lib);
+            fw::AppMessageBox(m_hWnd, kNoDriverBodyText);
+            return;
+        case OptionFileChoice::TemporaryOtp: {
+            WriterImageHost host(*this);
+            tempPath = TemporaryOtpPath();
+            if (tempPath.empty()) {
+                FreeLibrary(lib);
+                fw::AppMessageBox(m_hWnd, "Unable to create a temporary file for the options.");
+                return;
+            }
+            if (!WriteOtpFile(tempPath, *this, m_pDriverBody, host)) {  // it has said why
+                DeleteFileW(fw::Widen(tempPath).c_str());
+                FreeLibrary(lib);
+                return;
+            }
+            path = tempPath;
+            break;
+        }
+    }
+
+    const char* report = dump(ToAnsi(path, true).c_str(), ToAnsi(body, false).c_str());
+    McuOptionDialog dlg(m_hWnd);
+    // Copied before the library goes: the text is the library's.
+    dlg.m_strReport = report != nullptr ? FromAnsi(report) : std::string();
+    dlg.DoModal();
+
+    FreeLibrary(lib);
+    if (!tempPath.empty()) DeleteFileW(fw::Widen(tempPath).c_str());
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+    UpdateWindow(m_hWnd);
+}
+
+void WriterDialog::PrintOptions() {
+    PullTexts();
+    if (!m_pOpt) {
+        fw::AppMessageBox(m_hWnd, kNoPrintOptionText);
+        return;
+    }
+    const std::string body = m_profile.GetString("Setting", "BodyName", kDefaultBodyName);
+    const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
+    std::wstring line = fw::Widen(PrintCommandLine(program, m_strFileName, body));
+
+    // Started like a simple program launch with show value 5; the print program
+    // reports its own failures, and a failed start is not reported here.
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    Sleep(kPrintLaunchWaitMs);
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+    UpdateWindow(m_hWnd);
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#define IDR_LETTERHEAD 102
+
+#define IDS_NO_LIBRARY 61204
+#define IDS_NO_EXPORT 61205
+#define IDS_SELECT_COD 61206
+#define IDS_NOT_COD_OTP 61207
+#define IDS_COPY_ERROR 61208
+#define IDS_APP_TITLE 57344

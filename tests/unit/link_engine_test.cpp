@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/unit/link_fake_host.h"
+
+namespace {
+
+// A writer that acknowledges, then answers polls from a list of statuses.
+struct PollScript {
+    std::vector<Bytes> polls;
+    size_t next = 0;
+    Bytes operator()(const Bytes& f, int) {
+        if (f[1] == CMD_POLL) return next < polls.size() ? polls[next++] : PollReply(0);
+        return Ack();
+    }
+};
+
+bool Contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+}  // namespace
+
+TEST(LinkWait, TimesOutAfterTheDeadlineWithoutSpinning) {
+    FakeHost h;
+    h.OpenPort(1);
+    h.writerPort = 0;
+    const uint32_t start = h.now;
+    EXPECT_EQ(h.link.Query(CMD_PING), 0xC0);
+    EXPECT_GT(h.now - start, 1000u);
+    EXPECT_LE(h.now - start, 1002u);
+    EXPECT_LE(h.waits, 2);  // blocked for the deadline, not a loop of tiny waits
+}
+
+TEST(LinkWait, TwoRepliesBackToBackDecodeFromTheFirst) {
+    FakeHost h;
+    h.OpenPort(1);
+    h.device = [](const Bytes&, int) {
+        Bytes b = WithSum({0x05, 0xA0, 0x01, 0x02});
+        Bytes second = WithSum({0x05, 0xA0, 0x07, 0x08});
+        b.insert(b.end(), second.begin(), second.end());
+        return b;
+    };
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+    // The second reply lands late and is dropped by the next command.
+    EXPECT_EQ(h.link.ReceivedCount(), 5u);
+    h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x03, 0x04}); };
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0403);
+}
+
+TEST(LinkWait, ReceiveBufferOverflowDropsAndWarnsPerByte) {
+    FakeHost h;
+    for (int i = 0; i < 256; ++i) h.link.OnSerialByte(0xFF);
+    EXPECT_TRUE(h.boxes.empty());
+    h.link.OnSerialByte(1);
+    h.link.OnSerialByte(2);
+    EXPECT_EQ(h.link.ReceivedCount(), 256u);
+    EXPECT_EQ(h.boxes,
+              (std::vector<std::string>{"Receive Buffer overflow!", "Receive Buffer overflow!"}));
+}
+
+TEST(LinkWait, ReadWordReturnsWordOrZero) {
+    FakeHost h;
+    h.OpenPort(1);
+    uint16_t value = 0x1234;
+    h.device = [&](const Bytes& f, int) {
+        EXPECT_EQ(f, WithSum({0x06, 0x52, 0x07, 0x00, 0x00}));
+        return WithSum({0x05, 0x82, uint8_t(value), uint8_t(value >> 8)});
+    };
+    EXPECT_EQ(h.link.ReadWord(7), 0x1234);
+    value = 0;
+    EXPECT_EQ(h.link.ReadWord(7), 0);
+    h.device = [](const Bytes&, int) { return Refuse(); };
+    EXPECT_EQ(h.link.ReadWord(7), 0);
+}
+
+TEST(LinkPoll, WrongChecksumIsSentAgainThreeSendsAtMost) {
+    FakeHost h;
+    h.OpenPort(1);
+    h.device = [](const Bytes&, int) {
+        Bytes b = Ack();
+        b.back() ^= 0x40;
+        return b;
+    };
+    EXPECT_EQ(h.link.WriteWord(1, 0x78), 0xC1);
+    EXPECT_EQ(h.sent.size(), 3u);
+    EXPECT_EQ(h.CountSent(CMD_WRITE_WORD), 3);
+    EXPECT_EQ(h.CountSent(CMD_POLL), 0);
+}
+
+TEST(LinkPoll, RefusalAndTimeoutRetryThenSucceed) {
+    FakeHost h;
+    h.OpenPort(1);
+    int calls = 0;
+    h.device = [&](const Bytes& f, int) -> Bytes {
+        if (f[1] == CMD_POLL) return PollReply(0);
+        ++calls;
+        if (calls == 1) return Refuse();
+        if (calls == 2) return {};
+        return Ack();
+    };
+    EXPECT_EQ(h.link.PollingCommand(CMD_ENTER_PROG), 0);
+    EXPECT_EQ(h.CountSent(CMD_ENTER_PROG), 3);
+    EXPECT_EQ(h.beeps, 0);
+}
+
+TEST(LinkPoll, BusyA4KeepsPollingWithoutTouchingTheMessageLine) {
+    FakeHost h;
+    h.OpenPort(1);
+    PollScript s{{PollReply(0xA4), PollReply(0xA4), PollReply(0xA4), PollReply(0x00)}};
+    h.device = std::ref(s);
+    h.messages.clear();
+    EXPECT_EQ(h.link.SendAndPoll(MakeOperationFrame(0x40), CMD_OPERATION, 150, 0), 0);
+    EXPECT_EQ(h.CountSent(CMD_POLL), 4);
+    EXPECT_TRUE(h.messages.empty());
+    EXPECT_GE(h.pushes, 4);
+}
+
+TEST(LinkPoll, StepTextsProgressAndFinalPosition) {
+    FakeHost h;
+    h.OpenPort(1);
+    PollScript s{{PollReply(0xA1, 1), PollReply(0xA2, 2), PollReply(0xA3, 3), PollReply(0xA5, 4),
+                  PollReply(0x00, 5)}};
+    h.device = std::ref(s);
+    const uint32_t start = h.now;
+    EXPECT_EQ(h.link.RunOperation(0x0E, 0x1000), 0);
+    EXPECT_EQ(h.messages, (std::vector<std::string>{"Blank checking...", "Programming...",
+                                                    "Verifying...", "Reading to writer..."}));
+    EXPECT_EQ(h.progressMax, 0x1000);
+    EXPECT_EQ(h.progress, (std::vector<int>{0, 256, 512, 768, 1024, 1280, 0x1000}));
+    EXPECT_GE(h.now - start, 5 * 150u);  // polled at its interval
+}
+
+TEST(LinkPoll, FinalErrorIsShownAndRetryableFinalsResend) {
+    FakeHost h;
+    h.OpenPort(1);
+    PollScript s{{PollReply(0xA2), PollReply(0xB2)}};
+    h.device = std::ref(s);
+    EXPECT_EQ(h.link.RunOperation(OP_PROGRAM, 0), 0xB2);
+    EXPECT_EQ(h.CountSent(CMD_OPERATION), 1);
+    EXPECT_EQ(h.messages.back(), "Programming failed!");
+    EXPECT_EQ(h.beeps, 1);
+
+    FakeHost f;
+    f.OpenPort(1);
+    PollScript flash{{PollReply(0xB8), PollReply(0xB8), PollReply(0xB8)}};
+    f.device = std::ref(flash);
+    uint8_t data[3] = {1, 2, 3};
+    EXPECT_EQ(f.link.SendAndPoll(MakeWriteFlashFrame(0, data, 3), CMD_WRITE_FLASH, 0, 0), 0xB8);
+    EXPECT_EQ(f.CountSent(CMD_WRITE_FLASH), 3);
+
+    // A refusal seen in a poll ends the command at once.
+    FakeHost r;
+    r.OpenPort(1);
+    PollScript refused{{Refuse()}};
+    r.device = std::ref(refused);
+    EXPECT_EQ(r.link.WriteWord(2, 0x56), 0x91);
+    EXPECT_EQ(r.CountSent(CMD_WRITE_WORD), 1);
+}
+
+TEST(LinkPoll, PollingCommandCodesAndFailureTexts) {
+    FakeHost h;
+    EXPECT_EQ(h.link.PollingCommand(0x5D), 0);
+    EXPECT_TRUE(h.sent.empty());
+    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Invalid Polling Command!"}));
+
+    h.OpenPort(1);
+    h.device = [](const Bytes& f, int) {
+        EXPECT_EQ(f.size(), 4u);
+        return Refuse();
+    };
+    const std::pair<uint8_t, const char*> cases[] = {{0x5A, "Failed to enter programming mode!"},
+                                                     {0x5B, "Failed to exit programming mode!"},
+                                                     {0x5C, "Failed to erase flash rom!"}};
+    for (const auto& c : cases) {
+        h.sent.clear();
+        EXPECT_EQ(h.link.PollingCommand(c.first), 0x91);
+        EXPECT_EQ(h.sent.front(), WithSum({0x04, c.first, 0x00}));
+        EXPECT_EQ(h.messages.back(), c.second);
+    }
+    EXPECT_EQ(h.beeps, 3);
+}
+
+TEST(LinkErrors, ShowWriterErrorModalAndNonModal) {
+    FakeHost h;
+    EXPECT_EQ(h.link.ShowWriterError(0, true), 1);
+    EXPECT_TRUE(h.boxes.empty());
+    EXPECT_EQ(h.link.ShowWriterError(0xB5, true), 0);
+    EXPECT_EQ(h.link.ShowWriterError(0xC2, true), 0);
+    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Unknow error!", "Unknow error!"}));
+    EXPECT_EQ(h.beeps, 0);
+    EXPECT_EQ(h.link.ShowWriterError(0xA3, false), 2);
+    EXPECT_EQ(h.messages.back(), "Writer is busy.");
+    EXPECT_EQ(h.beeps, 1);
+    EXPECT_EQ(h.boxes.size(), 2u);
+    EXPECT_EQ(h.traces.back(), "Writer is busy.\r\n");
+}
+
+namespace {
+
+// A writer on one port that answers ping and version.
+Bytes Writer(const Bytes& f, int) {
+    if (f[1] == CMD_PING) return Ack();
+    if (f[1] == CMD_VERSION) return WithSum({0x05, 0xA0, 0x01, 0x02});
+    return Refuse();
+}
+
+}  // namespace
+
+TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
+    FakeHost h;
+    h.writerPort = 2;
+    h.device = Writer;
+    EXPECT_TRUE(h.link.OnDetectConnect());
+    EXPECT_EQ(h.opened, (std::vector<int>{1, 2}));
+    EXPECT_EQ(h.links, (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
+                                                 "Connected(COM2)"}));
+    EXPECT_EQ(h.messages,
+              (std::vector<std::string>{"Connecting to Pyrograph...", "Connect with Pyrograph."}));
+    EXPECT_EQ(h.versions.back(), "Software(V1.2), Firmware(V0102)");
+    EXPECT_EQ(h.link.PortIndex(), 1);
+    EXPECT_EQ(h.driverChecks, 1);
+    EXPECT_FALSE(h.busy);
+
+    // Second time: ping and version only, no search and no driver check.
+    h.sent.clear();
+    h.links.clear();
+    EXPECT_TRUE(h.link.OnDetectConnect());
+    ASSERT_EQ(h.sent.size(), 2u);
+    EXPECT_EQ(h.sent[0][1], CMD_PING);
+    EXPECT_EQ(h.sent[1][1], CMD_VERSION);
+    EXPECT_TRUE(h.links.empty());
+    EXPECT_EQ(h.driverChecks, 1);
+}
+
+TEST(LinkConnect, NoWriterTriesAllThreePorts) {
+    FakeHost h;
+    h.writerPort = 0;
+    h.device = Writer;
+    EXPECT_FALSE(h.link.OnDetectConnect());
+    EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(h.links.back(), "Disconnected");
+    EXPECT_EQ(h.messages.back(), "Disconnected from the Pyrograph.");
+    EXPECT_TRUE(Contains(h.links, "Detecting COM3..."));
+    EXPECT_EQ(h.link.PortIndex(), -1);
+    EXPECT_EQ(h.driverChecks, 0);
+    EXPECT_FALSE(h.link.FirstConnect());  // cleared also after a failure
+    EXPECT_FALSE(h.busy);
+    EXPECT_TRUE(h.versions.empty());
+}
+
+TEST(LinkConnect, BusyFlagIgnoresDetectAndFailedDriverCheckIsTheResult) {
+    FakeHost h;
+    h.writerPort = 1;
+    h.device = Writer;
+    h.busy = true;
+    EXPECT_FALSE(h.link.OnDetectConnect());
+    EXPECT_TRUE(h.sent.empty());
+    h.busy = false;
+    h.driverOk = false;
+    EXPECT_FALSE(h.link.OnDetectConnect());
+    EXPECT_EQ(h.driverChecks, 1);
+    EXPECT_EQ(h.link.PortIndex(), 0);
+}
+
+TEST(LinkConnect, UnpluggedWriterIsSearchedAgain) {
+    FakeHost h;
+    h.writerPort = 1;
+    h.device = Writer;
+    ASSERT_TRUE(h.link.EnsureConnected());
+    h.writerPort = 3;  // moved to another port
+    h.opened.clear();
+    EXPECT_TRUE(h.link.EnsureConnected());
+    EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(h.link.PortIndex(), 2);
+    EXPECT_EQ(h.links.back(), "Connected(COM3)");
+}
+
+TEST(LinkConnect, VersionTextWhenTheVersionFails) {
+    for (int mode = 0; mode < 4; ++mode) {
+        FakeHost h;
+        h.device = [mode](const Bytes& f, int) -> Bytes {
+            if (f[1] == CMD_PING) return Ack();
+            if (mode == 0) return Refuse();
+            if (mode == 1) return WithSum({0x05, 0xA7, 1, 2});
+            if (mode == 2) return {};
+            Bytes b = WithSum({0x05, 0xA0, 1, 2});
+            b.back() ^= 1;
+            return b;
+        };
+        EXPECT_TRUE(h.link.EnsureConnected());
+        EXPECT_EQ(h.versions.back(), "Software(V1.2)") << mode;
+    }
+}

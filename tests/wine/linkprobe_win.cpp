@@ -1,0 +1,153 @@
+// Drives the serial port and the link engine against a writer (the emulator)
+// from a small window of its own, printing every text the link sets, one per
+// line, so the end-to-end scripts can follow the link without the main window.
+//
+//   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
+//   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
+//   sleep MS | waitfile PATH | cpu-begin | cpu-end
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "writer/link_host_win.h"
+
+namespace {
+
+class ProbeHost : public WinLinkHost {
+  public:
+    using WinLinkHost::WinLinkHost;
+    WriterLink link{*this};
+    bool busy = false;
+
+    void SetMessageText(const std::string& t) override { Out("MESSAGE", t); }
+    void SetLinkText(const std::string& t) override { Out("LINK", t); }
+    void SetVersionText(const std::string& t) override { Out("VERSION", t); }
+    void PushTexts() override {}
+    void SetProgressRange(int m) override { Out("RANGE", std::to_string(m)); }
+    void SetProgressPos(int p) override {
+        if (p != m_lastPos) Out("POS", std::to_string(p));
+        m_lastPos = p;
+    }
+    void Beep() override { Out("BEEP", ""); }
+    void ShowMessageBox(const std::string& t) override { Out("BOX", t); }
+    void Trace(const std::string& t) override { Out("TRACE", t.substr(0, t.find('\r'))); }
+    void EnableOperationControls(bool enable) override { busy = !enable; }
+    bool IsBusy() const override { return busy; }
+    bool CheckDriver() override {
+        Out("DRIVERCHECK", "");
+        return true;
+    }
+
+    static void Out(const char* what, const std::string& text) {
+        std::printf("%s %s\n", what, text.c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    int m_lastPos = -1;
+};
+
+ProbeHost* g_host = nullptr;
+
+LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SERIAL_BYTE && g_host) {
+        g_host->link.OnSerialByte(static_cast<uint8_t>(wp));
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+ULONGLONG CpuTime100ns() {
+    FILETIME c, e, k, u;
+    GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
+    auto v = [](FILETIME f) { return (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+    return v(k) + v(u);
+}
+
+unsigned long Num(const char* s) {
+    return std::strtoul(s, nullptr, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SerialPort port;
+    ProbeHost host(port, L"linkprobe");
+    g_host = &host;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PyroLinkProbe";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowW(L"PyroLinkProbe", L"linkprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+    host.SetWindow(hwnd);
+
+    ULONGLONG cpu0 = 0, wall0 = 0;
+    int rc = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string step = argv[i];
+        // Numeric arguments only: an optional one never swallows the next step.
+        auto arg = [&](unsigned long def) {
+            return i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9' ? Num(argv[++i])
+                                                                                  : def;
+        };
+        if (step == "detect") {
+            ProbeHost::Out("RESULT", host.link.OnDetectConnect() ? "1" : "0");
+        } else if (step == "ensure") {
+            ProbeHost::Out("RESULT", host.link.EnsureConnected() ? "1" : "0");
+        } else if (step == "connect") {
+            ProbeHost::Out("RESULT", host.link.Connect() ? "1" : "0");
+        } else if (step == "op") {
+            const uint8_t mask = static_cast<uint8_t>(arg(0));
+            const int max = static_cast<int>(arg(0));
+            char r[8];
+            std::snprintf(r, sizeof r, "%02X", host.link.RunOperation(mask, max));
+            ProbeHost::Out("STATUS", r);
+        } else if (step == "polling") {
+            char r[8];
+            std::snprintf(r, sizeof r, "%02X",
+                          host.link.PollingCommand(static_cast<uint8_t>(arg(0))));
+            ProbeHost::Out("STATUS", r);
+        } else if (step == "query") {
+            char r[8];
+            std::snprintf(r, sizeof r, "%04X", host.link.Query(static_cast<uint8_t>(arg(0))));
+            ProbeHost::Out("RESULT", r);
+        } else if (step == "readword") {
+            char r[8];
+            std::snprintf(r, sizeof r, "%04X", host.link.ReadWord(static_cast<uint32_t>(arg(0))));
+            ProbeHost::Out("WORD", r);
+        } else if (step == "writeword") {
+            const uint32_t a = static_cast<uint32_t>(arg(0));
+            char r[8];
+            std::snprintf(r, sizeof r, "%02X",
+                          host.link.WriteWord(a, static_cast<uint16_t>(arg(0))));
+            ProbeHost::Out("STATUS", r);
+        } else if (step == "sleep") {
+            Sleep(static_cast<DWORD>(arg(0)));
+        } else if (step == "waitfile" && i + 1 < argc) {
+            const char* path = argv[++i];
+            for (int t = 0; t < 300 && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES; ++t)
+                Sleep(100);
+        } else if (step == "cpu-begin") {
+            cpu0 = CpuTime100ns();
+            wall0 = GetTickCount64();
+        } else if (step == "cpu-end") {
+            const double cpuMs = (CpuTime100ns() - cpu0) / 10000.0;
+            const double wallMs = static_cast<double>(GetTickCount64() - wall0);
+            char r[96];
+            std::snprintf(r, sizeof r, "cpu %.0f ms wall %.0f ms = %.2f%% of one core", cpuMs,
+                          wallMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
+            ProbeHost::Out("CPU", r);
+        } else {
+            ProbeHost::Out("BADSTEP", step);
+            rc = 2;
+        }
+    }
+    if (host.link.IsConnected()) port.SuspendMonitoring();
+    port.Close();
+    DestroyWindow(hwnd);
+    return rc;
+}

@@ -1,0 +1,92 @@
+# Sourced after wine-env.sh: the writer emulator on fixed paths and the COM
+# ports of the prefix mapped to them, with the modem-line shim preloaded.
+# Needs PYRO_ROOT and PYRO_NATIVEBIN (the native build's bin folder).
+
+: "${PYRO_ROOT:?}"
+PYRO_NATIVEBIN="${PYRO_NATIVEBIN:-$PYRO_ROOT/build/native/bin}"
+SERIAL_DIR="${SERIAL_DIR:-$PYRO_ROOT/build/serial}"
+MODEMSHIM="$SERIAL_DIR/modemshim.so"
+declare -A _emu_pid=()
+
+# Builds the shim (plain cc: it must not carry the sanitizers of the native tree).
+serial_build_shim() {
+    mkdir -p "$SERIAL_DIR"
+    if [ ! -f "$MODEMSHIM" ] || [ "$PYRO_ROOT/tests/wine/modemshim.c" -nt "$MODEMSHIM" ]; then
+        cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$MODEMSHIM" \
+            "$PYRO_ROOT/tests/wine/modemshim.c" -ldl
+    fi
+}
+
+# The wineserver and every Wine process must carry the shim: the serial ioctls
+# run in the unix side of the program's own process.
+serial_preload() { export LD_PRELOAD="$MODEMSHIM${LD_PRELOAD:+:$LD_PRELOAD}"; }
+
+# serial_map_port N PATH: COMN of the prefix is PATH (a missing PATH fails to open).
+serial_map_port() {
+    wine_reg 'HKLM\Software\Wine\Ports' "COM$1" "$2"
+}
+
+# serial_unmap_all: COM1-COM3 mapped to nothing, so opening them fails (an
+# absent value would give Wine's default device, /dev/ttySn).
+serial_unmap_all() {
+    local n
+    for n in 1 2 3; do serial_map_port "$n" ""; done
+}
+
+# serial_apply_ports: Wine builds its COM devices from the mapping when its
+# services start, so a changed mapping needs a fresh wineserver.
+serial_apply_ports() {
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+    "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+# serial_setup [N...]: COMN mapped to $SERIAL_DIR/comN for each N given, the
+# other ports of COM1-COM3 to nothing; then applied.
+serial_setup() {
+    local n
+    for n in 1 2 3; do
+        if [[ " $* " == *" $n "* ]]; then
+            serial_map_port "$n" "$SERIAL_DIR/com$n"
+        else
+            serial_map_port "$n" ""
+        fi
+    done
+    serial_apply_ports
+}
+
+# serial_start_emulator N [OPTIONS...]: emulator for COMN at $SERIAL_DIR/comN,
+# log $SERIAL_DIR/comN.log, control FIFO $SERIAL_DIR/comN.ctl.
+serial_start_emulator() {
+    local n=$1
+    shift
+    local link="$SERIAL_DIR/com$n"
+    rm -f "$link" "$SERIAL_DIR/com$n.log"
+    env -u LD_PRELOAD "$PYRO_NATIVEBIN/writer_emulator" --link "$link" \
+        --log "$SERIAL_DIR/com$n.log" --control "$SERIAL_DIR/com$n.ctl" "$@" \
+        >/dev/null 2>"$SERIAL_DIR/com$n.err" </dev/null &
+    _emu_pid[$n]=$!
+    local i
+    for i in $(seq 1 50); do [ -L "$link" ] && [ -p "$SERIAL_DIR/com$n.ctl" ] && break; sleep 0.1; done
+}
+
+serial_stop_emulator() {
+    local n=$1
+    if [ -n "${_emu_pid[$n]:-}" ]; then
+        kill "${_emu_pid[$n]}" 2>/dev/null || true
+        wait "${_emu_pid[$n]}" 2>/dev/null || true
+        unset "_emu_pid[$n]"
+    fi
+}
+
+serial_stop_all() {
+    local n
+    for n in "${!_emu_pid[@]}"; do serial_stop_emulator "$n"; done
+}
+
+# serial_control N LINE: one control line to the emulator of COMN.
+serial_control() { printf '%s\n' "$2" >"$SERIAL_DIR/com$1.ctl"; }
+
+# serial_log N: the emulator's frame log of COMN (empty when none).
+serial_log() { cat "$SERIAL_DIR/com$1.log" 2>/dev/null || true; }

@@ -1,0 +1,67 @@
+// The main window's side of the writer link: the host the link engine talks
+// to, the received bytes, Detect Connect and closing the port at the end.
+#include "app/writer_dialog.h"
+
+#include <commctrl.h>
+
+#include "app/resource.h"
+#include "framework/application.h"
+#include "writer/dialog_link_host_win.h"
+
+DialogLinkHost::DialogLinkHost(WriterDialog& dialog, SerialPort& port)
+    : WinLinkHost(port, L"Pyrograph"), m_dialog(dialog) {}
+
+bool DialogLinkHost::OpenPort(int portNumber) {
+    SetWindow(m_dialog.m_hWnd);  // the port's notifications go to the window
+    return WinLinkHost::OpenPort(portNumber);
+}
+
+void DialogLinkHost::SetMessageText(const std::string& text) {
+    m_dialog.m_strMessage = text;
+}
+void DialogLinkHost::SetLinkText(const std::string& text) {
+    m_dialog.m_strLinkState = text;
+}
+void DialogLinkHost::SetVersionText(const std::string& text) {
+    m_dialog.m_strVersion = text;
+}
+void DialogLinkHost::PushTexts() {
+    m_dialog.PushTexts();
+}
+
+void DialogLinkHost::SetProgressRange(int maxPos) {
+    SendMessageW(m_dialog.Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
+}
+
+void DialogLinkHost::SetProgressPos(int pos) {
+    SendMessageW(m_dialog.Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+}
+
+void DialogLinkHost::ShowMessageBox(const std::string& text) {
+    fw::AppMessageBox(m_dialog.m_hWnd, text);
+}
+
+void DialogLinkHost::EnableOperationControls(bool enable) {
+    m_dialog.EnableOperationControls(enable);
+}
+
+bool DialogLinkHost::IsBusy() const {
+    return m_dialog.IsBusy();
+}
+
+bool DialogLinkHost::CheckDriver() {
+    return m_dialog.m_fnCheckDriver ? m_dialog.m_fnCheckDriver() : true;
+}
+
+void WriterDialog::OnDetectConnect() {
+    Link().OnDetectConnect();
+}
+
+void WriterDialog::OnSerialByte(uint8_t byte) {
+    Link().OnSerialByte(byte);
+}
+
+void WriterDialog::CloseSerialPort() {
+    m_serialPort.SuspendMonitoring();
+    m_serialPort.Close();
+}

@@ -1,0 +1,379 @@
+#include "writer/serial_port_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr int kShutdownSignals = 2000;
+constexpr DWORD kWriteWaitMs = 2000;
+
+HANDLE NewEvent() {
+    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+void CloseIf(HANDLE& h) {
+    if (h) CloseHandle(h);
+    h = nullptr;
+}
+
+// Diagnostic trace; this build keeps it silent.
+void Trace(const char*) {}
+
+}  // namespace
+
+SerialPort::SerialPort() = default;
+
+SerialPort::~SerialPort() {
+    Close();
+}
+
+bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits,
+                      float stopBits, DWORD eventMask, UINT writeBufferSize) {
+    if (!m_bLockReady) {
+        InitializeCriticalSection(&m_csLock);
+        m_bLockReady = true;
+    }
+    // An earlier monitor thread is made to end first.
+    for (int i = 0; i < kShutdownSignals && m_bAlive && m_hShutdownEvent; ++i)
+        SetEvent(m_hShutdownEvent);
+
+    CloseIf(m_ov.hEvent);
+    CloseIf(m_ovRead.hEvent);
+    CloseIf(m_ovWrite.hEvent);
+    CloseIf(m_hWriteEvent);
+    CloseIf(m_hShutdownEvent);
+    CloseIf(m_hWriteDoneEvent);
+    m_ov = OVERLAPPED{};
+    m_ovRead = OVERLAPPED{};
+    m_ovWrite = OVERLAPPED{};
+    m_ov.hEvent = NewEvent();
+    m_ovRead.hEvent = NewEvent();
+    m_ovWrite.hEvent = NewEvent();
+    m_hWriteEvent = NewEvent();
+    m_hShutdownEvent = NewEvent();
+    m_hWriteDoneEvent = NewEvent();
+    m_hEventArray[0] = m_hShutdownEvent;
+    m_hEventArray[1] = m_ov.hEvent;
+    m_hEventArray[2] = m_hWriteEvent;
+
+    m_hOwner = owner;
+    delete[] m_szWriteBuffer;
+    m_szWriteBuffer = new BYTE[writeBufferSize];
+    m_nPortNr = portNumber;
+    m_nWriteBufferSize = writeBufferSize;
+    m_dwCommEvents = eventMask;
+
+    EnterCriticalSection(&m_csLock);
+    if (m_hPort) {
+        CloseHandle(m_hPort);
+        m_hPort = nullptr;
+    }
+    wchar_t device[16];
+    swprintf(device, 16, L"COM%u", portNumber);
+    char definition[64];
+    std::snprintf(definition, sizeof definition, "baud=%u parity=%c data=%u stop=1", baud, parity,
+                  dataBits);
+
+    HANDLE h = CreateFileW(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        LeaveCriticalSection(&m_csLock);
+        return false;
+    }
+    m_hPort = h;
+
+    m_CommTimeouts.ReadIntervalTimeout = 1000;
+    m_CommTimeouts.ReadTotalTimeoutMultiplier = 1000;
+    m_CommTimeouts.ReadTotalTimeoutConstant = 1000;
+    m_CommTimeouts.WriteTotalTimeoutMultiplier = 1000;
+    m_CommTimeouts.WriteTotalTimeoutConstant = 1000;
+
+    const char* failed = nullptr;
+    if (!SetCommTimeouts(m_hPort, &m_CommTimeouts)) {
+        failed = "SetCommTimeouts()";
+    } else if (!SetCommMask(m_hPort, eventMask)) {
+        failed = "SetCommMask()";
+    } else if (!GetCommState(m_hPort, &m_dcb)) {
+        failed = "GetCommState()";
+    } else {
+        m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        if (!BuildCommDCBA(definition, &m_dcb)) {
+            failed = "BuildCommDCB()";
+        } else {
+            m_dcb.StopBits = stopBits == 1.0f   ? ONESTOPBIT
+                             : stopBits == 1.5f ? ONE5STOPBITS
+                                                : TWOSTOPBITS;
+            if (!SetCommState(m_hPort, &m_dcb)) failed = "SetCommState()";
+        }
+    }
+    if (failed) {
+        // The message box waits for the user; the port is not held meanwhile.
+        const DWORD err = GetLastError();
+        LeaveCriticalSection(&m_csLock);
+        SetLastError(err);
+        ReportError(failed);
+        EnterCriticalSection(&m_csLock);
+    }
+    PurgeComm(m_hPort, kPurgeAll);
+    LeaveCriticalSection(&m_csLock);
+    return true;
+}
+
+bool SerialPort::StartMonitoring() {
+    if (!m_hPort) return false;
+    m_hThread = CreateThread(nullptr, 0, MonitorThread, this, 0, nullptr);
+    return m_hThread != nullptr;
+}
+
+DWORD WINAPI SerialPort::MonitorThread(LPVOID param) {
+    SerialPort* port = static_cast<SerialPort*>(param);
+    InterlockedExchange(&port->m_bAlive, 1);
+    if (port->m_hPort) PurgeComm(port->m_hPort, kPurgeAll);
+    // A comm-event wait stays pending across write requests. Issuing a second
+    // one on the same OVERLAPPED is refused, and Wine then also stamps the
+    // refusal into that OVERLAPPED and signals its event, which would starve
+    // the write requests behind a comm event that never clears.
+    bool waitPending = false;
+    for (;;) {
+        if (!waitPending) {
+            if (WaitCommEvent(port->m_hPort, &port->m_dwOccurred, &port->m_ov)) {
+                COMSTAT stat = {};
+                DWORD errors = 0;
+                EnterCriticalSection(&port->m_csLock);
+                ClearCommError(port->m_hPort, &errors, &stat);
+                LeaveCriticalSection(&port->m_csLock);
+                if (stat.cbInQue == 0) continue;
+                SetEvent(port->m_ov.hEvent);
+            } else {
+                const DWORD err = GetLastError();
+                if (err == ERROR_IO_PENDING) {
+                    waitPending = true;
+                } else if (err != ERROR_INVALID_PARAMETER) {
+                    port->ReportError("WaitCommEvent()");
+                }
+            }
+        }
+        switch (WaitForMultipleObjects(3, port->m_hEventArray, FALSE, INFINITE)) {
+            case WAIT_OBJECT_0:
+                InterlockedExchange(&port->m_bAlive, 0);
+                return 100;
+            case WAIT_OBJECT_0 + 1:
+                waitPending = false;
+                ResetEvent(port->m_ov.hEvent);
+                port->ServeCommEvent();
+                break;
+            case WAIT_OBJECT_0 + 2:
+                port->WriteService();
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void SerialPort::ServeCommEvent() {
+    // The subscribed mask, not the events that occurred, decides.
+    DWORD mask = 0;
+    GetCommMask(m_hPort, &mask);
+    const LPARAM port = static_cast<LPARAM>(m_nPortNr);
+    if (mask & EV_CTS) SendMessageW(m_hOwner, WM_SERIAL_CTS, 0, port);
+    if (mask & EV_RXFLAG) SendMessageW(m_hOwner, WM_SERIAL_RXFLAG, 0, port);
+    if (mask & EV_BREAK) SendMessageW(m_hOwner, WM_SERIAL_BREAK, 0, port);
+    if (mask & EV_ERR) SendMessageW(m_hOwner, WM_SERIAL_ERR, 0, port);
+    if (mask & EV_RING) SendMessageW(m_hOwner, WM_SERIAL_RING, 0, port);
+    if (mask & EV_RXCHAR) ReceiveService();
+}
+
+void SerialPort::ReceiveService() {
+    for (;;) {
+        COMSTAT stat = {};
+        DWORD errors = 0;
+        EnterCriticalSection(&m_csLock);
+        ClearCommError(m_hPort, &errors, &stat);
+        LeaveCriticalSection(&m_csLock);
+        if (stat.cbInQue == 0) return;
+
+        BYTE byte = 0;
+        DWORD got = 0;
+        const char* failed = nullptr;
+        DWORD err = 0;
+        EnterCriticalSection(&m_csLock);
+        if (!ReadFile(m_hPort, &byte, 1, &got, &m_ovRead)) {
+            err = GetLastError();
+            if (err != ERROR_IO_PENDING) {
+                failed = "ReadFile()";
+            } else if (!GetOverlappedResult(m_hPort, &m_ovRead, &got, TRUE)) {
+                err = GetLastError();
+                failed = "GetOverlappedResults() in ReadFile()";
+            }
+        }
+        LeaveCriticalSection(&m_csLock);
+        if (failed) {
+            SetLastError(err);
+            ReportError(failed);
+            return;  // a port that fails every read must not loop on its queue count
+        }
+        if (got == 1) SendMessageW(m_hOwner, WM_SERIAL_BYTE, byte, static_cast<LPARAM>(m_nPortNr));
+    }
+}
+
+void SerialPort::WriteService() {
+    ResetEvent(m_hWriteEvent);
+    EnterCriticalSection(&m_csLock);
+    m_ovWrite.Offset = 0;
+    m_ovWrite.OffsetHigh = 0;
+    // Input not yet delivered belongs to an earlier command.
+    PurgeComm(m_hPort, kPurgeAll);
+    DWORD sent = 0;
+    const char* failed = nullptr;
+    DWORD err = 0;
+    if (!WriteFile(m_hPort, m_szWriteBuffer, static_cast<DWORD>(m_nWriteSize), &sent, &m_ovWrite)) {
+        err = GetLastError();
+        if (err != ERROR_IO_PENDING) {
+            failed = "WriteFile()";
+        } else if (!GetOverlappedResult(m_hPort, &m_ovWrite, &sent, TRUE)) {
+            err = GetLastError();
+            failed = "GetOverlappedResults() in WriteFile()";
+        }
+    }
+    LeaveCriticalSection(&m_csLock);
+    if (failed) {
+        SetLastError(err);
+        ReportError(failed);
+    }
+    SetEvent(m_hWriteDoneEvent);
+}
+
+void SerialPort::Write(const BYTE* bytes, int length) {
+    if (!m_hPort) {
+        MessageBoxW(m_hOwner, L"COM port open failed!", L"Pyrograph", MB_OK);
+        return;
+    }
+    if (length == 0) length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(bytes)));
+    if (length < 0 || static_cast<DWORD>(length) > m_nWriteBufferSize) {
+        // Half a frame would only reach the writer as a wrong sum.
+        Trace("Write request too long!\r\n");
+        return;
+    }
+    ResetEvent(m_hWriteDoneEvent);
+    EnterCriticalSection(&m_csLock);
+    std::memcpy(m_szWriteBuffer, bytes, static_cast<size_t>(length));
+    m_nWriteSize = length;
+    LeaveCriticalSection(&m_csLock);
+    SetEvent(m_hWriteEvent);
+
+    // The monitor thread may be inside a synchronous send of a late byte to
+    // this thread; let such sends through (nothing posted is dispatched), or
+    // the write would wait for a thread that waits for us.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= kWriteWaitMs) {
+            Trace("Write Command time out!\r\n");
+            return;
+        }
+        const DWORD r = MsgWaitForMultipleObjects(1, &m_hWriteDoneEvent, FALSE,
+                                                  kWriteWaitMs - elapsed, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) return;
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (r == WAIT_TIMEOUT) {
+            Trace("Write Command time out!\r\n");
+            return;
+        }
+        return;
+    }
+}
+
+bool SerialPort::SuspendMonitoring() {
+    if (m_hThread) SuspendThread(m_hThread);
+    return true;
+}
+
+// Lets messages that the monitor thread sends to this thread through, without
+// dispatching anything posted.
+static void TakeSentMessages() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void SerialPort::ShutdownThread() {
+    while (ResumeThread(m_hThread) > 0) {
+    }
+    // The thread may be inside a synchronous send to this thread; it only sees
+    // the shutdown once that send returns.
+    for (int i = 0; i < kShutdownSignals && m_bAlive; ++i) {
+        SetEvent(m_hShutdownEvent);
+        TakeSentMessages();
+    }
+    // Under load the thread may not have run at all yet. Killing it inside a
+    // system call can leave process-wide locks held, so give it a moment first.
+    const DWORD start = GetTickCount();
+    while (m_bAlive && GetTickCount() - start < 1000) {
+        if (MsgWaitForMultipleObjects(1, &m_hThread, FALSE, 50, QS_SENDMESSAGE) == WAIT_OBJECT_0)
+            break;
+        TakeSentMessages();
+    }
+    if (WaitForSingleObject(m_hThread, 0) != WAIT_OBJECT_0) {
+        if (m_bAlive) {
+            TerminateThread(m_hThread, 100);
+        } else {
+            // The flag drops just before the thread returns.
+            WaitForSingleObject(m_hThread, 1000);
+        }
+    }
+    CloseHandle(m_hThread);
+    m_hThread = nullptr;
+}
+
+void SerialPort::Close() {
+    if (m_hThread) ShutdownThread();
+    if (m_hPort && m_ov.hEvent) {
+        // A comm-event wait left pending by the thread still owns m_ov and the
+        // event mask; end it before they are reused or freed.
+        SetCommMask(m_hPort, 0);
+        CancelIoEx(m_hPort, nullptr);
+        WaitForSingleObject(m_ov.hEvent, 500);
+    }
+    if (m_bLockReady) {
+        DeleteCriticalSection(&m_csLock);
+        m_bLockReady = false;
+    }
+    CloseIf(m_ov.hEvent);
+    CloseIf(m_hWriteEvent);
+    CloseIf(m_hPort);
+    CloseIf(m_hShutdownEvent);
+    CloseIf(m_hWriteDoneEvent);
+    CloseIf(m_ovRead.hEvent);
+    CloseIf(m_ovWrite.hEvent);
+    delete[] m_szWriteBuffer;
+    m_szWriteBuffer = nullptr;
+    m_ov = OVERLAPPED{};
+    m_ovRead = OVERLAPPED{};
+    m_ovWrite = OVERLAPPED{};
+    m_hEventArray[0] = m_hEventArray[1] = m_hEventArray[2] = nullptr;
+    m_bAlive = 0;
+    m_nPortNr = 0;
+    m_nWriteBufferSize = 0;
+    m_nWriteSize = 0;
+    m_dwCommEvents = 0;
+}
+
+void SerialPort::ReportError(const char* operation) {
+    const DWORD err = GetLastError();
+    char* system = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, err,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&system), 0,
+                   nullptr);
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "WARNING:  %s Failed with the following error: \n%s\nPort: %u\n", operation,
+                  system ? system : "", m_nPortNr);
+    if (system) LocalFree(system);
+    MessageBoxA(nullptr, text, "Application Error", MB_ICONSTOP);
+}

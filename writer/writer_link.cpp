@@ -1,0 +1,203 @@
+#include "writer/writer_link.h"
+
+#include <cstdio>
+
+void WriterLink::OnSerialByte(uint8_t byte) {
+    if (m_nReceived < kReceiveBufferSize) {
+        m_receive[m_nReceived++] = byte;
+        return;
+    }
+    m_host.ShowMessageBox("Receive Buffer overflow!");
+}
+
+void WriterLink::Send(const uint8_t* frame, size_t count) {
+    m_nReceived = 0;
+    m_host.WritePort(frame, count);
+    // Bytes let through while the write was handed over predate the command.
+    m_nReceived = 0;
+}
+
+uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
+                               uint32_t timeoutMs) {
+    const uint32_t start = m_host.TickCount();
+    uint16_t result;
+    for (;;) {
+        const bool dispatched = m_host.PumpOneMessage();
+        // A reply already in the buffer wins over a deadline that passed while
+        // its last byte was being dispatched.
+        if (ReplyComplete(m_receive, m_nReceived)) {
+            result = DecodeReply(expected, m_receive, m_nReceived, dest, destSize);
+            break;
+        }
+        const uint32_t elapsed = m_host.TickCount() - start;
+        if (elapsed > timeoutMs) {
+            result = WS_TIMEOUT;
+            break;
+        }
+        // Nothing to dispatch: sleep until a message arrives instead of spinning.
+        if (!dispatched) m_host.WaitForMessage(timeoutMs - elapsed + 1);
+    }
+    m_nReceived = 0;
+    for (int i = 0; i < kLateDispatches; ++i) m_host.PumpOneMessage();
+    return result;
+}
+
+uint16_t WriterLink::Query(uint8_t command) {
+    m_nReceived = 0;
+    if (command == CMD_POLL) {
+        Send(MakePollFrame());
+    } else if (command == CMD_PING || command == CMD_VERSION || command == CMD_SELFTEST) {
+        Send(MakeSimpleFrame(command, 0x00));
+    }
+    return WaitReply(command, nullptr, 0);
+}
+
+WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected,
+                                     uint32_t intervalMs, int progressMax) {
+    if (progressMax != 0) {
+        m_host.SetProgressRange(progressMax);
+        m_host.SetProgressPos(0);
+    }
+    WriterStatus status = WS_OK;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        Send(frame, count);
+        status = static_cast<WriterStatus>(WaitReply(expected, nullptr, 0));
+        if (status != WS_ACK) continue;
+        do {
+            m_host.Sleep(intervalMs);
+            const uint16_t r = Query(CMD_POLL);
+            status = static_cast<WriterStatus>(r);
+            if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);
+            m_host.PushTexts();
+            if (progressMax != 0) m_host.SetProgressPos((r >> 8) * 256);
+        } while (IsBusyStatus(status));
+        if (!IsRetryable(status)) break;
+    }
+    if (status == WS_OK && progressMax != 0) m_host.SetProgressPos(progressMax);
+    return status;
+}
+
+WriterStatus WriterLink::PollingCommand(uint8_t code) {
+    const char* failure;
+    switch (code) {
+        case CMD_ENTER_PROG:
+            failure = "Failed to enter programming mode!";
+            break;
+        case CMD_EXIT_PROG:
+            failure = "Failed to exit programming mode!";
+            break;
+        case CMD_ERASE_FLASH:
+            failure = "Failed to erase flash rom!";
+            break;
+        default:
+            m_host.ShowMessageBox("Invalid Polling Command!");
+            return WS_OK;
+    }
+    m_nReceived = 0;
+    const WriterStatus status = SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
+    if (status != WS_OK) {
+        m_host.Beep();
+        m_host.SetMessageText(failure);
+        m_host.PushTexts();
+    }
+    return status;
+}
+
+WriterStatus WriterLink::RunOperation(uint8_t mask, int progressMax) {
+    m_nReceived = 0;
+    if (const char* text = OperationStepText(mask)) m_host.SetMessageText(text);
+    m_host.PushTexts();
+    const WriterStatus status =
+        SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
+    if (status != WS_OK) ShowWriterError(status, false);
+    return status;
+}
+
+int WriterLink::ShowWriterError(uint8_t status, bool modal) {
+    if (status == WS_OK) return 1;
+    const std::string text = WriterStatusMessage(status);
+    if (modal) {
+        m_host.ShowMessageBox(text);
+    } else {
+        m_host.Beep();
+        m_host.SetMessageText(text);
+        m_host.PushTexts();
+    }
+    m_host.Trace(text + "\r\n");
+    return IsBusyStatus(status) ? 2 : 0;
+}
+
+uint16_t WriterLink::ReadWord(uint32_t addr) {
+    Send(MakeReadWordFrame(addr));
+    uint8_t word[2] = {0, 0};
+    if (WaitReply(CMD_READ_WORD, word, sizeof word) != WS_OK) return 0;
+    return static_cast<uint16_t>(word[0] | word[1] << 8);
+}
+
+WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
+    return SendAndPoll(MakeWriteWordFrame(addr, word), CMD_WRITE_WORD, 0, 0);
+}
+
+bool WriterLink::Connect() {
+    m_host.EnableOperationControls(false);
+    if (m_nPortIndex != -1) {
+        m_host.ClosePort();
+        m_nPortIndex = -1;
+    }
+    m_host.SetMessageText("Connecting to Pyrograph...");
+    m_host.PushTexts();
+    for (int n = 1; n <= kPortCount; ++n) {
+        char text[32];
+        std::snprintf(text, sizeof text, "Detecting COM%d...", n);
+        m_host.SetLinkText(text);
+        m_host.PushTexts();
+        m_host.PumpOneMessage();
+        if (m_host.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
+            m_nPortIndex = n - 1;
+            break;
+        }
+        m_host.ClosePort();
+        m_nPortIndex = -1;
+    }
+    const bool connected = m_nPortIndex != -1;
+    if (connected) {
+        char text[32];
+        std::snprintf(text, sizeof text, "Connected(COM%d)", m_nPortIndex + 1);
+        m_host.SetMessageText("Connect with Pyrograph.");
+        m_host.SetLinkText(text);
+    } else {
+        m_host.SetMessageText("Disconnected from the Pyrograph.");
+        m_host.SetLinkText("Disconnected");
+    }
+    m_host.PushTexts();
+    m_host.EnableOperationControls(true);
+    return connected;
+}
+
+bool WriterLink::EnsureConnected() {
+    if (m_nPortIndex == -1 || static_cast<uint8_t>(Query(CMD_PING)) != WS_ACK) {
+        if (!Connect()) return false;
+    }
+    std::string version = "Software(V1.2)";
+    const uint16_t r = Query(CMD_VERSION);
+    // A version reply that never arrived or failed its sum is no version either.
+    if (r != WS_REFUSED && r != WS_BAD_REPLY && r != WS_TIMEOUT && r != WS_CHECKSUM) {
+        char text[32];
+        std::snprintf(text, sizeof text, ", Firmware(V%02X%02X)", r & 0xFF, r >> 8);
+        version += text;
+    }
+    m_host.SetVersionText(version);
+    m_host.PushTexts();
+    return true;
+}
+
+bool WriterLink::OnDetectConnect() {
+    if (m_host.IsBusy()) return false;
+    bool ok = EnsureConnected();
+    if (ok && m_bFirstConnect) {
+        m_host.PumpOneMessage();
+        ok = m_host.CheckDriver();
+    }
+    m_bFirstConnect = false;
+    return ok;
+}
