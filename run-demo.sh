@@ -27,12 +27,12 @@ cp samples/ZK30P11C-4.otp "$SCEN/"
 start_pyrograph "$(winpath "$SCEN/ZK30P11C-4.otp")"
 ui wait Pyrograph 20000 >/dev/null || { echo "Pyrograph did not open"; exit 1; }
 
-# wait_message PATTERN SECONDS: until the message line matches.
+# wait_message PATTERN SECONDS [OLD]: until the message line matches and differs from OLD.
 wait_message() {
     local i msg
     for i in $(seq 1 $(($2 * 5))); do
         msg=$(ui text Pyrograph 1010)
-        [[ "$msg" =~ $1 ]] && { echo "$msg"; return 0; }
+        [[ "$msg" =~ $1 ]] && [ "$msg" != "${3:-}" ] && { echo "$msg"; return 0; }
         sleep 0.2
     done
     echo "$msg"
@@ -42,10 +42,11 @@ wait_message() {
 show() { printf '  %-10s %s\n' "$1" "$(ui text Pyrograph "$2")"; }
 
 echo "Opening and downloading the sample image..."
-echo "  -> $(wait_message 'Download (OK|fail)' 120)"
+downloaded=$(wait_message 'Download (OK|fail)' 120)
+echo "  -> $downloaded"
 echo "Auto pass (blank check, program, verify)..."
 ui click Pyrograph 4
-echo "  -> $(wait_message '(OK!|rror|fail|Mismatch)' 120)"
+echo "  -> $(wait_message '!$' 120 "$downloaded")"
 show "Image" 1008
 show "MCU" 1035
 show "Checksum" 1034
@@ -56,6 +57,17 @@ show "Version" 1003
 mkdir -p build/demo
 screenshot build/demo/pyrograph.png
 echo "Screenshot: build/demo/pyrograph.png"
+
+echo "Option report of the image (Option > Option...):"
+ui command Pyrograph 32771
+if ui wait "MCU Option" 10000 >/dev/null; then
+    ui text "MCU Option" 1023 | sed 's/^/  | /'
+    screenshot build/demo/option-report.png
+    ui click "MCU Option" 1
+    ui gone "MCU Option" 5000
+else
+    ui msgbox-close 1 2000 | sed 's/^/  ! /'
+fi
 echo "Frames exchanged with the emulated writer: $(serial_log 1 | grep -cE ' (RX|TX) ')"
 
 if [ -n "$visible" ]; then

@@ -128,6 +128,8 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // --- Option view and print ---------------------------------------------
     void ShowOptions();
     void PrintOptions();
+    void PinOptionLibrary();
+    void UnpinOptionLibrary();
 
     // --- Serial numbers ----------------------------------------------------
     void ToggleSerial();
@@ -155,6 +157,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     HexView m_hexView;
     HICON m_hIcon = nullptr;
     HMENU m_hMenu = nullptr;
+    HMODULE m_hPinnedOptionLib = nullptr;  // see PinOptionLibrary
     PathEdit m_pathEdit;
 
     // --- State -------------------------------------------------------------

@@ -47,6 +47,7 @@ bool WriterDialog::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     ReadWindowSettings();
+    PinOptionLibrary();
 
     m_pBody = SelectBody();
     if (!m_pBody) {
@@ -305,6 +306,7 @@ bool WriterDialog::OnDestroy(WPARAM, LPARAM, INT_PTR&) {
     m_pDriverBody = nullptr;
     m_bodyTable.clear();
     if (Link().IsConnected()) CloseSerialPort();
+    UnpinOptionLibrary();
     if (auto* app = fw::Application::Current()) app->m_hMainWnd = nullptr;
     return false;
 }

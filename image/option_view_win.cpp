@@ -57,6 +57,20 @@ std::string TemporaryOtpPath() {
 
 }  // namespace
 
+// The option library is mapped once while no serial port is open and stays mapped,
+// so each option view's load and release only count references. Mapping a library
+// that carries thread-local storage while the serial monitor's waits come and go
+// can livelock Wine's loader; on Windows this costs nothing.
+void WriterDialog::PinOptionLibrary() {
+    const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
+    m_hPinnedOptionLib = LoadLibraryW(fw::Widen(libPath).c_str());
+}
+
+void WriterDialog::UnpinOptionLibrary() {
+    if (m_hPinnedOptionLib) FreeLibrary(m_hPinnedOptionLib);
+    m_hPinnedOptionLib = nullptr;
+}
+
 void WriterDialog::ShowOptions() {
     PullTexts();
     if (!m_pOpt) {

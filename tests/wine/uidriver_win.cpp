@@ -25,10 +25,15 @@ std::string Narrow(const std::wstring& w) {
 }
 
 std::wstring WindowText(HWND h) {
-    // WM_GETTEXT works across processes where GetWindowText would not for controls.
-    LRESULT len = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+    // WM_GETTEXT works across processes where GetWindowText would not for controls;
+    // the time-out keeps a hung program from hanging the test as well.
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, &len))
+        return L"<no answer>";
     std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-    SendMessageW(h, WM_GETTEXT, w.size(), reinterpret_cast<LPARAM>(&w[0]));
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, w.size(), reinterpret_cast<LPARAM>(&w[0]), SMTO_ABORTIFHUNG,
+                        3000, &copied);
     w.resize(wcslen(w.c_str()));
     return w;
 }
