@@ -55,3 +55,12 @@ Body2=ZV62Q160,D8,E2,FA000,0,0,0,noreset'
 . "$PYRO_ROOT/tests/wine/serial-env.sh"
 serial_build_shim
 serial_preload
+
+# Answers every message box that turns up until none has for a while; prints their texts.
+dismiss_boxes() {
+    local i text
+    for i in $(seq 1 12); do
+        text=$("$WINE" "$PYRO_WINBIN/uidriver.exe" msgbox-close 1 "${1:-1500}" 2>/dev/null </dev/null) || break
+        printf '%s\n' "$text" | tr -d '\r' | tail -1
+    done
+}

@@ -11,6 +11,9 @@ total_fail=0
 for t in "$here"/test_*.sh; do
     [ -n "${1:-}" ] && [[ "$(basename "$t")" != *"$1"* ]] && continue
     echo "== $(basename "$t")"
+    # Each script starts from parked ports and a fresh wineserver, whatever the
+    # one before it left behind.
+    serial_park
     out=$(bash "$t" 2>&1)
     echo "$out" | grep -v -E '^[0-9]+ passed, [0-9]+ failed$'
     line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
