@@ -55,3 +55,15 @@
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
+
+// ---- Serial Number dialog (download/chip-operation/serial-number work) ----
+#define IDD_SERIAL_NUMBER 137
+#define IDC_SN_ADDR0 1022
+#define IDC_SN_DATA0 1023
+#define IDC_SN_ADDR1 1024
+#define IDC_SN_DATA1 1025
+#define IDC_SN_ADDR2 1026
+#define IDC_SN_DATA2 1027
+#define IDC_SN_ADDR3 1028
+#define IDC_SN_DATA3 1029
+// ---- end of Serial Number dialog ----

@@ -11,6 +11,8 @@
 #include "framework/subclass.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
+#include "writer/chip_operations.h"
+#include "writer/ops_context.h"
 
 #include "writer/dialog_link_host_win.h"  // also WM_SERIAL_BYTE
 #include "writer/serial_port_win.h"
@@ -181,6 +183,25 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     DialogLinkHost m_linkHost{*this, m_serialPort};
     // Driver check run after the first successful Detect Connect, set by the
     // download side; while it is empty the first connect checks nothing more.
-    std::function<bool()> m_fnCheckDriver;
+    std::function<bool()> m_fnCheckDriver{[this] { return CheckDriver(); }};
     // --- End of writer link ------------------------------------------------
+
+    // ==== Download, driver, chip operations and serial numbers ============
+  public:
+    // Driver read-back; repairs the block when it is not valid.
+    bool CheckDriver();
+    // Range check of the serial-number addresses and save of their words;
+    // run after every change of the buffer.
+    void CheckSerialAddresses();
+    // 1: the S/N label and the checksum with the number patched in; 0: an
+    // empty label and the plain checksum.
+    void ShowSerialNumber(int flag);
+
+  private:
+    friend class WriterOpsHost;
+    SerialNumber SerialView();
+    OpsState OpsView();
+    void RunChipOperation(void (ChipOps::*operation)());
+    bool m_bOpsRunning = false;  // a download or chip command is under way
+    // ==== end of download, chip operations and serial numbers =============
 };

@@ -1,0 +1,155 @@
+#include "image/serial_number.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "image/pc_buffer.h"
+#include "writer/ops_context.h"
+
+const char kSerialRangeMessage[] =
+    "S/N address exceeds the Program ROM size,\nSet to default address: 1, 2, 3, 7";
+const char kSerialChipNotBlank[] = "S/N address are not blank in the OTP chip!";
+const char kSerialFileNotBlank[] = "S/N address are not blank in the OTP file!";
+const char kSerialWriteFailed[] = "Failed to write serial number!";
+
+namespace {
+bool IsHexStart(char c) {
+    const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F');
+}
+
+// Reads hex digits from the start, stopping at the first other character.
+uint32_t ReadHex(const std::string& text) {
+    uint32_t v = 0;
+    for (char c : text) {
+        const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        uint32_t d;
+        if (u >= '0' && u <= '9')
+            d = static_cast<uint32_t>(u - '0');
+        else if (u >= 'A' && u <= 'F')
+            d = static_cast<uint32_t>(u - 'A' + 10);
+        else
+            break;
+        v = v << 4 | d;
+    }
+    return v;
+}
+
+const char* CheckField(const std::string& text) {
+    if (text.empty()) return "Blank!";
+    if (!IsHexStart(text[0])) return "Invalid serial number!";
+    return nullptr;
+}
+}  // namespace
+
+std::string FormatSerialLabel(uint32_t serial) {
+    char text[16];
+    std::snprintf(text, sizeof text, "S/N:%08XH", static_cast<unsigned>(serial));
+    return text;
+}
+
+SerialDialogTexts SerialDialogInitialTexts(const SerialNumber& sn) {
+    SerialDialogTexts t;
+    char text[16];
+    for (int i = 0; i < 4; ++i) {
+        std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(sn.m_nSerialAddr[i]));
+        t.addr[i] = text;
+        std::snprintf(text, sizeof text, "%02X", SerialByte(sn.m_dwSerial, i));
+        t.data[i] = text;
+    }
+    return t;
+}
+
+std::string ValidateSerialDialog(const SerialDialogTexts& texts, SerialDialogResult& result) {
+    for (const std::string& t : texts.addr)
+        if (const char* msg = CheckField(t)) return msg;
+    for (const std::string& t : texts.data)
+        if (const char* msg = CheckField(t)) return msg;
+    SerialDialogResult r;
+    for (int i = 0; i < 4; ++i) r.nAddr[i] = ReadHex(texts.addr[i]);
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j)
+            if (r.nAddr[i] == r.nAddr[j]) return "Address overlapped!";
+    for (int i = 0; i < 4; ++i) r.dwSerial |= (ReadHex(texts.data[i]) & 0xFFu) << (8 * i);
+    result = r;
+    return std::string();
+}
+
+uint32_t SerialRomWords(const PcBuffer& buf) {
+    if (!buf.m_pBin) return 0;
+    return static_cast<uint32_t>(std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size()));
+}
+
+bool CheckSerialAddresses(SerialNumber& sn, const PcBuffer& buf) {
+    if (!sn.m_bSerial || !buf.m_pBin) return false;
+    const uint32_t words = SerialRomWords(buf);
+    bool reset = false;
+    for (uint32_t a : sn.m_nSerialAddr)
+        if (a >= words) reset = true;
+    if (reset) std::copy(kDefaultSerialAddr, kDefaultSerialAddr + 4, sn.m_nSerialAddr);
+    // An image too small even for the defaults: the words it lacks count as 0.
+    for (int i = 0; i < 4; ++i)
+        sn.m_wSerialSave[i] = sn.m_nSerialAddr[i] < words ? (*buf.m_pBin)[sn.m_nSerialAddr[i]] : 0;
+    return reset;
+}
+
+uint16_t PatchedChecksum(SerialNumber& sn, PcBuffer& buf) {
+    const uint32_t words = SerialRomWords(buf);
+    std::vector<uint16_t>& bin = *buf.m_pBin;
+    // Save what is there now rather than trusting an older save: the buffer
+    // may have been replaced since the addresses were last checked.
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t a = sn.m_nSerialAddr[i];
+        if (a < words) sn.m_wSerialSave[i] = bin[a];
+    }
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t a = sn.m_nSerialAddr[i];
+        if (a < words)
+            bin[a] = static_cast<uint16_t>((bin[a] & 0xFF00u) | SerialByte(sn.m_dwSerial, i));
+    }
+    const uint16_t sum = BufferChecksum(buf);
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t a = sn.m_nSerialAddr[i];
+        if (a < words) bin[a] = sn.m_wSerialSave[i];
+    }
+    return sum;
+}
+
+void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, OpsHost& host, bool on) {
+    if (on) {
+        host.SetSerialText(FormatSerialLabel(sn.m_dwSerial));
+        if (buf.m_pBin) host.SetChecksumText(FormatChecksum(PatchedChecksum(sn, buf)));
+    } else {
+        host.SetSerialText(std::string());
+        if (buf.m_pBin) host.SetChecksumText(FormatChecksum(BufferChecksum(buf)));
+    }
+    host.PushTexts();
+}
+
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, OpsHost& host) {
+    for (uint32_t a : sn.m_nSerialAddr) {
+        if (link.ReadWord(a) != 0) {
+            host.ShowMessageBox(kSerialChipNotBlank);
+            return false;
+        }
+    }
+    const uint32_t words = SerialRomWords(buf);
+    for (uint32_t a : sn.m_nSerialAddr) {
+        if (a < words && ((*buf.m_pBin)[a] & 0xFFu) != 0) {
+            host.ShowMessageBox(kSerialFileNotBlank);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, OpsHost& host) {
+    for (int i = 0; i < 4; ++i) {
+        if (link.WriteWord(sn.m_nSerialAddr[i], SerialByte(sn.m_dwSerial, i)) != 0) {
+            host.SetMessageText(kSerialWriteFailed);
+            return false;
+        }
+    }
+    return true;
+}

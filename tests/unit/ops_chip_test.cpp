@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include "ops_fakes.h"
+#include "writer/chip_operations.h"
+#include "writer/download.h"
+
+using namespace ops_test;
+
+namespace {
+struct ChipFixture : OpsFixture {
+    DownloadOps download{link, host, state};
+    ChipOps ops{link, host, state, download};
+    explicit ChipFixture(const std::string& name) : OpsFixture(name) {}
+
+    // Frame entries of the link log: poll 5A/5B and operation masks.
+    std::string Trace() const {
+        std::string s;
+        char item[16];
+        for (const auto& x : link.sent) {
+            if (x.kind == "poll")
+                std::snprintf(item, sizeof item, "P%02X", static_cast<unsigned>(x.value));
+            else if (x.kind == "op")
+                std::snprintf(item, sizeof item, "O%02X", static_cast<unsigned>(x.value));
+            else
+                continue;
+            s += (s.empty() ? "" : " ") + std::string(item);
+        }
+        return s;
+    }
+    void ValidDriver() {
+        std::vector<uint8_t> d(32, 0);
+        d[0] = 0x55;
+        d[1] = 0xAA;
+        d[2] = 0xA6;
+        d[3] = 0xA6;
+        d[4] = 0x03;  // OID 0x3A6
+        d[24] = static_cast<uint8_t>(0x55 + 0xAA + 0xA6 + 0xA6 + 0x03);
+        link.replyData[0x51] = d;
+    }
+};
+}  // namespace
+
+TEST(OpsAuto, PlanFromFlags) {
+    AutoPlan p = BuildAutoPlan(true, true, true, false);
+    EXPECT_EQ(p.mask, 0x0E);
+    EXPECT_EQ(p.text, "Blank Check/Programming/Verify OK!");
+    p = BuildAutoPlan(false, true, true, false);
+    EXPECT_EQ(p.mask, 0x0C);
+    EXPECT_EQ(p.text, "Programming/Verify OK!");
+    p = BuildAutoPlan(false, false, false, true);
+    EXPECT_EQ(p.mask, 0x10);
+    EXPECT_EQ(p.text, "Lock OK!");
+    EXPECT_EQ(BuildAutoPlan(true, false, false, true).text, "Blank Check/Lock OK!");
+    EXPECT_EQ(BuildAutoPlan(false, false, false, false).mask, 0);
+}
+
+TEST(OpsAuto, Sequences) {
+    {
+        ChipFixture fx("autodef");
+        fx.LoadBuffer(64);
+        fx.pDriverBody = fx.pBody;
+        fx.ops.OnAuto(AutoFlags());
+        EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
+        EXPECT_EQ(fx.link.sent[1].progressMax, 0x2000);
+        EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
+        EXPECT_EQ(fx.host.windowEnables, (std::vector<bool>{false, true}));
+        EXPECT_EQ(fx.link.Count("request", 0x51), 0u);  // no driver check
+    }
+    {  // Lock alone needs no data; no driver body means no progress bar
+        ChipFixture fx("autolock");
+        fx.ops.OnAuto({false, false, false, true});
+        EXPECT_EQ(fx.Trace(), "P5A O10 P5B");
+        EXPECT_EQ(fx.link.sent[1].progressMax, 0);
+        EXPECT_EQ(fx.host.message, "Lock OK!");
+    }
+    {  // nothing selected: nothing happens
+        ChipFixture fx("autonone");
+        fx.ops.OnAuto({false, false, false, false});
+        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.host.boxes.empty());
+    }
+    {  // Verify with an empty buffer is refused
+        ChipFixture fx("autoempty");
+        fx.ops.OnAuto({false, false, true, false});
+        EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{kNoDataMessage}));
+        EXPECT_TRUE(fx.link.sent.empty());
+    }
+    {  // a failing step keeps the status text, programming mode still left
+        ChipFixture fx("autofail");
+        fx.LoadBuffer(64);
+        fx.link.statuses[0x10E] = {0xB1};
+        fx.ops.OnAuto(AutoFlags());
+        EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
+        EXPECT_EQ(fx.host.message, "status B1");
+    }
+}
+
+TEST(OpsProgramming, EnterAndIdCheck) {
+    {  // wrong chip with Check ID on
+        ChipFixture fx("idmis");
+        fx.LoadBuffer(64);
+        fx.checkId = true;
+        fx.link.statuses[0x101] = {0xB0};
+        fx.ops.OnProgram();
+        EXPECT_EQ(fx.Trace(), "P5A O01 P5B");
+        EXPECT_EQ(fx.host.message, "ID Mismatch!");
+    }
+    {  // mode refused: leave command still sent, no operation
+        ChipFixture fx("enterfail");
+        fx.link.statuses[0x5A] = {0xC0};
+        fx.ops.OnLock();
+        EXPECT_EQ(fx.Trace(), "P5A P5B");
+        EXPECT_EQ(fx.host.message, "Failed to enter programming mode!");
+    }
+    {  // leaving fails: its text replaces the result
+        ChipFixture fx("exitfail");
+        fx.link.statuses[0x5B] = {0xC0};
+        fx.ops.OnLock();
+        EXPECT_EQ(fx.host.message, "Failed to exit programming mode!");
+        EXPECT_EQ(fx.host.windowEnables.back(), true);
+    }
+    {  // Check ID on and a good chip
+        ChipFixture fx("idok");
+        fx.checkId = true;
+        fx.ops.OnLock();
+        EXPECT_EQ(fx.Trace(), "P5A O01 O10 P5B");
+        EXPECT_EQ(fx.host.message, "Lock OK!");
+    }
+}
+
+TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
+    {  // Program and Verify need data; Blank Check does not
+        ChipFixture fx("nodata");
+        fx.ops.OnProgram();
+        fx.ops.OnVerify();
+        EXPECT_EQ(fx.host.boxes.size(), 2u);
+        EXPECT_TRUE(fx.link.sent.empty());
+        fx.ValidDriver();
+        fx.ops.OnBlankCheck();
+        EXPECT_EQ(fx.Trace(), "P5A O02 P5B");
+        EXPECT_EQ(fx.host.message, "Blank!");
+        EXPECT_EQ(fx.link.sent[2].progressMax, 0x2000);  // the read-back named the body
+    }
+    {  // voice mode: ROM words alone are data
+        ChipFixture fx("voicedata");
+        fx.LoadBuffer(16, false);
+        fx.voice = true;
+        fx.ValidDriver();
+        fx.ops.OnVerify();
+        EXPECT_EQ(fx.Trace(), "P5A O08 P5B");
+        EXPECT_EQ(fx.link.sent.back().kind, "poll");
+        EXPECT_EQ(fx.host.message, "Verify OK!");
+    }
+    {  // not downloaded, answer No: programs what the writer holds
+        ChipFixture fx("promptno");
+        fx.LoadBuffer(64);
+        fx.downloaded = false;
+        fx.ops.OnProgram();
+        EXPECT_EQ(fx.host.prompts, 1);
+        EXPECT_EQ(fx.Trace(), "P5A O04 P5B");
+        EXPECT_EQ(fx.link.sent[1].progressMax, 64);
+        EXPECT_EQ(fx.host.message, "Program OK!");
+    }
+    {  // answer Yes: the download runs first (here it has no file to send)
+        ChipFixture fx("promptyes");
+        fx.LoadBuffer(64);
+        fx.downloaded = false;
+        fx.host.answerYes = true;
+        fx.ops.OnProgram();
+        EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
+        EXPECT_EQ(fx.Trace(), "P5A O04 P5B");
+    }
+    {  // Verify stops when the driver cannot be put right
+        ChipFixture fx("verifydrv");
+        fx.LoadBuffer(64);
+        fx.link.statuses[0x51] = {0xC0};
+        fx.link.statuses[0x5D] = {0xC0};
+        fx.ops.OnVerify();
+        EXPECT_EQ(fx.Trace(), "");
+        EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
+    }
+    {  // writer not reachable: nothing else
+        ChipFixture fx("unreach");
+        fx.LoadBuffer(64);
+        fx.link.connected = false;
+        fx.ops.OnProgram();
+        fx.ops.OnLock();
+        fx.ops.OnChipInfo();
+        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.host.windowEnables.empty());
+    }
+}
+
+TEST(OpsProgramming, SerialNumberAroundProgram) {
+    ChipFixture fx("serialprog");
+    fx.LoadBuffer(64);
+    fx.serial.m_bSerial = true;
+    fx.serial.m_dwSerial = 0x12345678;
+    fx.ops.OnProgram();
+    std::vector<std::pair<uint32_t, uint16_t>> writes;
+    size_t reads = 0;
+    for (const auto& s : fx.link.sent) {
+        if (s.kind == "write") writes.push_back({s.value, s.word});
+        reads += s.kind == "read";
+    }
+    EXPECT_EQ(reads, 4u);
+    EXPECT_EQ(writes, (std::vector<std::pair<uint32_t, uint16_t>>{
+                          {1, 0x78}, {2, 0x56}, {3, 0x34}, {7, 0x12}}));
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.host.serialText, "S/N:12345679H");
+    EXPECT_EQ(fx.host.message, "Program OK!");
+    EXPECT_EQ(fx.link.Kinds().find("write"), fx.link.Kinds().rfind("op") + 3);
+
+    // A refused word: number kept, failure text kept.
+    fx.link.sent.clear();
+    fx.link.statuses[0x57] = {0, 0xB8};
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.link.Count("write", 2), 1u);
+    EXPECT_EQ(fx.link.Count("write", 3), 0u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.host.message, "Failed to write serial number!");
+
+    // Chip words not blank: no programming at all.
+    fx.link.sent.clear();
+    fx.link.chipWords[3] = 0x0100;
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.Trace(), "P5A P5B");
+    EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
+
+    // Auto without the program step leaves the number alone.
+    fx.link.chipWords.clear();
+    fx.link.sent.clear();
+    fx.ops.OnAuto({true, false, true, false});
+    EXPECT_EQ(fx.link.Count("read", 1) + fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+
+    fx.ops.OnAuto(AutoFlags());
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
+    EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
+}
+
+TEST(OpsLock, UnsupportedBodies) {
+    ChipFixture fx("lockunsup");
+    BodyRecord voice;
+    voice.nPID = 0xD8;
+    fx.pBody = &voice;
+    fx.ops.OnLock();
+    fx.ops.OnChipInfo();
+    voice.nPID = 0xC2;
+    fx.ops.OnLock();
+    EXPECT_EQ(fx.host.boxes, std::vector<std::string>(3, kNotSupportedMessage));
+    EXPECT_TRUE(fx.link.sent.empty());
+}
+
+TEST(OpsChipInfo, ParseAndTexts) {
+    uint8_t d[64] = {};
+    d[0] = 0x01;
+    d[32] = 0xA6;
+    d[34] = 0xA6;
+    d[36] = 0xFF;  // word 18 = 0xFFFF, cut to 14 bits
+    d[37] = 0xFF;
+    d[38] = 0x02;  // word 19 = 2
+    d[40] = 0x10;
+    ChipInfo info = ParseChipInfo(d, sizeof d);
+    EXPECT_TRUE(info.bLocked);
+    EXPECT_EQ(info.wPowerOnID, 0xA6);
+    EXPECT_EQ(info.wSoftwareID, 0xA6);
+    EXPECT_EQ(info.nRomSize, (2u << 14) | 0x3FFFu);
+    EXPECT_EQ(info.wOptSize, 0x10);
+    EXPECT_EQ(FormatChipInfo(info, "ZK30P11C-4"),
+              "MCU:ZK30P11C-4\nPower-on ID: A6H\n\nSoftware ID: A6H\nROM Size: BFFFH\nOPT "
+              "Size: 10H\n\nChip is locked!");
+    info.bLocked = false;
+    EXPECT_EQ(FormatChipInfo(info, ""),
+              "MCU:Cannot identify\n\nPower-on ID: A6H\nSoftware ID: A6H\nROM Size: BFFFH\nOPT "
+              "Size: 10H\n");
+    // Short replies read as zeros rather than past their end.
+    EXPECT_EQ(ParseChipInfo(d, 33).wPowerOnID, 0xA6);
+    EXPECT_EQ(ParseChipInfo(d, 33).wSoftwareID, 0);
+}
+
+TEST(OpsChipInfo, ReadAddressRules) {
+    BodyTable t;
+    auto a = std::make_unique<BodyRecord>();
+    a->nPID = 0xD6;
+    t["A"] = std::move(a);
+    auto b = std::make_unique<BodyRecord>();
+    b->nPID = 0xA6;
+    t["B"] = std::move(b);
+    BodyRecord sel;
+    sel.dwOptAddr = 0x4000;
+    EXPECT_EQ(ChipInfoReadAddress(0xD6, t, &sel), 0x80000u);
+    EXPECT_EQ(ChipInfoReadAddress(0xA6, t, &sel), 0x8000u);
+    EXPECT_EQ(ChipInfoReadAddress(0x11, t, &sel), 0x4000u);
+    EXPECT_EQ(ChipInfoReadAddress(0x11, t, nullptr), 0x8000u);
+    EXPECT_EQ(ChipInfoReadAddress(0xD6, BodyTable(), nullptr), 0x8000u);
+}
+
+TEST(OpsChipInfo, Sequence) {
+    {
+        ChipFixture fx("chipinfo");
+        fx.link.replyData[0x54] = {0xA6};
+        std::vector<uint8_t> w(64, 0);
+        w[32] = 0xA0;
+        w[34] = 0xA0;
+        fx.link.replyData[0x53] = w;
+        fx.ops.OnChipInfo();
+        ASSERT_EQ(fx.link.Kinds(), "poll request request poll");
+        EXPECT_EQ(fx.link.sent[1].frame, (std::vector<uint8_t>{0x04, 0x54, 0x00, 0x58}));
+        EXPECT_EQ(fx.link.sent[2].frame,
+                  (std::vector<uint8_t>{0x07, 0x53, 0x00, 0x80, 0x00, 0x20, 0xFA}));
+        ASSERT_EQ(fx.host.boxes.size(), 1u);
+        EXPECT_EQ(fx.host.boxes[0].rfind("MCU:ZK20P08B\n", 0), 0u);
+        EXPECT_TRUE(fx.host.boxInfo[0]);
+        EXPECT_EQ(fx.host.windowEnables, (std::vector<bool>{false, true}));
+    }
+    {  // identification fails: its status, then out of programming mode
+        ChipFixture fx("chipid");
+        fx.link.statuses[0x54] = {0xC0};
+        fx.ops.OnChipInfo();
+        EXPECT_EQ(fx.link.Kinds(), "poll request poll");
+        EXPECT_EQ(fx.host.message, "status C0");
+        EXPECT_TRUE(fx.host.boxes.empty());
+    }
+    {  // configuration words unreadable
+        ChipFixture fx("chipread");
+        fx.link.statuses[0x53] = {0xC1};
+        fx.ops.OnChipInfo();
+        EXPECT_EQ(fx.link.Kinds(), "poll request request poll");
+        EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to get chip info!"}));
+    }
+    {  // mode not entered: window back, nothing read
+        ChipFixture fx("chipenter");
+        fx.link.statuses[0x5A] = {0xC0};
+        fx.ops.OnChipInfo();
+        EXPECT_EQ(fx.link.Kinds(), "poll");
+        EXPECT_EQ(fx.host.windowEnables, (std::vector<bool>{false, true}));
+    }
+}

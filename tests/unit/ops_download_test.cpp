@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ops_fakes.h"
+#include "writer/driver_block.h"
+#include "writer/download.h"
+#include "writer/settings.h"
+
+using namespace ops_test;
+
+namespace {
+uint8_t Sum(const uint8_t* p, size_t n) {
+    uint8_t s = 0;
+    for (size_t i = 0; i < n; ++i) s = static_cast<uint8_t>(s + p[i]);
+    return s;
+}
+
+std::string WriteFile(const std::string& name, size_t size) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream out(path, std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + 3));
+    return path;
+}
+
+// The CMD_WRITE_FLASH frames sent, as (address, data length).
+std::vector<std::pair<uint32_t, size_t>> FlashWrites(const FakeLink& link) {
+    std::vector<std::pair<uint32_t, size_t>> w;
+    for (const auto& s : link.sent)
+        if (s.kind == "send" && s.frame[1] == 0x56)
+            w.push_back({s.frame[2] | s.frame[3] << 8 | s.frame[4] << 16, s.frame.size() - 6});
+    return w;
+}
+}  // namespace
+
+TEST(OpsDriverBlock, LayoutWithDefaultSettings) {
+    BodyRecord b;
+    b.nPID = 0x1A6;  // only the low byte travels
+    b.nOID = 0x7A5;  // bits 8-9 in byte 9, bit 10 dropped
+    b.nRomWords = 0x1234567;
+    b.wOptWords = 0x108;
+    b.dwOptAddr = 0x80000;
+    b.nExtraAddr = 0xABCDEF;
+    b.wExtra = 0x1122;
+    b.bReset = 7;
+    b.nKind = 5;
+    const DriverFrame f = BuildDriverFrame(b, WriterSettings());
+    const uint8_t expect[29] = {0x1F, 0x56, 0x00, 0xFF, 0x03, 0x55, 0xAA, 0xA6, 0xA5, 0x03,
+                                0x67, 0x45, 0x23, 0x08, 0x00, 0x00, 0x08, 0xEF, 0xCD, 0xAB,
+                                0x22, 0x11, 0x01, 0x01, 0x75, 0x2A, 0x18, 0x05, 0x0A};
+    for (size_t i = 0; i < 29; ++i) EXPECT_EQ(f[i], expect[i]) << "byte " << i;
+    EXPECT_EQ(f[29], Sum(&f[5], 24));
+    EXPECT_EQ(f[30], Sum(&f[0], 30));
+
+    WriterSettings s;
+    s.nReset = 100;  // below the floor
+    s.nAutoInc = 0;
+    b.bReset = 0;
+    const DriverFrame g = BuildDriverFrame(b, s);
+    EXPECT_EQ(g[22], 0);
+    EXPECT_EQ(g[23], 0);
+    EXPECT_EQ(g[24], 0);
+}
+
+TEST(OpsDriverBlock, ReadBackValidity) {
+    BodyRecord b;
+    b.nPID = 0xA0;
+    b.nOID = 0xA0;
+    const DriverFrame f = BuildDriverFrame(b, WriterSettings());
+    // The writer returns the block from its first marker on.
+    uint8_t data[32] = {};
+    std::copy(f.begin() + 5, f.begin() + 30, data);
+    DriverReadBack rb = ParseDriverReadBack(data, sizeof data);
+    EXPECT_TRUE(rb.bValid);
+    EXPECT_EQ(rb.nPID, 0xA0);
+    EXPECT_EQ(rb.nOID, 0xA0);
+
+    data[24] ^= 1;
+    EXPECT_FALSE(ParseDriverReadBack(data, sizeof data).bValid);
+    data[24] ^= 1;
+    data[1] = 0xAB;
+    EXPECT_FALSE(ParseDriverReadBack(data, sizeof data).bValid);
+    data[1] = 0xAA;
+    EXPECT_FALSE(ParseDriverReadBack(data, 24).bValid);
+    const uint8_t blank[32] = {};
+    EXPECT_FALSE(ParseDriverReadBack(blank, 32).bValid);
+}
+
+TEST(OpsDownload, PlanSplitsIntoChunksOf128) {
+    EXPECT_TRUE(PlanDownload(0).empty());
+    const auto p = PlanDownload(300);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].addr, 0u);
+    EXPECT_EQ(p[1].addr, 128u);
+    EXPECT_EQ(p[2].addr, 256u);
+    EXPECT_EQ(p[2].count, 44u);
+    EXPECT_EQ(PlanDownload(256).size(), 2u);
+}
+
+TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
+    OpsFixture fx("dl300");
+    fx.fileName = WriteFile("dl300.otp", 300);
+    fx.downloaded = false;
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    ops.OnDownload();
+
+    const auto w = FlashWrites(fx.link);
+    ASSERT_EQ(w.size(), 4u);
+    EXPECT_EQ(w[0], (std::pair<uint32_t, size_t>(0, 128)));
+    EXPECT_EQ(w[1], (std::pair<uint32_t, size_t>(128, 128)));
+    EXPECT_EQ(w[2], (std::pair<uint32_t, size_t>(256, 44)));
+    EXPECT_EQ(w[3], (std::pair<uint32_t, size_t>(0x03FF00, 25)));
+    // Data bytes are the file's own, and each frame carries its sum.
+    const auto& third = fx.link.sent[3].frame;
+    EXPECT_EQ(third[5], static_cast<uint8_t>(256 * 7 + 3));
+    EXPECT_EQ(third.back(), Sum(third.data(), third.size() - 1));
+    EXPECT_EQ(fx.link.Kinds(), "poll send send send send op");
+    EXPECT_EQ(fx.link.sent[0].value, 0x5Cu);
+    EXPECT_EQ(fx.link.sent.back().value, 0x40u);
+
+    EXPECT_EQ(fx.host.progressRange, 300);
+    EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 256, 300, 0}));
+    EXPECT_EQ(fx.host.message, "Download OK!");
+    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.pDriverBody, fx.pBody);
+    EXPECT_TRUE(fx.downloaded);
+    EXPECT_EQ(fx.host.controlEnables, (std::vector<bool>{false, true}));
+}
+
+TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
+    OpsFixture fx("dl0");
+    fx.fileName = WriteFile("dl0.otp", 0);
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    ops.OnDownload();
+    const auto w = FlashWrites(fx.link);
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0].first, 0x03FF00u);
+    EXPECT_EQ(fx.host.message, "Download OK!");
+}
+
+TEST(OpsDownload, FailedFrameStopsAndKeepsFlag) {
+    for (bool before : {false, true}) {
+        OpsFixture fx("dlfail");
+        fx.fileName = WriteFile("dlfail.otp", 300);
+        fx.downloaded = before;
+        fx.link.statuses[0x56] = {0, 0xC0};
+        DownloadOps ops(fx.link, fx.host, fx.state);
+        ops.OnDownload();
+        EXPECT_EQ(FlashWrites(fx.link).size(), 2u);  // no third frame, no driver block
+        EXPECT_EQ(fx.link.Count("op", 0x40), 0u);
+        ASSERT_EQ(fx.link.errors.size(), 1u);
+        EXPECT_EQ(fx.link.errors[0], (std::pair<uint8_t, bool>(0xC0, false)));
+        EXPECT_EQ(fx.host.message, "Download fail!");
+        EXPECT_EQ(fx.downloaded, before);
+        EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
+        EXPECT_EQ(fx.host.controlEnables.back(), true);
+    }
+}
+
+TEST(OpsDownload, SourceRefusals) {
+    {  // no file and no complete buffer
+        OpsFixture fx("dlnone");
+        fx.LoadBuffer(16, false);
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_EQ(fx.host.message, "Please load a file!");
+        EXPECT_TRUE(fx.link.sent.empty());
+    }
+    {  // a buffer without a file name still needs a file to send
+        OpsFixture fx("dlnoname");
+        fx.LoadBuffer(16);
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
+        EXPECT_TRUE(fx.link.sent.empty());
+    }
+    {  // writer gone: flag cleared, nothing sent
+        OpsFixture fx("dlgone");
+        fx.fileName = WriteFile("dlgone.otp", 10);
+        fx.link.connected = false;
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_FALSE(fx.downloaded);
+        EXPECT_TRUE(fx.link.sent.empty());
+    }
+    {  // erase refused: its status shown, no frames
+        OpsFixture fx("dlerase");
+        fx.fileName = WriteFile("dlerase.otp", 10);
+        fx.link.statuses[0x5C] = {0xB8};
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_EQ(fx.link.Kinds(), "poll");
+        EXPECT_EQ(fx.host.message, "status B8");
+        EXPECT_TRUE(fx.host.controlEnables.empty());
+    }
+}
+
+TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
+    OpsFixture fx("dlvoice");
+    fx.fileName = "C:\\x\\song.E03";  // never opened
+    fx.LoadBuffer(3, false);
+    (*fx.buffer.m_pBin) = {0x1234, 0xABCD, 0x00FF};
+    fx.buffer.m_wPID = 0xA0;
+    fx.buffer.m_wOID = 0xA0;
+    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    const auto& f = fx.link.sent[1].frame;
+    ASSERT_EQ(f.size(), 12u);
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 5, f.end() - 1),
+              (std::vector<uint8_t>{0x34, 0x12, 0xCD, 0xAB, 0xFF, 0x00}));
+    // The image named the other body: it is selected and its driver sent.
+    EXPECT_EQ(fx.profile.GetString("Setting", "BodyName", ""), "ZK20P08B");
+    EXPECT_STREQ(fx.pBody->szName, "ZK20P08B");
+    EXPECT_EQ(fx.link.sent[2].frame[7], 0xA0);
+    EXPECT_EQ(fx.host.driver, "ZK20P08B");
+}
+
+TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
+    OpsFixture fx("drvsettings");
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    ASSERT_TRUE(ops.DownloadDriver(false));
+    EXPECT_EQ(fx.link.sent[0].frame[26], 0x18);
+    fx.profile.WriteInt("Time", "WritePulse", 1716);
+    ASSERT_TRUE(ops.DownloadDriver(false));
+    EXPECT_EQ(fx.link.sent[2].frame[26], 100);
+    EXPECT_EQ(fx.host.message, "Download driver OK!");
+
+    // No body: refused before anything is erased or sent.
+    fx.pBody = nullptr;
+    fx.link.sent.clear();
+    EXPECT_FALSE(ops.DownloadDriver(true));
+    EXPECT_TRUE(fx.link.sent.empty());
+    EXPECT_EQ(fx.host.message, kNoBodySelected);
+}
+
+TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
+    OpsFixture fx("drvfail");
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    fx.link.statuses[0x5D] = {0xC0};
+    EXPECT_FALSE(ops.DownloadDriver(true));
+    EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
+    EXPECT_EQ(fx.link.Kinds(), "send");
+
+    fx.link.statuses[0x56] = {0xB8};
+    EXPECT_FALSE(ops.DownloadDriver(false));
+    EXPECT_EQ(fx.host.message, "status B8");
+    EXPECT_EQ(fx.pDriverBody, nullptr);
+
+    fx.link.statuses[0x140] = {0xB6};
+    EXPECT_FALSE(ops.DownloadDriver(false));
+    // Shown by the operation and once more by the driver download.
+    EXPECT_EQ(fx.link.errors.size(), 3u);
+    EXPECT_EQ(fx.pDriverBody, fx.pBody);
+}
+
+TEST(OpsDriver, CheckDriverReadBack) {
+    OpsFixture fx("drvcheck");
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    const DriverFrame f = BuildDriverFrame(*fx.bodies["ZK20P08B"], WriterSettings());
+    std::vector<uint8_t> block(f.begin() + 5, f.begin() + 30);
+    block.resize(32, 0xFF);
+
+    fx.link.replyData[0x51] = block;
+    EXPECT_TRUE(ops.CheckDriver());
+    ASSERT_EQ(fx.link.sent.size(), 1u);
+    EXPECT_EQ(fx.link.sent[0].frame,
+              (std::vector<uint8_t>{0x07, 0x51, 0x00, 0xFF, 0x03, 0x20, 0x7A}));
+    EXPECT_EQ(fx.host.driver, "ZK20P08B");
+    EXPECT_STREQ(fx.pDriverBody->szName, "ZK20P08B");
+
+    // A body whose OID needs ten bits is recognised from its own block.
+    const DriverFrame g = BuildDriverFrame(*fx.bodies["ZK30P11C-4"], WriterSettings());
+    fx.link.replyData[0x51] = std::vector<uint8_t>(g.begin() + 5, g.begin() + 30);
+    EXPECT_TRUE(ops.CheckDriver());
+    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.link.sent.size(), 2u);
+
+    // Markers right but byte 24 wrong: erase and a new block.
+    fx.pDriverBody = nullptr;
+    block[24] ^= 0x40;
+    fx.link.replyData[0x51] = block;
+    fx.link.sent.clear();
+    EXPECT_TRUE(ops.CheckDriver());
+    EXPECT_EQ(fx.link.Kinds(), "request send send op");
+    EXPECT_EQ(fx.link.sent[1].frame, (std::vector<uint8_t>{0x04, 0x5D, 0x3F, 0xA0}));
+    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+
+    // Unreadable: the status is shown, then the same repair.
+    fx.link.statuses[0x51] = {0xC0};
+    fx.link.sent.clear();
+    EXPECT_TRUE(ops.CheckDriver());
+    EXPECT_EQ(fx.link.errors.back(), (std::pair<uint8_t, bool>(0xC0, false)));
+    EXPECT_EQ(fx.link.Kinds(), "request send send op");
+
+    // A valid block of a body the table does not know keeps the driver body.
+    block = std::vector<uint8_t>(32, 0);
+    block[0] = 0x55;
+    block[1] = 0xAA;
+    block[2] = 0x77;
+    block[24] = static_cast<uint8_t>(0x55 + 0xAA + 0x77);
+    fx.link.replyData[0x51] = block;
+    const BodyRecord* before = fx.pDriverBody;
+    EXPECT_TRUE(ops.CheckDriver());
+    EXPECT_EQ(fx.host.driver, "");
+    EXPECT_EQ(fx.pDriverBody, before);
+}
+
+TEST(OpsDiagnosis, ReportAndRetries) {
+    EXPECT_EQ(DiagnosisReport(0), "Test OK!");
+    EXPECT_EQ(DiagnosisReport(0x05), "AD BUS Error!\r\nVDD Error!\r\n");
+    EXPECT_EQ(DiagnosisReport(0x1F),
+              "AD BUS Error!\r\nControl Error!\r\nVDD Error!\r\nVPP 5V Error!\r\nVPP 12V Error!");
+
+    OpsFixture fx("diag");
+    DownloadOps ops(fx.link, fx.host, fx.state);
+    fx.link.queries = {0xC0, 0x0290};
+    ops.OnDiagnosis();
+    EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Control Error!\r\n"}));
+
+    fx.host.boxes.clear();
+    fx.link.queries = {0x91, 0xC0, 0xC1, 0x90};
+    ops.OnDiagnosis();
+    EXPECT_EQ(fx.link.Count("query", 0x61), 5u);
+    EXPECT_EQ(fx.link.errors.back(), (std::pair<uint8_t, bool>(0xC1, true)));
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "ops_fakes.h"
+
+using namespace ops_test;
+
+namespace {
+SerialDialogTexts Texts(std::initializer_list<const char*> addr,
+                        std::initializer_list<const char*> data) {
+    SerialDialogTexts t;
+    int i = 0;
+    for (const char* a : addr) t.addr[i++] = a;
+    i = 0;
+    for (const char* d : data) t.data[i++] = d;
+    return t;
+}
+}  // namespace
+
+TEST(OpsSerial, NumberFormatAndAdvance) {
+    EXPECT_EQ(FormatSerialLabel(0x12345678), "S/N:12345678H");
+    EXPECT_EQ(FormatSerialLabel(0xabc), "S/N:00000ABCH");
+    EXPECT_EQ(NextSerial(0x12345678), 0x12345679u);
+    EXPECT_EQ(NextSerial(0xFFFFFFFF), 0u);
+    EXPECT_EQ(SerialByte(0x12345678, 0), 0x78);
+    EXPECT_EQ(SerialByte(0x12345678, 3), 0x12);
+}
+
+TEST(OpsSerial, DialogValidationOrderAndResult) {
+    SerialDialogResult r;
+    r.dwSerial = 0xDEAD;
+    // Addresses are checked before data; the first failure wins.
+    EXPECT_EQ(ValidateSerialDialog(Texts({"1", "", "3", "7"}, {"G1", "", "", ""}), r), "Blank!");
+    EXPECT_EQ(ValidateSerialDialog(Texts({"1", "x", "3", "7"}, {"", "", "", ""}), r),
+              "Invalid serial number!");
+    EXPECT_EQ(ValidateSerialDialog(Texts({"1", "2", "3", "7"}, {"78", "", "34", "12"}), r),
+              "Blank!");
+    EXPECT_EQ(ValidateSerialDialog(Texts({"1", "2", "3", "7"}, {"G1", "56", "34", "12"}), r),
+              "Invalid serial number!");
+    // Character checks come before the overlap check.
+    EXPECT_EQ(ValidateSerialDialog(Texts({"5", "5", "3", "7"}, {"", "56", "34", "12"}), r),
+              "Blank!");
+    EXPECT_EQ(ValidateSerialDialog(Texts({"5", "6", "7", "5"}, {"1", "2", "3", "4"}), r),
+              "Address overlapped!");
+    EXPECT_EQ(r.dwSerial, 0xDEADu);  // untouched by a refusal
+
+    EXPECT_EQ(ValidateSerialDialog(Texts({"a", "1f", "3z", "100"}, {"1G", "56", "34", "12"}), r),
+              "");
+    EXPECT_EQ(r.dwSerial, 0x12345601u);
+    EXPECT_EQ(r.nAddr[0], 0xAu);
+    EXPECT_EQ(r.nAddr[1], 0x1Fu);
+    EXPECT_EQ(r.nAddr[2], 0x3u);
+    EXPECT_EQ(r.nAddr[3], 0x100u);
+
+    SerialVars v;
+    SerialNumber& sn = v.sn;
+    sn.m_dwSerial = 0x0A0B0C0D;
+    sn.m_nSerialAddr[3] = 0x1AB;
+    const SerialDialogTexts t = SerialDialogInitialTexts(sn);
+    EXPECT_EQ(t.data[0], "0D");
+    EXPECT_EQ(t.data[3], "0A");
+    EXPECT_EQ(t.addr[3], "1AB");
+}
+
+TEST(OpsSerial, AddressRangeAndSmallImages) {
+    PcBuffer buf;
+    buf.m_pBin = std::vector<uint16_t>(0x100, 0);
+    (*buf.m_pBin)[2] = 0x5A5A;
+    buf.m_nBinWords = 0x100;
+    SerialVars v;
+    SerialNumber& sn = v.sn;
+    sn.m_bSerial = true;
+    sn.m_nSerialAddr[3] = 0x100;
+    EXPECT_TRUE(CheckSerialAddresses(sn, buf));
+    EXPECT_EQ(sn.m_nSerialAddr[3], 7u);
+    EXPECT_EQ(sn.m_wSerialSave[1], 0x5A5A);
+    sn.m_nSerialAddr[3] = 0xFF;
+    EXPECT_FALSE(CheckSerialAddresses(sn, buf));
+
+    // Numbering off or no ROM block: nothing checked.
+    sn.m_bSerial = false;
+    sn.m_nSerialAddr[0] = 0x5000;
+    EXPECT_FALSE(CheckSerialAddresses(sn, buf));
+    EXPECT_EQ(sn.m_nSerialAddr[0], 0x5000u);
+
+    // Four words: the defaults do not fit either; nothing beyond the block is
+    // read, and patching touches only the words that exist.
+    PcBuffer tiny;
+    tiny.m_pBin = std::vector<uint16_t>{0x1100, 0x2200, 0x3300, 0x4400};
+    tiny.m_nBinWords = 4;
+    SerialVars v2;
+    SerialNumber& s2 = v2.sn;
+    s2.m_bSerial = true;
+    s2.m_nSerialAddr[0] = 9;
+    EXPECT_TRUE(CheckSerialAddresses(s2, tiny));
+    EXPECT_EQ(s2.m_wSerialSave[3], 0);
+    s2.m_dwSerial = 0x01020304;
+    PcBuffer patched = tiny;
+    (*patched.m_pBin)[1] = 0x2204;
+    (*patched.m_pBin)[2] = 0x3303;
+    (*patched.m_pBin)[3] = 0x4402;
+    const uint16_t expect = BufferChecksum(patched);
+    EXPECT_EQ(PatchedChecksum(s2, tiny), expect);
+    EXPECT_EQ(*tiny.m_pBin, (std::vector<uint16_t>{0x1100, 0x2200, 0x3300, 0x4400}));
+
+    // A count larger than the block held is never trusted.
+    tiny.m_nBinWords = 0x100;
+    EXPECT_EQ(SerialRomWords(tiny), 4u);
+}
+
+TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
+    OpsFixture fx("serialshow");
+    fx.LoadBuffer(16);
+    (*fx.buffer.m_pBin)[1] = 0xAB00;
+    (*fx.buffer.m_pBin)[7] = 0xCDEF;
+    fx.serial.m_dwSerial = 0x12345678;
+    // A save left over from an earlier image must not leak into this one.
+    fx.serial.m_wSerialSave[3] = 0x9999;
+    const std::vector<uint16_t> before = *fx.buffer.m_pBin;
+    ShowSerialNumber(fx.serial, fx.buffer, fx.host, true);
+    EXPECT_EQ(fx.host.serialText, "S/N:12345678H");
+    // Low bytes 78 56 34 12 replace 00 00 00 EF; high bytes stay.
+    const uint16_t plain = BufferChecksum(fx.buffer);
+    EXPECT_EQ(fx.host.checksum,
+              FormatChecksum(static_cast<uint16_t>(plain + 0x78 + 0x56 + 0x34 + 0x12 - 0xEF)));
+    EXPECT_EQ(*fx.buffer.m_pBin, before);
+    EXPECT_EQ(fx.serial.m_wSerialSave[3], 0xCDEF);
+
+    ShowSerialNumber(fx.serial, fx.buffer, fx.host, false);
+    EXPECT_EQ(fx.host.serialText, "");
+    EXPECT_EQ(fx.host.checksum, FormatChecksum(plain));
+
+    // No ROM block: label only, checksum label left alone.
+    OpsFixture empty("serialnobin");
+    empty.host.checksum = "keep";
+    ShowSerialNumber(empty.serial, empty.buffer, empty.host, true);
+    EXPECT_EQ(empty.host.serialText, "S/N:00000000H");
+    EXPECT_EQ(empty.host.checksum, "keep");
+}
+
+TEST(OpsSerial, BlankCheckChipThenFile) {
+    OpsFixture fx("serialblank");
+    fx.LoadBuffer(16);
+    EXPECT_TRUE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_EQ(fx.link.Kinds(), "read read read read");
+
+    // High bytes of the file's words do not count.
+    (*fx.buffer.m_pBin)[7] = 0xFF00;
+    EXPECT_TRUE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    (*fx.buffer.m_pBin)[7] = 0x0001;
+    EXPECT_FALSE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_EQ(fx.host.boxes.back(), kSerialFileNotBlank);
+
+    // The chip is asked first, and stops at its first non-blank word.
+    fx.link.sent.clear();
+    fx.link.chipWords[2] = 0x8000;
+    EXPECT_FALSE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_EQ(fx.link.Kinds(), "read read");
+    EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
+}

@@ -1,0 +1,238 @@
+#include "writer/chip_operations.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "image/pc_buffer.h"
+#include "image/serial_number.h"
+#include "writer/download.h"
+#include "writer/ops_frames.h"
+
+const char kNoDataMessage[] = "There is no data in the PC buffer.";
+const char kDownloadPrompt[] = "The current file has not been downloaded,\nDownload it?";
+const char kNotSupportedMessage[] = "This function is not supported!";
+
+namespace {
+constexpr uint8_t kOpIdCheck = 0x01;
+constexpr uint8_t kOpBlank = 0x02;
+constexpr uint8_t kOpProgram = 0x04;
+constexpr uint8_t kOpVerify = 0x08;
+constexpr uint8_t kOpLock = 0x10;
+constexpr uint8_t kChipInfoWords = 0x20;
+// Configuration words of most bodies; the chips with identification 0xD6 keep
+// them higher up.
+constexpr uint32_t kConfigAddr = 0x8000;
+constexpr uint32_t kConfigAddrHigh = 0x80000;
+
+uint16_t WordAt(const uint8_t* data, size_t count, size_t n) {
+    const uint8_t lo = 2 * n < count ? data[2 * n] : 0;
+    const uint8_t hi = 2 * n + 1 < count ? data[2 * n + 1] : 0;
+    return static_cast<uint16_t>(lo | hi << 8);
+}
+}  // namespace
+
+bool BufferHasData(const PcBuffer& buf, bool voice) {
+    return buf.m_pBin && (voice || buf.m_pOpt);
+}
+
+bool IsUnsupportedLockBody(const BodyRecord* body) {
+    return body != nullptr && (body->nPID == 0xD8 || body->nPID == 0xC2);
+}
+
+AutoPlan BuildAutoPlan(bool blank, bool program, bool verify, bool lock) {
+    AutoPlan plan;
+    const struct {
+        bool on;
+        uint8_t bit;
+        const char* text;
+    } steps[] = {{blank, kOpBlank, "Blank Check"},
+                 {program, kOpProgram, "Programming"},
+                 {verify, kOpVerify, "Verify"},
+                 {lock, kOpLock, "Lock"}};
+    for (const auto& s : steps) {
+        if (!s.on) continue;
+        if (plan.mask != 0) plan.text += "/";
+        plan.mask |= s.bit;
+        plan.text += s.text;
+    }
+    plan.text += " OK!";
+    return plan;
+}
+
+ChipInfo ParseChipInfo(const uint8_t* data, size_t count) {
+    ChipInfo info;
+    info.bLocked = (WordAt(data, count, 0) & 1) != 0;
+    info.wPowerOnID = WordAt(data, count, 16);
+    info.wSoftwareID = WordAt(data, count, 17);
+    info.nRomSize = static_cast<uint32_t>(WordAt(data, count, 19) & 0x3FFF) << 14 |
+                    (WordAt(data, count, 18) & 0x3FFF);
+    info.wOptSize = WordAt(data, count, 20);
+    return info;
+}
+
+uint32_t ChipInfoReadAddress(uint8_t idByte, const BodyTable& bodies, const BodyRecord* body) {
+    for (const auto& entry : bodies)
+        if (entry.second->nPID == idByte) return idByte == 0xD6 ? kConfigAddrHigh : kConfigAddr;
+    // An unknown chip and no body to go by: the usual place of the words.
+    return body ? body->dwOptAddr : kConfigAddr;
+}
+
+std::string FormatChipInfo(const ChipInfo& info, const std::string& name) {
+    const char* lock = info.bLocked ? "\nChip is locked!" : "";
+    char text[256];
+    if (!name.empty())
+        std::snprintf(text, sizeof text,
+                      "MCU:%s\nPower-on ID: %02XH\n\nSoftware ID: %02XH\nROM Size: %04XH\nOPT "
+                      "Size: %02XH\n%s",
+                      name.c_str(), info.wPowerOnID, info.wSoftwareID,
+                      static_cast<unsigned>(info.nRomSize), info.wOptSize, lock);
+    else
+        std::snprintf(text, sizeof text,
+                      "MCU:Cannot identify\n\nPower-on ID: %02XH\nSoftware ID: %02XH\nROM Size: "
+                      "%04XH\nOPT Size: %02XH\n%s",
+                      info.wPowerOnID, info.wSoftwareID, static_cast<unsigned>(info.nRomSize),
+                      info.wOptSize, lock);
+    return text;
+}
+
+bool ChipOps::CheckData() {
+    if (BufferHasData(m_state.buffer, m_state.bVoice)) return true;
+    m_host.ShowMessageBox(kNoDataMessage);
+    return false;
+}
+
+void ChipOps::DownloadPrompt() {
+    if (!m_state.bDownloaded && m_host.AskYesNo(kDownloadPrompt)) m_download.OnDownload();
+}
+
+template <class Body>
+void ChipOps::Framed(Body body) {
+    m_host.EnableWindow(false);
+    body();
+    m_link.PollingCommand(ops_cmd::kExitProg);
+    m_host.EnableWindow(true);
+    m_host.PushTexts();
+}
+
+int ChipOps::DriverProgressMax() const {
+    // Without a known driver body there is no size to measure progress by.
+    return m_state.pDriverBody ? static_cast<int>(m_state.pDriverBody->nRomWords) : 0;
+}
+
+bool ChipOps::EnterProgramming() {
+    if (m_link.PollingCommand(ops_cmd::kEnterProg) != 0) return false;
+    if (m_state.bCheckId && m_link.RunOperation(kOpIdCheck, 0) != 0) {
+        m_host.SetMessageText("ID Mismatch!");
+        m_host.PushTexts();
+        return false;
+    }
+    m_host.PushTexts();
+    return true;
+}
+
+bool ChipOps::FinishSerial() {
+    SerialNumber& sn = m_state.serial;
+    if (!WriteSerialNumber(sn, m_link, m_host)) return false;
+    sn.m_dwSerial = NextSerial(sn.m_dwSerial);
+    ShowSerialNumber(sn, m_state.buffer, m_host, true);
+    return true;
+}
+
+void ChipOps::OnBlankCheck() {
+    if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
+    Framed([&] {
+        if (!EnterProgramming()) return;
+        if (m_link.RunOperation(kOpBlank, DriverProgressMax()) == 0)
+            m_host.SetMessageText("Blank!");
+    });
+}
+
+void ChipOps::OnProgram() {
+    if (!CheckData()) return;
+    DownloadPrompt();
+    if (!m_link.EnsureConnected()) return;
+    Framed([&] {
+        if (!EnterProgramming()) return;
+        const bool serial = m_state.serial.m_bSerial;
+        if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
+        if (m_link.RunOperation(kOpProgram, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
+            return;
+        if (!serial || FinishSerial()) m_host.SetMessageText("Program OK!");
+    });
+}
+
+void ChipOps::OnVerify() {
+    if (!CheckData()) return;
+    DownloadPrompt();
+    if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
+    Framed([&] {
+        if (!EnterProgramming()) return;
+        if (m_link.RunOperation(kOpVerify, static_cast<int>(m_state.buffer.m_nBinWords)) == 0)
+            m_host.SetMessageText("Verify OK!");
+    });
+}
+
+void ChipOps::OnLock() {
+    if (IsUnsupportedLockBody(m_state.pBody)) {
+        m_host.ShowMessageBox(kNotSupportedMessage);
+        return;
+    }
+    if (!m_link.EnsureConnected()) return;
+    Framed([&] {
+        if (!EnterProgramming()) return;
+        if (m_link.RunOperation(kOpLock, 0) == 0) m_host.SetMessageText("Lock OK!");
+    });
+}
+
+void ChipOps::OnAuto(const AutoFlags& flags) {
+    const AutoPlan plan = BuildAutoPlan(flags.bBlank, flags.bProgram, flags.bVerify, flags.bLock);
+    if (plan.mask == 0) return;
+    if ((flags.bProgram || flags.bVerify) && !CheckData()) return;
+    DownloadPrompt();
+    if (!m_link.EnsureConnected()) return;
+    Framed([&] {
+        if (!EnterProgramming()) return;
+        const bool serial = flags.bProgram && m_state.serial.m_bSerial;
+        if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
+        if (m_link.RunOperation(plan.mask, DriverProgressMax()) != 0) return;
+        if (!serial || FinishSerial()) m_host.SetMessageText(plan.text);
+    });
+}
+
+void ChipOps::OnChipInfo() {
+    if (IsUnsupportedLockBody(m_state.pBody)) {
+        m_host.ShowMessageBox(kNotSupportedMessage);
+        return;
+    }
+    if (!m_link.EnsureConnected()) return;
+    m_host.EnableWindow(false);
+    if (m_link.PollingCommand(ops_cmd::kEnterProg) != 0) {
+        m_host.EnableWindow(true);
+        return;
+    }
+    uint8_t data[256] = {};
+    const std::vector<uint8_t> identify = CommandFrame(ops_cmd::kIdentify, {0x00});
+    const uint8_t status = static_cast<uint8_t>(
+        m_link.Request(identify.data(), identify.size(), ops_cmd::kIdentify, data, sizeof data));
+    if (status != 0) {
+        m_link.ShowWriterError(status, false);
+        m_link.PollingCommand(ops_cmd::kExitProg);
+        m_host.EnableWindow(true);
+        return;
+    }
+    const uint32_t addr = ChipInfoReadAddress(data[0], m_state.bodies, m_state.pBody);
+    const uint8_t count = kChipInfoWords;
+    const std::vector<uint8_t> read = AddressFrame(ops_cmd::kReadBlock, addr, &count, 1);
+    uint8_t words[256] = {};
+    const uint16_t result =
+        m_link.Request(read.data(), read.size(), ops_cmd::kReadBlock, words, sizeof words);
+    m_link.PollingCommand(ops_cmd::kExitProg);
+    if (result != 0) {
+        m_host.ShowMessageBox("Failed to get chip info!");
+    } else {
+        const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
+        const std::string name = FindBodyName(m_state.bodies, info.wPowerOnID, info.wSoftwareID);
+        m_host.ShowMessageBox(FormatChipInfo(info, name), true);
+    }
+    m_host.EnableWindow(true);
+}

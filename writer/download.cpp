@@ -1,0 +1,212 @@
+#include "writer/download.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "common/profile.h"
+#include "image/pc_buffer.h"
+#include "writer/driver_block.h"
+#include "writer/ops_frames.h"
+#include "writer/settings.h"
+
+const char kNoBodySelected[] = "No MCU selected, driver not sent!";
+
+std::vector<DownloadChunk> PlanDownload(size_t total) {
+    std::vector<DownloadChunk> chunks;
+    for (size_t done = 0; done < total; done += kDownloadChunk)
+        chunks.push_back({static_cast<uint32_t>(done), std::min(kDownloadChunk, total - done)});
+    return chunks;
+}
+
+std::vector<uint8_t> DownloadFrame(uint32_t addr, const uint8_t* data, size_t count) {
+    return AddressFrame(ops_cmd::kWriteFlash, addr, data, count);
+}
+
+std::string DiagnosisReport(uint8_t faults) {
+    static const char* const kFaults[] = {"AD BUS Error!\r\n", "Control Error!\r\n",
+                                          "VDD Error!\r\n", "VPP 5V Error!\r\n", "VPP 12V Error!"};
+    std::string report;
+    for (int bit = 0; bit < 5; ++bit)
+        if (faults & (1u << bit)) report += kFaults[bit];
+    return report.empty() ? "Test OK!" : report;
+}
+
+namespace {
+std::string BodyName(const BodyRecord& body) {
+    return std::string(body.szName, strnlen(body.szName, sizeof body.szName));
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+}  // namespace
+
+bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
+    const PcBuffer& buf = m_state.buffer;
+    const std::string& path = m_state.strFileName;
+    if (path.empty() && !(buf.m_pBin && buf.m_pOpt)) {
+        m_host.SetMessageText("Please load a file!");
+        m_host.PushTexts();
+        return false;
+    }
+    if (m_host.IsVoiceFile(path)) {
+        // A voice file that failed to load leaves no words to send.
+        if (!buf.m_pBin) {
+            m_host.SetMessageText("Please load a file!");
+            m_host.PushTexts();
+            return false;
+        }
+        const size_t words = std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size());
+        bytes.resize(words * 2);
+        for (size_t i = 0; i < words; ++i) {
+            bytes[2 * i] = static_cast<uint8_t>((*buf.m_pBin)[i]);
+            bytes[2 * i + 1] = static_cast<uint8_t>((*buf.m_pBin)[i] >> 8);
+        }
+        return true;
+    }
+    if (!ReadWholeFile(path, bytes)) {
+        m_host.ShowMessageBox("Failed to open file!");
+        return false;
+    }
+    return true;
+}
+
+void DownloadOps::OnDownload() {
+    m_host.PullTexts();
+    std::vector<uint8_t> bytes;
+    if (!TakeSource(bytes)) return;
+    if (!m_link.EnsureConnected()) {
+        m_state.bDownloaded = false;
+        return;
+    }
+    const uint8_t erase = m_link.PollingCommand(ops_cmd::kEraseFlash);
+    if (erase != 0) {
+        m_link.ShowWriterError(erase, false);
+        return;
+    }
+    m_host.EnableOperationControls(false);
+    m_host.SetMessageText("Downloading...");
+    m_host.PushTexts();
+    m_host.SetProgressRange(static_cast<int>(bytes.size()));
+
+    size_t sent = 0;
+    for (const DownloadChunk& c : PlanDownload(bytes.size())) {
+        const std::vector<uint8_t> frame = DownloadFrame(c.addr, bytes.data() + c.addr, c.count);
+        const uint8_t status =
+            m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kWriteFlash, 0, 0);
+        if (status != 0) {
+            m_link.ShowWriterError(status, false);
+            break;
+        }
+        sent += c.count;
+        m_host.SetProgressPos(static_cast<int>(sent));
+    }
+    m_host.SetProgressPos(0);
+    const bool complete = sent == bytes.size();
+    bytes.clear();
+
+    const std::string name =
+        FindBodyName(m_state.bodies, m_state.buffer.m_wPID, m_state.buffer.m_wOID);
+    if (!name.empty()) {
+        m_state.profile.WriteString("Setting", "BodyName", name);
+        if (const BodyRecord* body = m_host.SelectBody()) m_state.pBody = body;
+    }
+
+    std::string result = "Download fail!";
+    if (complete && DownloadDriver(false)) {
+        m_state.bDownloaded = true;
+        result = "Download OK!";
+    }
+    m_host.SetMessageText(result);
+    m_host.PushTexts();
+    m_host.EnableOperationControls(true);
+}
+
+bool DownloadOps::EraseDriverArea() {
+    const std::vector<uint8_t> frame = CommandFrame(ops_cmd::kEraseDriver, {0x3F});
+    if (m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kEraseDriver, 50, 0) != 0) {
+        m_host.SetMessageText("Failed to erase flash rom!");
+        return false;
+    }
+    return true;
+}
+
+bool DownloadOps::DownloadDriver(bool erase) {
+    // Without a body there is nothing to describe; keep the block the writer has.
+    if (m_state.pBody == nullptr) {
+        m_host.Beep();
+        m_host.SetMessageText(kNoBodySelected);
+        m_host.PushTexts();
+        return false;
+    }
+    if (erase && !EraseDriverArea()) return false;
+    const BodyRecord& body = *m_state.pBody;
+    const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_state.profile));
+    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kWriteFlash, 0, 0);
+    if (status != 0) {
+        m_link.ShowWriterError(status, false);
+        return false;
+    }
+    m_host.SetDriverText(BodyName(body));
+    m_state.pDriverBody = &body;
+    m_host.SetMessageText("Download driver OK!");
+    status = m_link.RunOperation(0x40, 0);
+    if (status != 0) {
+        m_link.ShowWriterError(status, false);
+        return false;
+    }
+    m_host.PushTexts();
+    return true;
+}
+
+bool DownloadOps::CheckDriver() {
+    m_host.PullTexts();
+    const uint8_t params[] = {static_cast<uint8_t>(kDriverBlockAddr),
+                              static_cast<uint8_t>(kDriverBlockAddr >> 8),
+                              static_cast<uint8_t>(kDriverBlockAddr >> 16), kDriverReadCount};
+    const std::vector<uint8_t> frame = CommandFrame(ops_cmd::kReadFlash, params, sizeof params);
+    uint8_t data[256] = {};
+    const uint8_t status = static_cast<uint8_t>(
+        m_link.Request(frame.data(), frame.size(), ops_cmd::kReadFlash, data, sizeof data));
+    if (status != 0) {
+        m_link.ShowWriterError(status, false);
+    } else {
+        const DriverReadBack rb = ParseDriverReadBack(data, kDriverReadCount);
+        if (rb.bValid) {
+            const std::string name = FindBodyName(m_state.bodies, rb.nPID, rb.nOID);
+            m_host.SetDriverText(name);
+            if (const BodyRecord* body = LookupBody(m_state.bodies, name))
+                m_state.pDriverBody = body;
+            m_host.PushTexts();
+            return true;
+        }
+    }
+    const bool ok = DownloadDriver(true);
+    m_host.PushTexts();
+    return ok;
+}
+
+void DownloadOps::SelectMcu(const std::string& name) {
+    m_state.profile.WriteString("Setting", "BodyName", name);
+    if (const BodyRecord* body = m_host.SelectBody()) m_state.pBody = body;
+    DownloadDriver(true);
+}
+
+void DownloadOps::OnDiagnosis() {
+    if (!m_link.EnsureConnected()) return;
+    uint8_t status = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const uint16_t r = m_link.Query(ops_cmd::kSelfTest);
+        status = static_cast<uint8_t>(r);
+        if (status == ops_cmd::kAck) {
+            m_host.ShowMessageBox(DiagnosisReport(static_cast<uint8_t>(r >> 8)));
+            return;
+        }
+    }
+    m_link.ShowWriterError(status, true);
+}
