@@ -48,10 +48,10 @@ for i in $(seq 1 $((BUSY_MS / 100 + 100))); do
     [ "$(serial_log 2 | grep -c ' RX 04 5B 00 5F')" -ge 1 ] && break
     sleep 0.1
 done
-sleep 0.5
-msg=$(ui text Pyrograph 1010)
 c1=$(cpu_ticks "$PYRO_PID")
 t1=$(date +%s%N)
+sleep 0.5
+msg=$(ui text Pyrograph 1010)
 wall_ms=$(((t1 - t0) / 1000000))
 cpu_ms=$(((c1 - c0) * 1000 / ticks))
 echo "Pyrograph Blank Check through the busy phase ($(serial_log 2 | grep -c ' RX 03 5E 61') polls, ended with \"$msg\"):"
