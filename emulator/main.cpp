@@ -81,13 +81,14 @@ class Emulator {
             if (m_ctl >= 0) fds[nfds++] = {m_ctl, POLLIN, 0};
             int r = poll(fds, nfds, 50);
             if (r < 0 && errno != EINTR) break;
+            bool idle = r > 0;
             for (int i = 0; i < nfds && r > 0; ++i) {
                 if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                if (fds[i].fd == m_master)
-                    ReadPort();
-                else
-                    ReadControl();
+                if (fds[i].fd == m_master ? ReadPort() : ReadControl()) idle = false;
             }
+            // A hung-up or failing descriptor stays "ready" with nothing to
+            // read; do not spin on it.
+            if (idle) std::this_thread::sleep_for(std::chrono::milliseconds(20));
             DropStaleInput();
         }
         Note("stopped");
@@ -130,7 +131,8 @@ class Emulator {
         } else if (verb == "clear") {
             faults.clear();
         } else if (verb == "busy" && !args.empty()) {
-            model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)));
+            model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
+                               static_cast<int>(value("cmd", -1)));
         } else if (verb == "final" && !args.empty()) {
             model.SetFinalStatus(static_cast<uint8_t>(std::strtoul(args[0].c_str(), nullptr, 16)));
         } else if (verb == "unplug") {
@@ -226,14 +228,14 @@ class Emulator {
         Note("pty closed");
     }
 
-    void ReadPort() {
+    bool ReadPort() {
         uint8_t buf[512];
         const ssize_t n = read(m_master, buf, sizeof buf);
-        if (n <= 0) return;
+        if (n <= 0) return false;
         m_lastByte = NowMs();
         if (m_muted) {
             Line("RX-IGNORED", Bytes(buf, buf + n));
-            return;
+            return true;
         }
         m_rx.insert(m_rx.end(), buf, buf + n);
         while (!m_rx.empty()) {
@@ -248,6 +250,7 @@ class Emulator {
             m_rx.erase(m_rx.begin(), m_rx.begin() + len);
             Serve(frame);
         }
+        return true;
     }
 
     // A frame cut short by the sender would otherwise swallow the next one.
@@ -295,14 +298,18 @@ class Emulator {
     void Send(const Bytes& b) {
         Line("TX", b);
         const long usPerByte = m_opt.baud > 0 ? 10000000L / m_opt.baud : 0;
+        const uint64_t start = NowMs();
         for (size_t i = 0; i < b.size();) {
             const size_t chunk = usPerByte ? 1 : b.size() - i;
             const ssize_t w = write(m_master, b.data() + i, chunk);
             if (w < 0) {
-                if (errno == EAGAIN) {
+                // Nobody drains the line (port closed, program stopped): drop
+                // the rest rather than hang.
+                if (errno == EAGAIN && !g_stop && NowMs() - start < 1000) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     continue;
                 }
+                Line("TX-DROPPED", Bytes(b.begin() + static_cast<long>(i), b.end()));
                 return;
             }
             i += static_cast<size_t>(w);
@@ -310,10 +317,12 @@ class Emulator {
         }
     }
 
-    void ReadControl() {
+    bool ReadControl() {
         char buf[256];
         ssize_t n;
+        bool any = false;
         while ((n = read(m_ctl, buf, sizeof buf)) > 0) {
+            any = true;
             m_ctlLine.append(buf, static_cast<size_t>(n));
             size_t nl;
             while ((nl = m_ctlLine.find('\n')) != std::string::npos) {
@@ -322,6 +331,7 @@ class Emulator {
                 Control(line);
             }
         }
+        return any;
     }
 };
 

@@ -55,8 +55,8 @@ uint16_t WriterModel::ImageWord(uint32_t addr) const {
     return static_cast<uint16_t>(flash[2 * addr] | flash[2 * addr + 1] << 8);
 }
 
-void WriterModel::StartJob(uint64_t now, std::vector<Phase> phases, uint8_t final) {
-    if (m_extraBusyMs) {
+void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final) {
+    if (m_extraBusyMs && (m_extraBusyCmd == -1 || m_extraBusyCmd == code)) {
         if (phases.empty()) phases.push_back({0xA0, 0});
         phases.back().ms += m_extraBusyMs;
         m_extraBusyMs = 0;
@@ -220,7 +220,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
                     if ((flash[a + i] & f[5 + i]) != f[5 + i]) status = 0xB8;
                 if (status == 0) std::copy(f.begin() + 5, f.end() - 1, flash.begin() + a);
             }
-            StartJob(now, {{0xA0, timing.flashMs}}, status);
+            StartJob(code, now, {{0xA0, timing.flashMs}}, status);
             return Ack();
         }
         case 0x57: {  // program one chip word
@@ -232,7 +232,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
                 const uint16_t w = static_cast<uint16_t>(chip.Word(Addr(f)) | f[5] | f[6] << 8);
                 chip.words[Addr(f)] = w;
             }
-            StartJob(now, {{0xA2, timing.flashMs}}, status);
+            StartJob(code, now, {{0xA2, timing.flashMs}}, status);
             return Ack();
         }
         case 0x59: {  // operation
@@ -240,26 +240,26 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
             if ((f[2] & 0x3F) && !progMode) return Refuse();
             std::vector<Phase> phases;
             const uint8_t status = RunOperation(f[2], phases);
-            StartJob(now, phases, status);
+            StartJob(code, now, phases, status);
             return Ack();
         }
         case 0x5A:
         case 0x5B:
             if (n != 4) return Refuse();
             progMode = code == 0x5A;
-            StartJob(now, {{0xA0, timing.modeMs}}, 0);
+            StartJob(code, now, {{0xA0, timing.modeMs}}, 0);
             return Ack();
         case 0x5C:
             if (n != 4) return Refuse();
             std::fill(flash.begin(), flash.end(), 0xFF);
-            StartJob(now, {{0xA0, timing.eraseMs}}, 0);
+            StartJob(code, now, {{0xA0, timing.eraseMs}}, 0);
             return Ack();
         case 0x5D: {  // erase one 4 KB sector, the driver's by default
             if (n != 4) return Refuse();
             const uint32_t start = uint32_t(f[2]) * kSectorSize;
             if (start >= kFlashSize) return Refuse();
             std::fill(flash.begin() + start, flash.begin() + start + kSectorSize, 0xFF);
-            StartJob(now, {{0xA0, timing.sectorMs}}, 0);
+            StartJob(code, now, {{0xA0, timing.sectorMs}}, 0);
             return Ack();
         }
         default:

@@ -50,7 +50,12 @@ class WriterModel {
     Bytes Handle(const Bytes& frame, uint64_t nowMs);
 
     // Faults and settings applied to the next long command.
-    void SetExtraBusy(uint32_t ms) { m_extraBusyMs = ms; }
+    // The next long command (of this code only, when cmd is not -1) stays
+    // busy ms longer.
+    void SetExtraBusy(uint32_t ms, int cmd = -1) {
+        m_extraBusyMs = ms;
+        m_extraBusyCmd = cmd;
+    }
     void SetFinalStatus(uint8_t status) { m_forcedFinal = status; }
 
     Chip chip;
@@ -77,9 +82,10 @@ class WriterModel {
     };
     std::optional<Job> m_job;
     uint32_t m_extraBusyMs = 0;
+    int m_extraBusyCmd = -1;
     std::optional<uint8_t> m_forcedFinal;
 
-    void StartJob(uint64_t now, std::vector<Phase> phases, uint8_t final);
+    void StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final);
     Bytes Poll(uint64_t now);
     uint8_t RunOperation(uint8_t mask, std::vector<Phase>& phases);
     uint16_t ImageWord(uint32_t addr) const;

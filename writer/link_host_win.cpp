@@ -7,6 +7,9 @@ namespace {
 // Dispatches at most one waiting message; true when one was dispatched, which
 // a dispatch result of 0 cannot tell.
 bool DispatchOne() {
+    // The queue status is cheaper to ask than a peek; the link asks many times
+    // after every reply.
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return false;
     MSG msg;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
     TranslateMessage(&msg);
