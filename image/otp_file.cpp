@@ -260,8 +260,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t m
     return true;
 }
 
-bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
-                 size_t maxBlockWords) {
+std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
     buf.FreeBlocks();
     host.ShowChecksum(0);
     host.UpdateScreen();
@@ -270,8 +269,14 @@ bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
     if (!file) {
         host.SetMessage("Failed to open file!\r\n");
         host.UpdateScreen();
-        return false;
     }
+    return file;
+}
+
+bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
+                 size_t maxBlockWords) {
+    std::FILE* file = BeginImageLoad(path, buf, host);
+    if (!file) return false;
     const bool ok = LoadOtpStream(file, buf, host, maxBlockWords);
     std::fclose(file);
     return ok;

@@ -50,6 +50,10 @@ bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, ImageLo
 // ROM words of the layout-1 size code; codes outside the table give 0.
 uint32_t RomWordsOfSizeCode(unsigned code);
 
+// The common start of every load: buffer emptied, checksum cleared, file opened
+// ("Failed to open file!" and null when it cannot be).
+std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host);
+
 // Replaces the buffer with the image of an .otp file, reporting through the
 // host. `maxBlockWords` bounds a ROM or option block; a larger one is treated
 // as memory that cannot be obtained.

@@ -98,16 +98,8 @@ bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
 }
 
 bool LoadVoiceFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
-    buf.FreeBlocks();
-    host.ShowChecksum(0);
-    host.UpdateScreen();
-    host.PumpOneMessage();
-    std::FILE* file = OpenFileUtf8(path, "rb");
-    if (!file) {
-        host.SetMessage("Failed to open file!\r\n");
-        host.UpdateScreen();
-        return false;
-    }
+    std::FILE* file = BeginImageLoad(path, buf, host);
+    if (!file) return false;
     const VoiceKind* kind = FindVoiceKind(path);
     if (!kind) {
         std::fclose(file);

@@ -7,18 +7,11 @@
 #include "optdump/ravelin_exports.h"
 #include "plinth/plinth32.h"
 #include "plinth/plinth_rules.h"
+#include "framework/text.h"
 
 namespace {
 
 HINSTANCE g_module = nullptr;
-
-std::wstring Widen(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
 
 class WinDumpHost : public OptDumpHost {
   public:
@@ -28,12 +21,12 @@ class WinDumpHost : public OptDumpHost {
         const int n =
             LoadStringW(g_module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&res), 0);
         std::wstring text =
-            n > 0 ? std::wstring(res, static_cast<size_t>(n)) : Widen(EnglishMessage(id));
+            n > 0 ? std::wstring(res, static_cast<size_t>(n)) : fw::Widen(EnglishMessage(id), 0);
         const size_t p = text.find(L"%s");
-        if (p != std::wstring::npos) text.replace(p, 2, Widen(arg));
+        if (p != std::wstring::npos) text.replace(p, 2, fw::Widen(arg, 0));
         Box(text);
     }
-    void ShowLiteral(const std::string& text) override { Box(Widen(text)); }
+    void ShowLiteral(const std::string& text) override { Box(fw::Widen(text, 0)); }
 
     std::string LibraryDir() override {
         char path[MAX_PATH * 2] = {};

@@ -13,6 +13,7 @@
 
 #include "optprint/print_sheet.h"
 #include "optprint/tessel_res.h"
+#include "framework/text.h"
 
 namespace {
 
@@ -26,24 +27,6 @@ std::wstring LoadText(UINT id) {
     const wchar_t* p = nullptr;
     const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&p), 0);
     return n > 0 && p != nullptr ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
-}
-
-std::wstring Widen(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
-                        nullptr);
-    return s;
 }
 
 void ShowMessage(const std::wstring& text) {
@@ -99,7 +82,7 @@ std::wstring BesideProgram(const wchar_t* name) {
 
 // Asks for a .cod file; false when the user cancels.
 bool AskForCodFile(PrintArgs* args) {
-    const std::string title = Narrow(LoadText(IDS_SELECT_COD));
+    const std::string title = fw::Narrow(LoadText(IDS_SELECT_COD), 0);
     char file[1024] = "*.cod";
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof(ofn);
@@ -258,7 +241,7 @@ int Run(const std::string& cmdLine) {
     }
     DOCINFOW doc{};
     doc.cbSize = sizeof(doc);
-    const std::wstring docName = Widen(kDocumentName);
+    const std::wstring docName = fw::Widen(kDocumentName, 0);
     doc.lpszDocName = docName.c_str();
     if (StartDocW(dc, &doc) <= 0) {
         DeleteDC(dc);
@@ -275,7 +258,7 @@ int Run(const std::string& cmdLine) {
         // The sheet still goes to the printer; only the copy is missing.
         std::wstring text = LoadText(IDS_COPY_ERROR);
         const size_t at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, Widen(prnPath));
+        if (at != std::wstring::npos) text.replace(at, 2, fw::Widen(prnPath, 0));
         ShowMessage(text);
     }
 
