@@ -6,7 +6,8 @@
 serial_build_shim
 serial_preload
 serial_setup 1
-trap serial_stop_all EXIT
+# Leave the ports unmapped for the scripts that follow.
+trap 'serial_stop_all; serial_setup' EXIT
 
 # make_otp PATH TOTAL-BYTES [WORD-MASK]: an image of body ZK30P11C-4 (PID/OID
 # A6) whose file is exactly TOTAL bytes: header, program record, one option word.
