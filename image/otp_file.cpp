@@ -252,12 +252,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t m
         default:
             return fail("Failed to read OTP file record!\r\n");
     }
-    host.ShowChecksum(1);
-    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
-    host.UpdateScreen();
-    host.ResetHexView(HexScrollMax(buf));
-    host.PumpOneMessage();
-    return true;
+    return FinishImageLoad(buf, host);
 }
 
 std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
@@ -271,6 +266,15 @@ std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost&
         host.UpdateScreen();
     }
     return file;
+}
+
+bool FinishImageLoad(const PcBuffer& buf, ImageLoadHost& host) {
+    host.ShowChecksum(1);
+    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
+    host.UpdateScreen();
+    host.ResetHexView(HexScrollMax(buf));
+    host.PumpOneMessage();
+    return true;
 }
 
 bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
@@ -355,10 +359,5 @@ bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driv
     buf.m_wOID = static_cast<uint16_t>(driverBody->nOID);
     buf.m_wOptWords = driverBody->wOptWords;
     buf.m_wPID = static_cast<uint16_t>(driverBody->nPID);
-    host.ShowChecksum(1);
-    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
-    host.UpdateScreen();
-    host.ResetHexView(HexScrollMax(buf));
-    host.PumpOneMessage();
-    return true;
+    return FinishImageLoad(buf, host);
 }

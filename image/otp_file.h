@@ -53,6 +53,9 @@ uint32_t RomWordsOfSizeCode(unsigned code);
 // The common start of every load: buffer emptied, checksum cleared, file opened
 // ("Failed to open file!" and null when it cannot be).
 std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host);
+// The common end of a successful load or file write: checksum, "File PID" line,
+// hex view from the top.
+bool FinishImageLoad(const PcBuffer& buf, ImageLoadHost& host);
 
 // Replaces the buffer with the image of an .otp file, reporting through the
 // host. `maxBlockWords` bounds a ROM or option block; a larger one is treated

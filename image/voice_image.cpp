@@ -116,14 +116,7 @@ bool LoadVoiceFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host) 
         return false;
     }
     const std::string name = FindBodyName(host.Bodies(), buf.m_wPID, buf.m_wOID);
-    if (!name.empty() && host.SelectBodyByName(name)) {
-        host.ShowChecksum(1);
-        host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
-        host.UpdateScreen();
-        host.ResetHexView(HexScrollMax(buf));
-        host.PumpOneMessage();
-        return true;
-    }
+    if (!name.empty() && host.SelectBodyByName(name)) return FinishImageLoad(buf, host);
     buf.m_pBin.reset();
     host.ClearSelectedBody();
     host.SetMessage("Not support the type of MCU!");

@@ -67,53 +67,53 @@ static int Hidden(const char* path) {
     return strncmp(real, "/dev/ttyS", 9) == 0;
 }
 
-int open(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
+/* The mode argument is there only when the flags create a file. */
+static mode_t ModeArg(int flags, va_list ap) {
+    return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
+}
+
+typedef int (*OpenFn)(const char*, int, ...);
+typedef int (*OpenAtFn)(int, const char*, int, ...);
+
+static int Open(const char* name, const char* path, int flags, mode_t mode) {
+    OpenFn real;
     if (Hidden(path)) {
         errno = ENOENT;
         return -1;
     }
-    if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    real = (OpenFn)dlsym(RTLD_NEXT, name);
     return real(path, flags, mode);
+}
+
+int open(const char* path, int flags, ...) {
+    va_list ap;
+    mode_t mode;
+    va_start(ap, flags);
+    mode = ModeArg(flags, ap);
+    va_end(ap);
+    return Open("open", path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (Hidden(path)) {
-        errno = ENOENT;
-        return -1;
-    }
-    if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
-    return real(path, flags, mode);
+    va_list ap;
+    mode_t mode;
+    va_start(ap, flags);
+    mode = ModeArg(flags, ap);
+    va_end(ap);
+    return Open("open64", path, flags, mode);
 }
 
 int openat(int dir, const char* path, int flags, ...) {
-    static int (*real)(int, const char*, int, ...);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
+    va_list ap;
+    mode_t mode;
+    OpenAtFn real;
+    va_start(ap, flags);
+    mode = ModeArg(flags, ap);
+    va_end(ap);
     if (Hidden(path)) {
         errno = ENOENT;
         return -1;
     }
-    if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
+    real = (OpenAtFn)dlsym(RTLD_NEXT, "openat");
     return real(dir, path, flags, mode);
 }
