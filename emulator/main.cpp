@@ -38,6 +38,7 @@ struct Fault {
     std::string kind;  // noreply badsum badcode refuse garbage double
     int count = 1;
     int cmd = -1;  // only frames with this code; -1 = any
+    int skip = 0;  // matching frames let through before the fault starts
     Bytes bytes;   // garbage to send before the reply
 };
 
@@ -119,6 +120,7 @@ class Emulator {
             f.kind = args[0];
             f.count = static_cast<int>(value("count", 1));
             f.cmd = static_cast<int>(value("cmd", -1));
+            f.skip = static_cast<int>(value("skip", 0));
             for (const std::string& a : args) {
                 if (a.compare(0, 6, "bytes=") == 0) {
                     for (size_t i = 6; i + 1 < a.size() + 1; i += 2)
@@ -272,6 +274,10 @@ class Emulator {
         bool faulty = false;
         for (auto it = faults.begin(); it != faults.end(); ++it) {
             if (it->cmd != -1 && it->cmd != frame[1]) continue;
+            if (it->skip > 0) {
+                --it->skip;
+                break;  // later faults wait behind this one
+            }
             f = *it;
             faulty = true;
             if (--it->count <= 0) faults.erase(it);
