@@ -134,7 +134,7 @@ check_true "cancel: nothing printed" test ! -e "$OUT"
 
 expect_box() {  # expect_box NAME CMDLINE TEXT: one message box, then the program ends
     start_tessel "$2"
-    check "$1" "$3" "$(ui msgbox 8000)"
+    check "$1" "$3" "$(ui msgbox 20000)"
     ui msgbox-close 1 >/dev/null
     check_true "$1: program ends" wait_pid "$TESSEL_PID" 10
 }
@@ -153,7 +153,7 @@ print_scenario null-report
 printf 'image' >"$JOB/null.otp"
 start_tessel '"C:\job\null.otp" ZK30P11C-4'
 check "null report: only the library's own message" $'Option\nTest double: no report for this file' \
-    "$(ui msgbox 8000)"
+    "$(ui msgbox 20000)"
 ui msgbox-close 1 >/dev/null
 check_true "null report: program ends without print setup" wait_pid "$TESSEL_PID" 10
 check_true "null report: no .PRN" test ! -e "$JOB/null.PRN"
@@ -165,7 +165,7 @@ start_tessel '"C:\job\d.otp" ZK30P11C-4'
 ui wait "Print Setup" 8000 >/dev/null
 ui click "Print Setup" 1 >/dev/null
 check "copy not creatable: 61208 with its path" \
-    $'Tessel Windows Application\nThe file \'C:\\job\\d.PRN\' was created error!' "$(ui msgbox 8000)"
+    $'Tessel Windows Application\nThe file \'C:\\job\\d.PRN\' was created error!' "$(ui msgbox 20000)"
 ui msgbox-close 1 >/dev/null
 check_true "copy not creatable: program ends" wait_pid "$TESSEL_PID" 15
 check "copy not creatable: the sheet is still printed" 1 "$(ps_to_png "$OUT" "$SCEN/page" && ps_pages "$OUT")"

@@ -5,7 +5,7 @@
 
 scenario no-ini
 start_pyrograph
-box=$(ui msgbox 8000)
+box=$(ui msgbox 20000)
 check "missing settings file is reported" $'Pyrograph\nCannot find \'Larkspur.ini\'' "$box"
 ui msgbox-close 1 >/dev/null
 check "the window stays open without a settings file" 1 "$(ui count Pyrograph)"
