@@ -7,18 +7,29 @@
 
 namespace fw {
 
+namespace {
+
+std::wstring ItemText(HWND item) {
+    const int len = GetWindowTextLengthW(item);
+    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
+    const int got = GetWindowTextW(item, buf.data(), len + 1);
+    buf.resize(static_cast<size_t>(got < 0 ? 0 : got));
+    return buf;
+}
+
+}  // namespace
+
 void DataExchange::Text(int id, std::string& value) {
     HWND item = GetDlgItem(m_hDlg, id);
     if (!item) return;
     if (m_bSave) {
-        int len = GetWindowTextLengthW(item);
-        std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-        int got = GetWindowTextW(item, buf.data(), len + 1);
-        buf.resize(static_cast<size_t>(got < 0 ? 0 : got));
-        value = Narrow(buf);
-    } else {
-        SetWindowTextW(item, Widen(value).c_str());
+        value = Narrow(ItemText(item));
+        return;
     }
+    // Rewriting an unchanged text would still repaint the control and reset its
+    // caret and scrolling; the link pushes the texts after every poll.
+    const std::wstring text = Widen(value);
+    if (ItemText(item) != text) SetWindowTextW(item, text.c_str());
 }
 
 void DataExchange::Check(int id, bool& value) {
@@ -57,12 +68,7 @@ void Dialog::SetItemText(int id, const std::string& text) const {
 
 std::string Dialog::GetItemText(int id) const {
     HWND item = Item(id);
-    if (!item) return {};
-    int len = GetWindowTextLengthW(item);
-    std::wstring buf(static_cast<size_t>(len) + 1, L'\0');
-    int got = GetWindowTextW(item, buf.data(), len + 1);
-    buf.resize(static_cast<size_t>(got < 0 ? 0 : got));
-    return Narrow(buf);
+    return item ? Narrow(ItemText(item)) : std::string();
 }
 
 bool Dialog::OnInitDialog() {

@@ -49,6 +49,27 @@ TEST(LinkWait, TwoRepliesBackToBackDecodeFromTheFirst) {
     EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0403);
 }
 
+TEST(LinkWait, AfterAReplyWaitingMessagesRunUpTo200ThenStopAtAnEmptyQueue) {
+    FakeHost h;
+    h.OpenPort(1);
+    // A reply followed by 250 stray bytes: 200 of them are let through after
+    // the reply, the rest wait for the next dispatch.
+    h.device = [](const Bytes&, int) {
+        Bytes b = WithSum({0x05, 0xA0, 0x01, 0x02});
+        b.insert(b.end(), 250, 0x00);
+        return b;
+    };
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+    EXPECT_EQ(h.link.ReceivedCount(), 200u);
+    EXPECT_EQ(h.pending.size(), 50u);
+
+    // With nothing left waiting, one look at the empty queue ends the round.
+    h.device = [](const Bytes&, int) { return Ack(); };
+    h.pumps = 0;
+    EXPECT_EQ(h.link.Query(CMD_PING), 0x90);
+    EXPECT_EQ(h.pumps, 3 + 1);
+}
+
 TEST(LinkWait, ReceiveBufferOverflowDropsAndWarnsPerByte) {
     FakeHost h;
     for (int i = 0; i < 256; ++i) h.link.OnSerialByte(0xFF);

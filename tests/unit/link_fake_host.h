@@ -41,7 +41,7 @@ class FakeHost : public LinkHost {
     std::vector<std::string> messages, links, versions, boxes, traces;
     std::vector<int> progress;
     int progressMax = -1;
-    int beeps = 0, pushes = 0, closes = 0, waits = 0, driverChecks = 0;
+    int beeps = 0, pushes = 0, pumps = 0, closes = 0, waits = 0, driverChecks = 0;
     bool busy = false, driverOk = true;
     uint32_t now = 1000;
     std::deque<uint8_t> pending;
@@ -65,6 +65,7 @@ class FakeHost : public LinkHost {
         }
     }
     bool PumpOneMessage() override {
+        ++pumps;
         if (pending.empty()) return false;
         uint8_t b = pending.front();
         pending.pop_front();
