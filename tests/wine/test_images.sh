@@ -8,8 +8,7 @@ scenario otp-cmdline "$SAMPLE_INI"
 cp "$SAMPLES/ZK20P08B.otp" "$SCEN/"
 start_pyrograph "$(winpath "$SCEN/ZK20P08B.otp")"
 ui wait Pyrograph >/dev/null
-sleep 1
-check "checksum of the loaded image" "E5CCh" "$(ui text Pyrograph 1034)"
+check_soon "checksum of the loaded image" "E5CCh" "ui text Pyrograph 1034"
 check "the file's PID/OID pair selects its body" "ZK20P08B" "$(ui text Pyrograph 1035)"
 check "the body is remembered in the settings" "ZK20P08B" "$(ini_value Setting BodyName)"
 stop_pyrograph
@@ -19,8 +18,7 @@ scenario otp-bad "$SAMPLE_INI"
 printf '\x65\x01\x00\x9a' >"$SCEN/bad.otp"
 start_pyrograph "$(winpath "$SCEN/bad.otp")"
 ui wait Pyrograph >/dev/null
-sleep 1
-check "a file without a header record is refused" "Invalid file format!" "$(ui text Pyrograph 1010)"
+check_soon "a file without a header record is refused" "Invalid file format!" "ui text Pyrograph 1010"
 check "nothing is shown as a checksum" "" "$(ui text Pyrograph 1034)"
 check "the selected body stays" "ZK30P11C-4" "$(ui text Pyrograph 1035)"
 stop_pyrograph
@@ -29,8 +27,7 @@ scenario voice "$SAMPLE_INI"
 cp "$SAMPLES/ZV62Q160.R09" "$SCEN/"
 start_pyrograph "$(winpath "$SCEN/ZV62Q160.R09")"
 ui wait Pyrograph >/dev/null
-sleep 1
-check "voice image checksum" "1157h" "$(ui text Pyrograph 1034)"
+check_soon "voice image checksum" "1157h" "ui text Pyrograph 1034"
 check "voice body selected" "ZV62Q160" "$(ui text Pyrograph 1035)"
 check "voice mode disables Lock" "enabled=0 visible=1 checked=0" "$(ui state Pyrograph 8)"
 stop_pyrograph
@@ -44,8 +41,7 @@ ui click Pyrograph 1009 >/dev/null
 check "Open shows the file dialog" 0 "$(ui wait 'Open File' >/dev/null 2>&1; echo $?)"
 ui settext 'Open File' 1148 "$(winpath "$SCEN/ZK30P11C-4.otp")" >/dev/null
 ui click 'Open File' 1 >/dev/null
-sleep 1
-check "the chosen file is loaded" "E12Fh" "$(ui text Pyrograph 1034)"
+check_soon "the chosen file is loaded" "E12Fh" "ui text Pyrograph 1034"
 check "the chosen path is shown" "$(winpath "$SCEN/ZK30P11C-4.otp")" "$(ui text Pyrograph 1008)"
 ui click Pyrograph 1009 >/dev/null
 ui wait 'Open File' >/dev/null 2>&1

@@ -95,9 +95,10 @@ check "driver text names the body" "ZK30P11C-4" "$(ui text Pyrograph 1036)"
 
 # [Time] WritePulse changed while the program runs: the next block follows it.
 printf '[Time]\r\nWritePulse=1716\r\n' >>"$SCEN/Larkspur.ini"
+blocks=$(rx_code 56 | grep -c '^1F')
 ui click Pyrograph 3 >/dev/null
+check_soon "second download sends a new driver block" $((blocks + 1)) "rx_code 56 | grep -c '^1F'" 30
 check_true "second download ends OK" wait_message "Download OK!"
-sleep 0.5
 check "write pulse code follows the file" "64" "$(dl_code 56 | grep '^1F 56' | tail -1 | cut -d' ' -f27)"
 finish_scenario
 
@@ -182,8 +183,8 @@ wait_message "Download OK!" >/dev/null
 ui click Pyrograph 4 >/dev/null
 check_true "Auto with the default steps succeeds" wait_message "Blank Check/Programming/Verify OK!" 30
 check "one operation with mask 0x0E after the driver's 0x40" "40 0E" "$(op_masks)"
-check "programming mode entered and left around it" "04 5A 00 5E|04 59 0E 6B|04 5B 00 5F" \
-    "$(rx_frames | grep -E '^04 (5A|5B|59 0E)' | paste -sd'|')"
+check_soon "programming mode entered and left around it" "04 5A 00 5E|04 59 0E 6B|04 5B 00 5F" \
+    "rx_frames | grep -E '^04 (5A|5B|59 0E)' | paste -sd'|'"
 finish_scenario
 
 INI_PV="$SAMPLE_INI
@@ -226,9 +227,8 @@ ui wait Pyrograph >/dev/null
 settle
 ui click Pyrograph 8 >/dev/null
 check_true "a wrong chip ends with ID Mismatch!" wait_message "ID Mismatch!" 30
-sleep 0.5
-check "ID check, then programming mode left" "04 5A 00 5E|04 59 01 5E|04 5B 00 5F" \
-    "$(rx_frames | grep -E '^04 (5A|5B|59 01)' | paste -sd'|')"
+check_soon "ID check, then programming mode left" "04 5A 00 5E|04 59 01 5E|04 5B 00 5F" \
+    "rx_frames | grep -E '^04 (5A|5B|59 01)' | paste -sd'|'"
 check "no lock step" "40 01" "$(op_masks)"
 finish_scenario
 
@@ -250,7 +250,7 @@ check "the four serial words are read blank first" "01 00 00|02 00 00|03 00 00|0
 check "the chip gets 0x0078, 0x0056, 0x0034, 0x0012 at 1, 2, 3, 7" \
     "01 00 00 78 00|02 00 00 56 00|03 00 00 34 00|07 00 00 12 00" \
     "$(rx_code 57 | cut -d' ' -f3-7 | paste -sd'|')"
-check "the label shows the next number" "S/N:12345679H" "$(ui text Pyrograph 1002)"
+check_soon "the label shows the next number" "S/N:12345679H" "ui text Pyrograph 1002"
 stop_pyrograph
 serial_stop_emulator 1
 check "the next number is stored at exit" "305419897" "$(ini_value Serial Data)"
@@ -263,7 +263,7 @@ ui wait Pyrograph >/dev/null
 wait_message "Download OK!" >/dev/null
 ui click Pyrograph 6 >/dev/null
 wait_message "Program OK!" 30 >/dev/null
-check "0xFFFFFFFF advances to 0" "S/N:00000000H" "$(ui text Pyrograph 1002)"
+check_soon "0xFFFFFFFF advances to 0" "S/N:00000000H" "ui text Pyrograph 1002"
 # A second chip in the same socket is no longer blank at those words.
 ui click Pyrograph 6 >/dev/null
 box=$(ui msgbox-close 1 20000 | tail -1)

@@ -26,8 +26,7 @@ scenario cmdline "$SAMPLE_INI"
 # Wine quotes an argument that holds blanks, so the words go as separate arguments.
 start_pyrograph 'C:\img\a.otp' '/HIDE=0001A2B3'
 ui wait Pyrograph >/dev/null
-sleep 1
-check "the start-up file is the text before the slash" 'C:\img\a.otp' "$(ui text Pyrograph 1008)"
+check_soon "the start-up file is the text before the slash" 'C:\img\a.otp' "ui text Pyrograph 1008"
 stop_pyrograph
 
 finish

@@ -14,8 +14,7 @@ Lock=1"
 scenario normal "$INI_CHECKID"
 start_pyrograph
 ui wait Pyrograph >/dev/null
-sleep 0.5
-check "the MCU label names the selected body" ZK30P11C-4 "$(ui text Pyrograph 1035)"
+check_soon "the MCU label names the selected body" ZK30P11C-4 "ui text Pyrograph 1035"
 check "template texts are replaced by the members" "Disconnected||" \
     "$(ui text Pyrograph 1001)|$(ui text Pyrograph 1003)|$(ui text Pyrograph 1002)"
 check "Read is never visible" "enabled=1 visible=0 checked=0" "$(ui state Pyrograph 9)"
@@ -103,9 +102,9 @@ ui wait Pyrograph >/dev/null
 sleep 0.5
 check "voice body: Lock disabled" "enabled=0 visible=1 checked=0" "$(ui state Pyrograph 8)"
 # The start-up Detect Connect enables Chip Info again, also in voice mode.
-check "voice body: Chip Info enabled after the connection check" "enabled=1 visible=1 checked=0" \
-    "$(ui state Pyrograph 10)"
-check "voice body: Program stays enabled" "enabled=1 visible=1 checked=0" "$(ui state Pyrograph 6)"
+check_soon "voice body: Chip Info enabled after the connection check" "enabled=1 visible=1 checked=0" \
+    "ui state Pyrograph 10"
+check_soon "voice body: Program stays enabled" "enabled=1 visible=1 checked=0" "ui state Pyrograph 6"
 ui command Pyrograph 32773 >/dev/null
 ui wait "Auto Setup" >/dev/null
 check "Auto Setup in voice mode: Lock unticked and disabled" "enabled=0 visible=1 checked=0" \

@@ -21,6 +21,18 @@ check_true() {  # check_true NAME COMMAND...
     if "$@"; then check "$name" 0 0; else check "$name" 0 "exit $?"; fi
 }
 
+# check_soon NAME EXPECTED COMMAND [SECS]: the output of the shell command, as
+# soon as it matches or after SECS (default 10) seconds; for states that settle.
+check_soon() {
+    local got i
+    for i in $(seq 1 $((${4:-10} * 10))); do
+        got=$(eval "$3")
+        [ "$got" = "$2" ] && break
+        sleep 0.1
+    done
+    check "$1" "$2" "$got"
+}
+
 finish() {
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
