@@ -92,7 +92,8 @@ int Usage() {
         "  check TITLE ID 0|1          set a check box\n"
         "  settext TITLE ID TEXT       set a control's text\n"
         "  type TITLE ID TEXT          post each character as WM_CHAR (typing)\n"
-        "  key TITLE ID VK             post WM_KEYDOWN/WM_KEYUP with a virtual-key code\n"
+        "  key TITLE ID VK [CARET]     post WM_KEYDOWN/WM_KEYUP with a virtual-key code,\n"
+        "                              first putting an edit's caret at CARET\n"
         "  msgbox [ms]                 wait for a message box, print caption and text\n"
         "  msgbox-close [ID] [ms]      wait for a message box and press a button (default OK)\n"
         "  close TITLE                 post WM_CLOSE\n",
@@ -221,6 +222,12 @@ int main(int argc, char** argv) {
     }
     if (action == "key") {
         const WPARAM vk = static_cast<WPARAM>(std::strtoul(argv[4], nullptr, 0));
+        // Queued with the key, so a focus change in between (which selects the
+        // whole text of an edit) cannot decide what the key acts on.
+        if (argc > 5) {
+            const WPARAM at = static_cast<WPARAM>(std::strtoul(argv[5], nullptr, 0));
+            PostMessageW(ctl, EM_SETSEL, at, static_cast<LPARAM>(at));
+        }
         PostMessageW(ctl, WM_KEYDOWN, vk, 1);
         PostMessageW(ctl, WM_KEYUP, vk, 0xC0000001);
         return 0;
