@@ -92,8 +92,26 @@ serial_stop_all() {
     for n in "${!_emu_pid[@]}"; do serial_stop_emulator "$n"; done
 }
 
-# serial_control N LINE: one control line to the emulator of COMN.
-serial_control() { printf '%s\n' "$2" >"$SERIAL_DIR/com$1.ctl"; }
+# How many times the emulator of COM$1 has logged taking control line $2.
+_serial_controls_taken() {
+    awk -v s=" -- control $2" 'substr($0, length($0) - length(s) + 1) == s { n++ } END { print n + 0 }' \
+        "$SERIAL_DIR/com$1.log" 2>/dev/null || echo 0
+}
+
+# serial_control N LINE: one control line to the emulator of COMN. Returns once
+# the emulator has taken it, so that a fault or a new chip is in place before
+# the next command reaches the port.
+serial_control() {
+    local before i
+    before=$(_serial_controls_taken "$1" "$2")
+    printf '%s\n' "$2" >"$SERIAL_DIR/com$1.ctl"
+    for i in $(seq 1 50); do
+        [ "$(_serial_controls_taken "$1" "$2")" -gt "$before" ] && return 0
+        sleep 0.1
+    done
+    echo "emulator on COM$1 did not take: $2" >&2
+    return 1
+}
 
 # serial_log N: the emulator's frame log of COMN (empty when none).
 serial_log() { cat "$SERIAL_DIR/com$1.log" 2>/dev/null || true; }

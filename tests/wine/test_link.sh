@@ -40,7 +40,6 @@ serial_control 2 "fault badsum cmd=57"
 serial_control 2 "fault double cmd=60"
 serial_control 2 "fault garbage bytes=A5 cmd=52"
 serial_control 2 "word 7 1234"
-sleep 0.2
 probe ensure writeword 8 0x34 query 0x60 readword 7 readword 7
 check "a reply with a wrong sum is sent again" 2 "$(serial_log 2 | grep -c ' RX 08 57 08 00 00 34 00 9B')"
 check "the resent command succeeds" "00" "$(lines STATUS)"
