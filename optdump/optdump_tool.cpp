@@ -37,11 +37,7 @@ class NativeDumpHost : public OptDumpHost {
     bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
     bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
                          uint32_t* length) override {
-        PlinthInfo info;
-        if (!DecodeProjectHeader(pid, rest, count, &info)) return false;
-        *address = info.optionAddress;
-        *length = info.optionBytes;
-        return true;
+        return DecodeOptionArea(pid, rest, count, address, length);
     }
     // Plug-ins are Windows libraries; this tool cannot load them.
     PluginResult RunMaskPlugin(const std::string&, uint8_t*, std::string*) override {

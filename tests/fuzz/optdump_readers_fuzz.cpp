@@ -22,11 +22,7 @@ class QuietHost : public OptDumpHost {
     bool FileExists(const std::string&) override { return false; }
     bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
                          uint32_t* length) override {
-        PlinthInfo info;
-        if (!DecodeProjectHeader(pid, rest, count, &info)) return false;
-        *address = info.optionAddress;
-        *length = info.optionBytes;
-        return true;
+        return DecodeOptionArea(pid, rest, count, address, length);
     }
     PluginResult RunMaskPlugin(const std::string&, uint8_t*, std::string*) override {
         return PluginResult::kNotLoadable;

@@ -46,11 +46,7 @@ class FakeDumpHost : public OptDumpHost {
     bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
     bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
                          uint32_t* length) override {
-        PlinthInfo info;
-        if (!DecodeProjectHeader(pid, rest, count, &info)) return false;
-        *address = info.optionAddress;
-        *length = info.optionBytes;
-        return true;
+        return DecodeOptionArea(pid, rest, count, address, length);
     }
     PluginResult RunMaskPlugin(const std::string& path, uint8_t* options,
                                std::string* text) override {

@@ -56,13 +56,15 @@ settle() {
     done
 }
 
-start_with_emulator() {  # start_with_emulator NAME INI [PYROGRAPH-ARGS...]
-    local name=$1 ini=$2
-    shift 2
-    scenario "$name" "$ini"
-    serial_start_emulator 1 "${EMU_OPTS[@]}"
-    start_pyrograph "$@"
+# start_downloaded NAME INI [WORD-MASK]: the emulator at full speed and the
+# window started with a 300-byte image, which it has downloaded.
+start_downloaded() {
+    scenario "$1" "$2"
+    make_otp "$SCEN/img.otp" 300 ${3:+"$3"}
+    serial_start_emulator 1 --baud 0
+    start_pyrograph "$(winpath "$SCEN/img.otp")"
     ui wait Pyrograph >/dev/null
+    wait_message "Download OK!" >/dev/null
 }
 
 finish_scenario() {
@@ -174,12 +176,7 @@ finish_scenario
 # op_masks: the operation masks sent since the log began, blank-separated.
 op_masks() { rx_code 59 | cut -d' ' -f3 | paste -sd' '; }
 
-scenario autodef "$SAMPLE_INI"
-make_otp "$SCEN/img.otp" 300
-serial_start_emulator 1 --baud 0
-start_pyrograph "$(winpath "$SCEN/img.otp")"
-ui wait Pyrograph >/dev/null
-wait_message "Download OK!" >/dev/null
+start_downloaded autodef "$SAMPLE_INI"
 ui click Pyrograph 4 >/dev/null
 check_true "Auto with the default steps succeeds" wait_message "Blank Check/Programming/Verify OK!" 30
 check "one operation with mask 0x0E after the driver's 0x40" "40 0E" "$(op_masks)"
@@ -190,12 +187,7 @@ finish_scenario
 INI_PV="$SAMPLE_INI
 [Auto]
 Blank=0"
-scenario autopv "$INI_PV"
-make_otp "$SCEN/img.otp" 300
-serial_start_emulator 1 --baud 0
-start_pyrograph "$(winpath "$SCEN/img.otp")"
-ui wait Pyrograph >/dev/null
-wait_message "Download OK!" >/dev/null
+start_downloaded autopv "$INI_PV"
 ui click Pyrograph 4 >/dev/null
 check_true "Auto with Program and Verify reports both" wait_message "Programming/Verify OK!" 30
 check "mask 0x0C" "40 0C" "$(op_masks)"
@@ -237,12 +229,7 @@ INI_SN="$SAMPLE_INI
 [Serial]
 Enable=1
 Data=305419896"
-scenario serialprog "$INI_SN"
-make_otp "$SCEN/img.otp" 300 0x3F00
-serial_start_emulator 1 --baud 0
-start_pyrograph "$(winpath "$SCEN/img.otp")"
-ui wait Pyrograph >/dev/null
-wait_message "Download OK!" >/dev/null
+start_downloaded serialprog "$INI_SN" 0x3F00
 ui click Pyrograph 6 >/dev/null
 check_true "Program with serial numbers succeeds" wait_message "Program OK!" 30
 check "the four serial words are read blank first" "01 00 00|02 00 00|03 00 00|07 00 00" \
@@ -255,12 +242,7 @@ stop_pyrograph
 serial_stop_emulator 1
 check "the next number is stored at exit" "305419897" "$(ini_value Serial Data)"
 
-scenario serialwrap "${INI_SN/Data=305419896/Data=-1}"
-make_otp "$SCEN/img.otp" 300 0x3F00
-serial_start_emulator 1 --baud 0
-start_pyrograph "$(winpath "$SCEN/img.otp")"
-ui wait Pyrograph >/dev/null
-wait_message "Download OK!" >/dev/null
+start_downloaded serialwrap "${INI_SN/Data=305419896/Data=-1}" 0x3F00
 ui click Pyrograph 6 >/dev/null
 wait_message "Program OK!" 30 >/dev/null
 check_soon "0xFFFFFFFF advances to 0" "S/N:00000000H" "ui text Pyrograph 1002"

@@ -11,6 +11,17 @@ INI_VOICE="${INI_CHECKID/BodyName=ZK30P11C-4/BodyName=ZV62Q160}
 [Auto]
 Lock=1"
 
+# choose_mcu NAME: Set MCU, that entry, OK. With no writer each command of
+# the driver download that follows fails with a box; those are dismissed.
+choose_mcu() {
+    ui command Pyrograph 32779 >/dev/null
+    ui wait "Set MCU" >/dev/null
+    ui combo-select "Set MCU" 1031 "$1" >/dev/null
+    ui click "Set MCU" 1 >/dev/null
+    ui gone "Set MCU" >/dev/null
+    dismiss_boxes >/dev/null
+}
+
 scenario normal "$INI_CHECKID"
 start_pyrograph
 ui wait Pyrograph >/dev/null
@@ -75,22 +86,12 @@ check "Cancel keeps [Setting] BodyName" ZK30P11C-4 "$(ini_value Setting BodyName
 check "Cancel keeps the MCU label" ZK30P11C-4 "$(ui text Pyrograph 1035)"
 
 # Choosing a voice body switches the window to voice mode at once.
-ui command Pyrograph 32779 >/dev/null
-ui wait "Set MCU" >/dev/null
-ui combo-select "Set MCU" 1031 ZV62Q160 >/dev/null
-ui click "Set MCU" 1 >/dev/null
-ui gone "Set MCU" >/dev/null
-dismiss_boxes >/dev/null  # with no writer each command of the driver download fails
+choose_mcu ZV62Q160
 check "Lock is disabled for a voice body" "enabled=0 visible=1 checked=0" "$(ui state Pyrograph 8)"
 check "Chip Info is disabled for a voice body" "enabled=0 visible=1 checked=0" "$(ui state Pyrograph 10)"
 
 # Back to a normal body: enabled again, Check ID stays off.
-ui command Pyrograph 32779 >/dev/null
-ui wait "Set MCU" >/dev/null
-ui combo-select "Set MCU" 1031 ZK20P08B >/dev/null
-ui click "Set MCU" 1 >/dev/null
-ui gone "Set MCU" >/dev/null
-dismiss_boxes >/dev/null  # with no writer each command of the driver download fails
+choose_mcu ZK20P08B
 check "leaving voice mode enables Lock" "enabled=1 visible=1 checked=0" "$(ui state Pyrograph 8)"
 stop_pyrograph
 check "Exit stores Check ID as cleared by voice mode" 0 "$(ini_value Setting CheckID)"
