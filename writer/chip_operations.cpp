@@ -6,18 +6,13 @@
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "writer/download.h"
-#include "writer/ops_frames.h"
+#include "writer/protocol.h"
 
 const char kNoDataMessage[] = "There is no data in the PC buffer.";
 const char kDownloadPrompt[] = "The current file has not been downloaded,\nDownload it?";
 const char kNotSupportedMessage[] = "This function is not supported!";
 
 namespace {
-constexpr uint8_t kOpIdCheck = 0x01;
-constexpr uint8_t kOpBlank = 0x02;
-constexpr uint8_t kOpProgram = 0x04;
-constexpr uint8_t kOpVerify = 0x08;
-constexpr uint8_t kOpLock = 0x10;
 constexpr uint8_t kChipInfoWords = 0x20;
 // Configuration words of most bodies; the chips with identification 0xD6 keep
 // them higher up.
@@ -45,10 +40,10 @@ AutoPlan BuildAutoPlan(bool blank, bool program, bool verify, bool lock) {
         bool on;
         uint8_t bit;
         const char* text;
-    } steps[] = {{blank, kOpBlank, "Blank Check"},
-                 {program, kOpProgram, "Programming"},
-                 {verify, kOpVerify, "Verify"},
-                 {lock, kOpLock, "Lock"}};
+    } steps[] = {{blank, OP_BLANK, "Blank Check"},
+                 {program, OP_PROGRAM, "Programming"},
+                 {verify, OP_VERIFY, "Verify"},
+                 {lock, OP_LOCK, "Lock"}};
     for (const auto& s : steps) {
         if (!s.on) continue;
         if (plan.mask != 0) plan.text += "/";
@@ -109,7 +104,7 @@ template <class Body>
 void ChipOps::Framed(Body body) {
     m_host.EnableWindow(false);
     body();
-    m_link.PollingCommand(ops_cmd::kExitProg);
+    m_link.PollingCommand(CMD_EXIT_PROG);
     m_host.EnableWindow(true);
     m_host.PushTexts();
 }
@@ -120,8 +115,8 @@ int ChipOps::DriverProgressMax() const {
 }
 
 bool ChipOps::EnterProgramming() {
-    if (m_link.PollingCommand(ops_cmd::kEnterProg) != 0) return false;
-    if (m_state.bCheckId && m_link.RunOperation(kOpIdCheck, 0) != 0) {
+    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) return false;
+    if (m_state.bCheckId && m_link.RunOperation(OP_ID_CHECK, 0) != 0) {
         m_host.SetMessageText("ID Mismatch!");
         m_host.PushTexts();
         return false;
@@ -142,7 +137,7 @@ void ChipOps::OnBlankCheck() {
     if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
     Framed([&] {
         if (!EnterProgramming()) return;
-        if (m_link.RunOperation(kOpBlank, DriverProgressMax()) == 0)
+        if (m_link.RunOperation(OP_BLANK, DriverProgressMax()) == 0)
             m_host.SetMessageText("Blank!");
     });
 }
@@ -155,7 +150,7 @@ void ChipOps::OnProgram() {
         if (!EnterProgramming()) return;
         const bool serial = m_state.serial.m_bSerial;
         if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
-        if (m_link.RunOperation(kOpProgram, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
+        if (m_link.RunOperation(OP_PROGRAM, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
             return;
         if (!serial || FinishSerial()) m_host.SetMessageText("Program OK!");
     });
@@ -167,7 +162,7 @@ void ChipOps::OnVerify() {
     if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
     Framed([&] {
         if (!EnterProgramming()) return;
-        if (m_link.RunOperation(kOpVerify, static_cast<int>(m_state.buffer.m_nBinWords)) == 0)
+        if (m_link.RunOperation(OP_VERIFY, static_cast<int>(m_state.buffer.m_nBinWords)) == 0)
             m_host.SetMessageText("Verify OK!");
     });
 }
@@ -180,7 +175,7 @@ void ChipOps::OnLock() {
     if (!m_link.EnsureConnected()) return;
     Framed([&] {
         if (!EnterProgramming()) return;
-        if (m_link.RunOperation(kOpLock, 0) == 0) m_host.SetMessageText("Lock OK!");
+        if (m_link.RunOperation(OP_LOCK, 0) == 0) m_host.SetMessageText("Lock OK!");
     });
 }
 
@@ -206,27 +201,26 @@ void ChipOps::OnChipInfo() {
     }
     if (!m_link.EnsureConnected()) return;
     m_host.EnableWindow(false);
-    if (m_link.PollingCommand(ops_cmd::kEnterProg) != 0) {
+    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) {
         m_host.EnableWindow(true);
         return;
     }
     uint8_t data[256] = {};
-    const std::vector<uint8_t> identify = CommandFrame(ops_cmd::kIdentify, {0x00});
+    const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
     const uint8_t status = static_cast<uint8_t>(
-        m_link.Request(identify.data(), identify.size(), ops_cmd::kIdentify, data, sizeof data));
+        m_link.Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
     if (status != 0) {
         m_link.ShowWriterError(status, false);
-        m_link.PollingCommand(ops_cmd::kExitProg);
+        m_link.PollingCommand(CMD_EXIT_PROG);
         m_host.EnableWindow(true);
         return;
     }
     const uint32_t addr = ChipInfoReadAddress(data[0], m_state.bodies, m_state.pBody);
-    const uint8_t count = kChipInfoWords;
-    const std::vector<uint8_t> read = AddressFrame(ops_cmd::kReadBlock, addr, &count, 1);
+    const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
     uint8_t words[256] = {};
     const uint16_t result =
-        m_link.Request(read.data(), read.size(), ops_cmd::kReadBlock, words, sizeof words);
-    m_link.PollingCommand(ops_cmd::kExitProg);
+        m_link.Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
+    m_link.PollingCommand(CMD_EXIT_PROG);
     if (result != 0) {
         m_host.ShowMessageBox("Failed to get chip info!");
     } else {

@@ -8,7 +8,7 @@
 #include "common/profile.h"
 #include "image/pc_buffer.h"
 #include "writer/driver_block.h"
-#include "writer/ops_frames.h"
+#include "writer/protocol.h"
 #include "writer/settings.h"
 
 const char kNoBodySelected[] = "No MCU selected, driver not sent!";
@@ -21,7 +21,8 @@ std::vector<DownloadChunk> PlanDownload(size_t total) {
 }
 
 std::vector<uint8_t> DownloadFrame(uint32_t addr, const uint8_t* data, size_t count) {
-    return AddressFrame(ops_cmd::kWriteFlash, addr, data, count);
+    const Frame f = MakeWriteFlashFrame(addr, data, count);
+    return std::vector<uint8_t>(f.bytes, f.bytes + f.size);
 }
 
 std::string DiagnosisReport(uint8_t faults) {
@@ -84,7 +85,7 @@ void DownloadOps::OnDownload() {
         m_state.bDownloaded = false;
         return;
     }
-    const uint8_t erase = m_link.PollingCommand(ops_cmd::kEraseFlash);
+    const uint8_t erase = m_link.PollingCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
         m_link.ShowWriterError(erase, false);
         return;
@@ -98,7 +99,7 @@ void DownloadOps::OnDownload() {
     for (const DownloadChunk& c : PlanDownload(bytes.size())) {
         const std::vector<uint8_t> frame = DownloadFrame(c.addr, bytes.data() + c.addr, c.count);
         const uint8_t status =
-            m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kWriteFlash, 0, 0);
+            m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
         if (status != 0) {
             m_link.ShowWriterError(status, false);
             break;
@@ -128,8 +129,8 @@ void DownloadOps::OnDownload() {
 }
 
 bool DownloadOps::EraseDriverArea() {
-    const std::vector<uint8_t> frame = CommandFrame(ops_cmd::kEraseDriver, {0x3F});
-    if (m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kEraseDriver, 50, 0) != 0) {
+    const Frame frame = MakeEraseDriverFrame();
+    if (m_link.SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
         m_host.SetMessageText("Failed to erase flash rom!");
         return false;
     }
@@ -147,7 +148,7 @@ bool DownloadOps::DownloadDriver(bool erase) {
     if (erase && !EraseDriverArea()) return false;
     const BodyRecord& body = *m_state.pBody;
     const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_state.profile));
-    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), ops_cmd::kWriteFlash, 0, 0);
+    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
     if (status != 0) {
         m_link.ShowWriterError(status, false);
         return false;
@@ -155,7 +156,7 @@ bool DownloadOps::DownloadDriver(bool erase) {
     m_host.SetDriverText(BodyName(body));
     m_state.pDriverBody = &body;
     m_host.SetMessageText("Download driver OK!");
-    status = m_link.RunOperation(0x40, 0);
+    status = m_link.RunOperation(OP_DRIVER, 0);
     if (status != 0) {
         m_link.ShowWriterError(status, false);
         return false;
@@ -166,13 +167,10 @@ bool DownloadOps::DownloadDriver(bool erase) {
 
 bool DownloadOps::CheckDriver() {
     m_host.PullTexts();
-    const uint8_t params[] = {static_cast<uint8_t>(kDriverBlockAddr),
-                              static_cast<uint8_t>(kDriverBlockAddr >> 8),
-                              static_cast<uint8_t>(kDriverBlockAddr >> 16), kDriverReadCount};
-    const std::vector<uint8_t> frame = CommandFrame(ops_cmd::kReadFlash, params, sizeof params);
+    const Frame frame = MakeReadFlashFrame(kDriverAreaAddr, kDriverReadCount);
     uint8_t data[256] = {};
     const uint8_t status = static_cast<uint8_t>(
-        m_link.Request(frame.data(), frame.size(), ops_cmd::kReadFlash, data, sizeof data));
+        m_link.Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
     if (status != 0) {
         m_link.ShowWriterError(status, false);
     } else {
@@ -201,9 +199,9 @@ void DownloadOps::OnDiagnosis() {
     if (!m_link.EnsureConnected()) return;
     uint8_t status = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const uint16_t r = m_link.Query(ops_cmd::kSelfTest);
+        const uint16_t r = m_link.Query(CMD_SELFTEST);
         status = static_cast<uint8_t>(r);
-        if (status == ops_cmd::kAck) {
+        if (status == WS_ACK) {
             m_host.ShowMessageBox(DiagnosisReport(static_cast<uint8_t>(r >> 8)));
             return;
         }

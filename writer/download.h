@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "writer/ops_context.h"
+#include "writer/protocol.h"
 
-constexpr size_t kDownloadChunk = 128;
+constexpr size_t kDownloadChunk = kMaxFlashChunk;
 
 // One CMD_WRITE_FLASH frame of a download: `count` bytes from `offset` of the
 // source, stored at flash address `addr` (equal to the offset).

@@ -1,10 +1,11 @@
 #include "writer/driver_block.h"
 
+#include "common/byte_sum.h"
 #include "image/body_table.h"
+#include "writer/protocol.h"
 #include "writer/settings.h"
 
 namespace {
-constexpr uint8_t kWriteFlash = 0x56;
 constexpr uint8_t kMarker0 = 0x55;
 constexpr uint8_t kMarker1 = 0xAA;
 
@@ -14,9 +15,9 @@ void Put24(uint8_t* p, uint32_t v) {
     p[2] = static_cast<uint8_t>(v >> 16);
 }
 
-uint8_t Sum(const uint8_t* p, size_t n) {
+uint8_t Sum(const uint8_t* p, uint16_t n) {
     uint8_t s = 0;
-    for (size_t i = 0; i < n; ++i) s = static_cast<uint8_t>(s + p[i]);
+    AddBytesToSum(&s, p, n);
     return s;
 }
 }  // namespace
@@ -24,8 +25,8 @@ uint8_t Sum(const uint8_t* p, size_t n) {
 DriverFrame BuildDriverFrame(const BodyRecord& body, const WriterSettings& settings) {
     DriverFrame f{};
     f[0] = static_cast<uint8_t>(kDriverFrameSize);
-    f[1] = kWriteFlash;
-    Put24(&f[2], kDriverBlockAddr);
+    f[1] = CMD_WRITE_FLASH;
+    Put24(&f[2], kDriverAreaAddr);
     f[5] = kMarker0;
     f[6] = kMarker1;
     f[7] = static_cast<uint8_t>(body.nPID);

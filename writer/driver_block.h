@@ -6,8 +6,6 @@
 struct BodyRecord;
 struct WriterSettings;
 
-// The writer keeps its driver parameters in the last page of its flash.
-constexpr uint32_t kDriverBlockAddr = 0x03FF00;
 constexpr size_t kDriverFrameSize = 31;
 // Bytes read back by the driver check (the parameter block and some slack).
 constexpr uint8_t kDriverReadCount = 0x20;
