@@ -13,11 +13,8 @@ export PYRO_ROOT=$PWD PYRO_WINBIN=$PWD/build/win-x86_64/bin PYRO_NATIVEBIN=$PWD/
 visible=${DISPLAY:+1}
 [ -n "$visible" ] && export PYRO_OWN_X=
 . tests/wine/e2e-lib.sh
-. tests/wine/serial-env.sh
 
 wine_env_start
-serial_build_shim
-serial_preload
 serial_setup 1
 trap 'serial_stop_all; wine_env_stop' EXIT
 serial_start_emulator 1

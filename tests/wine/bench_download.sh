@@ -3,17 +3,9 @@
 # baud. Prints the payload rate and its share of 3390 B/s, the rate at which
 # 128-byte frames with their acknowledge and one poll fill the line.
 . "$(dirname "$0")/e2e-lib.sh"
-. "$PYRO_ROOT/tests/wine/serial-env.sh"
-own_env=0
-if [ -z "${WINE_ENV_UP:-}" ]; then
-    wine_env_start
-    own_env=1
-fi
-serial_build_shim
-serial_preload
+wine_env_start
 serial_setup 1
-# Leave the ports unmapped for the scripts that follow.
-trap 'serial_stop_all; serial_setup' EXIT
+trap 'serial_stop_all; serial_setup; wine_env_stop' EXIT
 
 size=$((128 * 1024))
 scenario bench-download "$SAMPLE_INI"
@@ -21,15 +13,8 @@ head -c "$size" /dev/urandom >"$SCEN/bench.bin"
 serial_start_emulator 1 --baud 38400
 start_pyrograph
 ui wait Pyrograph >/dev/null
-# Wait for the start-up connection and driver check to finish: a message
-# line that stays the same for a second.
-last=""
-for i in $(seq 1 60); do
-    msg=$(ui text Pyrograph 1010)
-    [ -n "$msg" ] && [ "$msg" = "$last" ] && break
-    last=$msg
-    sleep 1
-done
+# Wait for the start-up connection and driver check to finish.
+settle
 ui settext Pyrograph 1008 "$(winpath "$SCEN/bench.bin")" >/dev/null
 ui click Pyrograph 3 >/dev/null
 for i in $(seq 1 1200); do
@@ -57,4 +42,3 @@ serial_log 1 | awk -v size="$size" '
     }'
 stop_pyrograph
 serial_stop_emulator 1
-[ "$own_env" = 1 ] && wine_env_stop

@@ -33,6 +33,17 @@ stop_pyrograph() {
     wait_pid "$PYRO_PID" 10 || echo "note: Pyrograph had to be killed"
 }
 
+# A message line that stops changing for a second after something ran.
+settle() {
+    local last="" now i
+    for i in $(seq 1 100); do
+        now=$(ui text Pyrograph 1010)
+        [ "$now" = "$last" ] && [ -n "$now" ] && return 0
+        last=$now
+        sleep 1
+    done
+}
+
 # Reads a value of the scenario's settings file (section and key as written).
 ini_value() {
     awk -v s="[$1]" -v k="$2" 'BEGIN{IGNORECASE=1} {sub(/\r$/,"")}
@@ -60,7 +71,7 @@ serial_preload
 dismiss_boxes() {
     local i text
     for i in $(seq 1 12); do
-        text=$("$WINE" "$PYRO_WINBIN/uidriver.exe" msgbox-close 1 "${1:-1500}" 2>/dev/null </dev/null) || break
-        printf '%s\n' "$text" | tr -d '\r' | tail -1
+        text=$(ui msgbox-close 1 "${1:-1500}") || break
+        printf '%s\n' "$text" | tail -1
     done
 }

@@ -5,7 +5,6 @@ here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/e2e-lib.sh"
 wine_env_start
 trap wine_env_stop EXIT
-serial_park
 total_pass=0
 total_fail=0
 for t in "$here"/test_*.sh; do

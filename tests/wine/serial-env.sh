@@ -30,14 +30,7 @@ serial_map_port() {
 # silently, as on a PC without those ports. (A mapping in the registry would
 # make Wine create a device that opens and then fails every call; the shim
 # hides the machine's /dev/ttyS* from Wine's own port detection.)
-serial_park() {
-    local n
-    for n in 1 2 3; do
-        "$WINE" reg delete 'HKLM\Software\Wine\Ports' /v "COM$n" /f >/dev/null 2>&1 || true
-        rm -f "$WINEPREFIX/dosdevices/com$n"
-    done
-    serial_apply_ports
-}
+serial_park() { serial_setup; }
 
 # serial_apply_ports: Wine builds its COM devices from the mapping when its
 # services start, so a changed mapping needs a fresh wineserver.

@@ -2,9 +2,6 @@
 # The writer link under Wine: serial port, port search and reply handling
 # against the writer emulator on mapped COM ports (link probe program).
 . "$(dirname "$0")/e2e-lib.sh"
-. "$PYRO_ROOT/tests/wine/serial-env.sh"
-serial_build_shim
-serial_preload
 serial_setup 1 2 3
 trap "serial_stop_all; serial_park" EXIT
 

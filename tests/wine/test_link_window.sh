@@ -3,9 +3,6 @@
 # start-up, a second detect on a live link, a writer moved to another port and
 # no writer at all.
 . "$(dirname "$0")/e2e-lib.sh"
-. "$PYRO_ROOT/tests/wine/serial-env.sh"
-serial_build_shim
-serial_preload
 serial_setup 1 2 3
 trap "serial_stop_all; serial_park" EXIT
 
@@ -14,38 +11,26 @@ VERSION=1003
 MESSAGE=1010
 DETECT=32778
 
-# Polls a control until it shows the text (or the seconds run out); prints the last text.
-wait_text() {  # wait_text ID TEXT SECS
-    local i t=""
-    for i in $(seq 1 $(($3 * 10))); do
-        t=$(ui text Pyrograph "$1")
-        [ "$t" = "$2" ] && break
-        sleep 0.1
-    done
-    printf '%s' "$t"
-}
-
 serial_start_emulator 1 --muted
 serial_start_emulator 2
 serial_start_emulator 3 --muted
 scenario link-window "$SAMPLE_INI"
 start_pyrograph
 ui wait Pyrograph >/dev/null
-seen=$(wait_text $LINK "Detecting COM1..." 5)
-check "the search shows COM1 while nothing answers there" "Detecting COM1..." "$seen"
-check "connected on COM2 after the start-up detect" "Connected(COM2)" "$(wait_text $LINK "Connected(COM2)" 10)"
+check_soon "the search shows COM1 while nothing answers there" "Detecting COM1..." "ui text Pyrograph $LINK" 5
+check_soon "connected on COM2 after the start-up detect" "Connected(COM2)" "ui text Pyrograph $LINK" 10
 check "version text" "Software(V1.2), Firmware(V0102)" "$(ui text Pyrograph $VERSION)"
 # The first connection goes on to check the writer's driver block; a fresh writer has
 # none, so one is sent.
-check "the first connection checks the driver" "Download driver OK!" \
-    "$(wait_text $MESSAGE "Download driver OK!" 10)"
+check_soon "the first connection checks the driver" "Download driver OK!" \
+    "ui text Pyrograph $MESSAGE" 10
 check "COM3 is not tried" 0 "$(serial_log 3 | grep -c RX)"
 
 serial_control 2 "firmware 03 04"
 before=$(serial_log 2 | grep -c ' RX ')
 ui command Pyrograph $DETECT >/dev/null
-check "a second detect refreshes the version" "Software(V1.2), Firmware(V0304)" \
-    "$(wait_text $VERSION "Software(V1.2), Firmware(V0304)" 5)"
+check_soon "a second detect refreshes the version" "Software(V1.2), Firmware(V0304)" \
+    "ui text Pyrograph $VERSION" 5
 sleep 0.3
 check "the second detect only pings and asks the version" "04 5F 00 63|04 60 00 64" \
     "$(serial_log 2 | grep ' RX ' | tail -n +$((before + 1)) | cut -d' ' -f3- | paste -sd'|')"
@@ -56,7 +41,7 @@ serial_control 2 "unplug"
 serial_control 3 "plug"
 sleep 0.2
 ui command Pyrograph $DETECT >/dev/null
-check "a quiet writer is searched for again" "Connected(COM3)" "$(wait_text $LINK "Connected(COM3)" 10)"
+check_soon "a quiet writer is searched for again" "Connected(COM3)" "ui text Pyrograph $LINK" 10
 stop_pyrograph
 serial_stop_all
 
@@ -67,7 +52,7 @@ serial_start_emulator 3 --muted
 scenario link-window-none "$SAMPLE_INI"
 start_pyrograph
 ui wait Pyrograph >/dev/null
-check "link text without a writer" "Disconnected" "$(wait_text $LINK "Disconnected" 10)"
+check_soon "link text without a writer" "Disconnected" "ui text Pyrograph $LINK" 10
 check "message line without a writer" "Disconnected from the Pyrograph." "$(ui text Pyrograph $MESSAGE)"
 check "every port got a ping" "1 1 1" \
     "$(for n in 1 2 3; do serial_log $n | grep -c RX-IGNORED; done | paste -sd' ')"

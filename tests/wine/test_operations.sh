@@ -2,9 +2,6 @@
 # Download, driver block, chip operations and serial numbers against the writer
 # emulator, checked through the window's texts and the emulator's frame log.
 . "$(dirname "$0")/e2e-lib.sh"
-. "$PYRO_ROOT/tests/wine/serial-env.sh"
-serial_build_shim
-serial_preload
 serial_setup 1
 # Leave the ports unmapped for the scripts that follow.
 trap 'serial_stop_all; serial_setup' EXIT
@@ -43,17 +40,6 @@ wait_message() {
         sleep 0.1
     done
     return 1
-}
-
-# A message line that stops changing for a second after something ran.
-settle() {
-    local last="" now i
-    for i in $(seq 1 100); do
-        now=$(ui text Pyrograph 1010)
-        [ "$now" = "$last" ] && [ -n "$now" ] && return 0
-        last=$now
-        sleep 1
-    done
 }
 
 # start_downloaded NAME INI [WORD-MASK]: the emulator at full speed and the

@@ -62,7 +62,11 @@ wine_start() {
 }
 
 # Runs a Windows console program in the foreground and prints its output.
-wine_run() { "$WINE" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
+# The program's own exit status, not that of the filter.
+wine_run() {
+    "$WINE" "$@" 2>/dev/null </dev/null | tr -d '\r'
+    return "${PIPESTATUS[0]}"
+}
 
 ui() { wine_run "$PYRO_WINBIN/uidriver.exe" "$@"; }
 
