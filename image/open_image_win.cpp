@@ -44,9 +44,9 @@ const BodyTable& WriterImageHost::Bodies() const {
 Profile& WriterImageHost::Settings() {
     return m_dlg.Settings();
 }
-// The serial-number address check joins here with the serial-number commands;
-// until then numbering cannot be switched on, so there is nothing to check.
-void WriterImageHost::CheckSerialAddresses() {}
+void WriterImageHost::CheckSerialAddresses() {
+    m_dlg.CheckSerialAddresses();
+}
 void WriterImageHost::PumpOneMessage() {
     ::PumpOneMessage();
 }
