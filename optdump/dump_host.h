@@ -29,9 +29,10 @@ class OptDumpHost {
 
     // Asks the project-information library where the option bytes of an .otp
     // image lie. `rest` is the header body after the PID, without its check
-    // byte. False means the library gave no handle for this header.
+    // byte. False means the library gave no handle for this header. By default
+    // the library's rule is applied in-process.
     virtual bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count,
-                                 uint32_t* address, uint32_t* length) = 0;
+                                 uint32_t* address, uint32_t* length);
 
     // Loads the plug-in at `path`, calls its OTPToMask with `options` and puts
     // the text it returns into `text`.

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "optdump/option_dump.h"
-#include "plinth/plinth_rules.h"
 
 namespace {
 
@@ -35,10 +34,6 @@ class NativeDumpHost : public OptDumpHost {
     }
     void DeleteFile(const std::string& path) override { unlink(path.c_str()); }
     bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
-    bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
-                         uint32_t* length) override {
-        return DecodeOptionArea(pid, rest, count, address, length);
-    }
     // Plug-ins are Windows libraries; this tool cannot load them.
     PluginResult RunMaskPlugin(const std::string&, uint8_t*, std::string*) override {
         return PluginResult::kNotLoadable;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "optdump/option_report.h"
+#include "plinth/plinth_rules.h"
 
 const char* EnglishMessage(int id) {
     static const char* const kTexts[] = {
@@ -37,6 +38,15 @@ std::string AsciiUpper(std::string s) {
 
 std::string OptDumpHost::UpperPath(const std::string& path) {
     return AsciiUpper(path);
+}
+
+bool OptDumpHost::QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count,
+                                  uint32_t* address, uint32_t* length) {
+    PlinthInfo info;
+    if (!DecodeProjectHeader(pid, rest, count, &info)) return false;
+    *address = info.optionAddress;
+    *length = info.optionBytes;
+    return true;
 }
 
 char* OptionDumper::NewBlock() {

@@ -49,13 +49,13 @@ CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args) {
     return CommandLineKind::Image;
 }
 
-SourceKind SourceKindOf(const std::string& path) {
-    if (path.size() < 3) return SourceKind::Unknown;
+SheetSourceKind SourceKindOf(const std::string& path) {
+    if (path.size() < 3) return SheetSourceKind::Unknown;
     std::string ext = path.substr(path.size() - 3);
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "cod") return SourceKind::Cod;
-    if (ext == "otp" || ext == "mtp") return SourceKind::Otp;
-    return SourceKind::Unknown;
+    if (ext == "cod") return SheetSourceKind::Cod;
+    if (ext == "otp" || ext == "mtp") return SheetSourceKind::Otp;
+    return SheetSourceKind::Unknown;
 }
 
 std::string PrnPathOf(const std::string& imagePath) {
@@ -85,7 +85,7 @@ std::vector<std::string> SplitReportLines(const char* report, size_t maxLen) {
     return lines;
 }
 
-std::string BuildPrnText(const std::vector<std::string>& lines, SourceKind kind) {
+std::string BuildPrnText(const std::vector<std::string>& lines, SheetSourceKind kind) {
     std::string text = "\t\t\t";
     text += kSheetTitle;
     text += "\r\n";
@@ -93,7 +93,7 @@ std::string BuildPrnText(const std::vector<std::string>& lines, SourceKind kind)
         text += line;
         text += "\r\n";
     }
-    if (kind == SourceKind::Cod) {
+    if (kind == SheetSourceKind::Cod) {
         for (const SignatureLine& sig : kSignatureLines) {
             text += sig.text;
             text += "\r\n";
@@ -103,7 +103,7 @@ std::string BuildPrnText(const std::vector<std::string>& lines, SourceKind kind)
     return text;
 }
 
-std::vector<SheetText> LayoutSheet(const std::vector<std::string>& lines, SourceKind kind,
+std::vector<SheetText> LayoutSheet(const std::vector<std::string>& lines, SheetSourceKind kind,
                                    const SheetMetrics& m) {
     std::vector<SheetText> out;
     // `top` is the distance below the printable area's top edge. One page only:
@@ -118,7 +118,7 @@ std::vector<SheetText> LayoutSheet(const std::vector<std::string>& lines, Source
     for (size_t i = 0; i < lines.size(); ++i)
         place(SheetFont::Body, 0, reportTop + static_cast<long long>(i) * m.bodyLineHeight,
               m.bodyLineHeight, lines[i].c_str());
-    if (kind == SourceKind::Cod) {
+    if (kind == SheetSourceKind::Cod) {
         const long long blockTop =
             reportTop + static_cast<long long>(lines.size()) * m.bodyLineHeight;
         for (const SignatureLine& sig : kSignatureLines)

@@ -31,11 +31,11 @@ struct PrintArgs {
 // quoted path and around the body name is dropped.
 CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args);
 
-enum class SourceKind { Cod, Otp, Unknown };
+enum class SheetSourceKind { Cod, Otp, Unknown };
 
 // Decided by the last three characters of the path, case ignored: cod, or
 // otp / mtp.
-SourceKind SourceKindOf(const std::string& path);
+SheetSourceKind SourceKindOf(const std::string& path);
 
 // The path without its last three characters, then "PRN".
 std::string PrnPathOf(const std::string& imagePath);
@@ -59,7 +59,7 @@ constexpr int kSignatureSlots = 8;  // the block's share of the page, in lines
 
 // The .PRN copy: title line, report lines and, for .cod sheets, the signature
 // block, every line ended by CR LF.
-std::string BuildPrnText(const std::vector<std::string>& lines, SourceKind kind);
+std::string BuildPrnText(const std::vector<std::string>& lines, SheetSourceKind kind);
 
 // Positions on the sheet in twips, x to the right of the text margin and y
 // negative below the top of the printable area.
@@ -80,5 +80,5 @@ struct SheetMetrics {
 constexpr int kTitleX = 3000;
 constexpr int kTitleY = -1500;
 
-std::vector<SheetText> LayoutSheet(const std::vector<std::string>& lines, SourceKind kind,
+std::vector<SheetText> LayoutSheet(const std::vector<std::string>& lines, SheetSourceKind kind,
                                    const SheetMetrics& m);

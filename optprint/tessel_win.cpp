@@ -160,7 +160,7 @@ int LineHeight(HDC dc, HFONT font) {
     return tm.tmHeight + tm.tmExternalLeading;
 }
 
-void DrawSheet(HDC dc, const std::vector<std::string>& lines, SourceKind kind) {
+void DrawSheet(HDC dc, const std::vector<std::string>& lines, SheetSourceKind kind) {
     DrawLetterhead(dc);
 
     SetMapMode(dc, MM_TWIPS);
@@ -213,13 +213,13 @@ int Run(const std::string& cmdLine) {
     }
     // An unusable path is reported like a file of the wrong kind rather than
     // guessed at.
-    const SourceKind kind =
-        how == CommandLineKind::Image ? SourceKindOf(args.path) : SourceKind::Unknown;
+    const SheetSourceKind kind =
+        how == CommandLineKind::Image ? SourceKindOf(args.path) : SheetSourceKind::Unknown;
 
     const char* report = nullptr;
-    if (kind == SourceKind::Cod) {
+    if (kind == SheetSourceKind::Cod) {
         report = dumpCod(args.path.c_str());
-    } else if (kind == SourceKind::Otp) {
+    } else if (kind == SheetSourceKind::Otp) {
         report = dumpOtp(args.path.c_str(), args.body.c_str());
     } else {
         const std::wstring text = LoadText(IDS_NOT_COD_OTP);

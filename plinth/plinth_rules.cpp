@@ -62,12 +62,3 @@ bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, Plin
     info->optionBytes = 2 * optWords;
     return optWords != 0;
 }
-
-bool DecodeOptionArea(uint32_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
-                      uint32_t* length) {
-    PlinthInfo info;
-    if (!DecodeProjectHeader(pid, rest, count, &info)) return false;
-    *address = info.optionAddress;
-    *length = info.optionBytes;
-    return true;
-}

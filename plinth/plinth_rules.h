@@ -16,8 +16,3 @@ static_assert(sizeof(PlinthInfo) == 20, "the record layout is shared with caller
 // `count` bytes, check byte excluded). False when the header names no option
 // words.
 bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, PlinthInfo* info);
-
-// The option address and length of that header, as the option library asks
-// the project-information library for them.
-bool DecodeOptionArea(uint32_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
-                      uint32_t* length);

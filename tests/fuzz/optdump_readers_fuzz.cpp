@@ -8,7 +8,6 @@
 #include "optdump/dump_host.h"
 #include "optdump/option_report.h"
 #include "optdump/option_source.h"
-#include "plinth/plinth_rules.h"
 
 namespace {
 
@@ -20,10 +19,6 @@ class QuietHost : public OptDumpHost {
     std::string CreateTempFile(const char*) override { return ""; }
     void DeleteFile(const std::string&) override {}
     bool FileExists(const std::string&) override { return false; }
-    bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
-                         uint32_t* length) override {
-        return DecodeOptionArea(pid, rest, count, address, length);
-    }
     PluginResult RunMaskPlugin(const std::string&, uint8_t*, std::string*) override {
         return PluginResult::kNotLoadable;
     }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (args.path.empty() || args.path.size() >= kMaxImagePath ||
             args.body.size() >= kMaxBodyName)
             std::abort();
-        if (SourceKindOf(args.path) != SourceKind::Unknown &&
+        if (SourceKindOf(args.path) != SheetSourceKind::Unknown &&
             PrnPathOf(args.path).size() != args.path.size())
             std::abort();
     } else if (!args.path.empty() || !args.body.empty()) {
@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& l : lines) kept += l.size();
     if (lines.size() > lf + 1) std::abort();
 
-    const SourceKind sk = size > 0 && (data[0] & 1) ? SourceKind::Cod : SourceKind::Otp;
+    const SheetSourceKind sk =
+        size > 0 && (data[0] & 1) ? SheetSourceKind::Cod : SheetSourceKind::Otp;
     if (BuildPrnText(lines, sk).size() < kept) std::abort();
     const SheetMetrics m{size > 1 ? data[1] * 8 : 400, size > 2 ? data[2] * 4 : 200, 15000};
     for (const SheetText& t : LayoutSheet(lines, sk, m))

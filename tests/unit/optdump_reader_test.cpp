@@ -5,6 +5,7 @@
 
 #include "optdump/chip_config.h"
 #include "optdump/option_source.h"
+#include "plinth/plinth_rules.h"
 #include "optdump_test_host.h"
 
 namespace {

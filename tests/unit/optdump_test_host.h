@@ -10,7 +10,6 @@
 
 #include "optdump/cfg_scramble.h"
 #include "optdump/dump_host.h"
-#include "plinth/plinth_rules.h"
 
 class FakeDumpHost : public OptDumpHost {
   public:
@@ -44,10 +43,6 @@ class FakeDumpHost : public OptDumpHost {
     }
     void DeleteFile(const std::string& path) override { unlink(path.c_str()); }
     bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
-    bool QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count, uint32_t* address,
-                         uint32_t* length) override {
-        return DecodeOptionArea(pid, rest, count, address, length);
-    }
     PluginResult RunMaskPlugin(const std::string& path, uint8_t* options,
                                std::string* text) override {
         pluginPath = path;

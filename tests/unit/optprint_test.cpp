@@ -49,14 +49,14 @@ TEST(OptPrintCommandLine, RefusesMalformedAndOverlongValues) {
 }
 
 TEST(OptPrintFiles, ExtensionAndCopyPath) {
-    EXPECT_EQ(SourceKindOf("C:\\a.cod"), SourceKind::Cod);
-    EXPECT_EQ(SourceKindOf("C:\\a.Cod"), SourceKind::Cod);
-    EXPECT_EQ(SourceKindOf("C:\\a.OTP"), SourceKind::Otp);
-    EXPECT_EQ(SourceKindOf("a.mtp"), SourceKind::Otp);
-    EXPECT_EQ(SourceKindOf("C:\\a.bin"), SourceKind::Unknown);
-    EXPECT_EQ(SourceKindOf("C:\\a.otpx"), SourceKind::Unknown);
-    EXPECT_EQ(SourceKindOf("tp"), SourceKind::Unknown);
-    EXPECT_EQ(SourceKindOf(""), SourceKind::Unknown);
+    EXPECT_EQ(SourceKindOf("C:\\a.cod"), SheetSourceKind::Cod);
+    EXPECT_EQ(SourceKindOf("C:\\a.Cod"), SheetSourceKind::Cod);
+    EXPECT_EQ(SourceKindOf("C:\\a.OTP"), SheetSourceKind::Otp);
+    EXPECT_EQ(SourceKindOf("a.mtp"), SheetSourceKind::Otp);
+    EXPECT_EQ(SourceKindOf("C:\\a.bin"), SheetSourceKind::Unknown);
+    EXPECT_EQ(SourceKindOf("C:\\a.otpx"), SheetSourceKind::Unknown);
+    EXPECT_EQ(SourceKindOf("tp"), SheetSourceKind::Unknown);
+    EXPECT_EQ(SourceKindOf(""), SheetSourceKind::Unknown);
 
     EXPECT_EQ(PrnPathOf("C:\\job\\a.otp"), "C:\\job\\a.PRN");
     EXPECT_EQ(PrnPathOf("C:\\job\\X.Cod"), "C:\\job\\X.PRN");
@@ -90,9 +90,9 @@ TEST(OptPrintReport, CutsAtEachLineFeed) {
 
 TEST(OptPrintReport, PrnCopyHoldsTitleLinesAndSignature) {
     const std::vector<std::string> lines = {"one", "", "three"};
-    EXPECT_EQ(BuildPrnText(lines, SourceKind::Otp),
+    EXPECT_EQ(BuildPrnText(lines, SheetSourceKind::Otp),
               "\t\t\tOption Approval Sheet\r\none\r\n\r\nthree\r\n");
-    EXPECT_EQ(BuildPrnText(lines, SourceKind::Cod),
+    EXPECT_EQ(BuildPrnText(lines, SheetSourceKind::Cod),
               "\t\t\tOption Approval Sheet\r\none\r\n\r\nthree\r\n"
               "The Above Option Table Is                    Prepared By : ( MARROWIND )\r\n"
               "Confirmed By : ( Customer )\r\n\r\n\r\n\r\n"
@@ -104,7 +104,7 @@ TEST(OptPrintLayout, PlacesTitleReportAndSignature) {
     const SheetMetrics m{460, 226, 15000};
     const std::vector<std::string> lines = {"a", "b"};
 
-    const std::vector<SheetText> otp = LayoutSheet(lines, SourceKind::Otp, m);
+    const std::vector<SheetText> otp = LayoutSheet(lines, SheetSourceKind::Otp, m);
     ASSERT_EQ(otp.size(), 3u);
     EXPECT_EQ(otp[0].font, SheetFont::Title);
     EXPECT_EQ(otp[0].x, 3000);
@@ -115,7 +115,7 @@ TEST(OptPrintLayout, PlacesTitleReportAndSignature) {
     EXPECT_EQ(otp[2].x, 0);
     EXPECT_EQ(otp[2].font, SheetFont::Body);
 
-    const std::vector<SheetText> cod = LayoutSheet(lines, SourceKind::Cod, m);
+    const std::vector<SheetText> cod = LayoutSheet(lines, SheetSourceKind::Cod, m);
     ASSERT_EQ(cod.size(), 7u);
     const int block = 1500 + 2 * 460 + 2 * 226;
     EXPECT_EQ(cod[3].y, -(block + 1 * 226));
@@ -130,18 +130,18 @@ TEST(OptPrintLayout, LinesBelowThePageAreLeftOff) {
     const int top = 1500 + 2 * 400;
     const SheetMetrics m{400, 200, top + 3 * 200};
     const std::vector<std::string> lines(50, "x");
-    const std::vector<SheetText> out = LayoutSheet(lines, SourceKind::Cod, m);
+    const std::vector<SheetText> out = LayoutSheet(lines, SheetSourceKind::Cod, m);
     ASSERT_EQ(out.size(), 4u);  // title, three lines, no signature
     EXPECT_EQ(out.back().y, -(top + 2 * 200));
 
     // The signature block is cut the same way when only part of it fits.
     const SheetMetrics room{400, 200, top + 2 * 200 + 3 * 200};
-    const std::vector<SheetText> part = LayoutSheet({"a", "b"}, SourceKind::Cod, room);
+    const std::vector<SheetText> part = LayoutSheet({"a", "b"}, SheetSourceKind::Cod, room);
     ASSERT_EQ(part.size(), 5u);
     EXPECT_EQ(part.back().text, "Confirmed By : ( Customer )");
 
     // A page too small for even the title prints nothing rather than garbage.
-    EXPECT_TRUE(LayoutSheet(lines, SourceKind::Otp, SheetMetrics{400, 200, 1000}).empty());
+    EXPECT_TRUE(LayoutSheet(lines, SheetSourceKind::Otp, SheetMetrics{400, 200, 1000}).empty());
 }
 
 TEST(OptPrintCommandLine, ReadsWhatTheMainProgramWrites) {
