@@ -77,4 +77,18 @@ check "the addresses are stored at exit" "10 31 3 256" \
     "$(ini_value Serial Byte0Addr) $(ini_value Serial Byte1Addr) $(ini_value Serial Byte2Addr) $(ini_value Serial Byte3Addr)"
 check "Enable is never written" "" "$(ini_value Serial Enable)"
 
+# An .otp load checks the addresses against the image: one beyond it puts all
+# four back to their defaults.
+scenario serial-load "$INI_SERIAL
+Enable=1
+Byte3Addr=65535"
+cp "$PYRO_ROOT/samples/ZK20P08B.otp" "$SCEN/"
+start_pyrograph "$(winpath "$SCEN/ZK20P08B.otp")"
+ui wait Pyrograph >/dev/null
+check "an address beyond the image is reported on load" \
+    "Set to default address: 1, 2, 3, 7" "$(dismiss_boxes 5000 | head -1)"
+stop_pyrograph
+check "the default addresses are stored at exit" "1 2 3 7" \
+    "$(ini_value Serial Byte0Addr) $(ini_value Serial Byte1Addr) $(ini_value Serial Byte2Addr) $(ini_value Serial Byte3Addr)"
+
 finish
