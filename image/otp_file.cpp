@@ -26,9 +26,6 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, static_cast<uint16_t>(v >> 16));
 }
 
-constexpr uint32_t kSizeCodeWords[13] = {0x400,  0x800, 0x1000, 0x2000, 0x200,  0x180,  0x300,
-                                         0x1800, 0,     0,      0x4000, 0x8000, 0x10000};
-
 // Blocks come through here so a failed allocation is a status, never a throw.
 bool MakeBlock(std::optional<std::vector<uint16_t>>& block, size_t words, size_t maxWords) {
     if (words > maxWords) return false;
@@ -45,31 +42,7 @@ void CopyWords(const uint8_t* src, size_t count, uint16_t* dst) {
     for (size_t i = 0; i < count; ++i) dst[i] = Get16(src + 2 * i);
 }
 
-// Header entries: address, mask (never read), value.
-void ApplyEntry(uint16_t pid, uint32_t addr, uint16_t value, PcBuffer& buf) {
-    uint32_t base = 0;
-    if (pid == 0xD6) base = 0x80010;
-    if (pid == 0xAD) base = 0x8010;
-    if (base != 0) {
-        if (addr == base + 1) buf.m_wOID = value & 0x3FF;
-        if (addr == base + 2) buf.m_nBinWords = value;
-        if (addr == base + 3) buf.m_nBinWords |= static_cast<uint32_t>(value) << 14;
-        if (addr == base + 4) buf.m_wOptWords = value & 0x3FFF;
-        return;
-    }
-    if (addr == 0x40F0) buf.m_wOID = value;
-    if (addr == 0x40F1) {
-        buf.m_wOptWords = value & 0xFF;
-        buf.m_nBinWords = RomWordsOfSizeCode((value >> 8) & 0x3F);
-    }
-}
-
 }  // namespace
-
-uint32_t RomWordsOfSizeCode(unsigned code) {
-    // Codes 13 and up name no size; the table's "unknown" value is 0.
-    return code < 13 ? kSizeCodeWords[code] : 0;
-}
 
 bool ChecksumTestEnabled(const Profile& settings) {
     return settings.GetInt("setting", "checksum", 1) != 0;
@@ -105,41 +78,17 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec) {
 
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
     if (length < 4) return false;
-    buf.m_wOptWords = 0;
-    buf.m_nBinWords = 0;
-    buf.m_dwProgAddr = 0;
     buf.m_wPID = Get16(body);
-    // A header that names no OID must not inherit the previous image's one,
-    // nor its option base.
-    buf.m_wOID = 0;
-    buf.m_dwOptAddr = 0x8000;
-    const uint16_t layout = Get16(body + 2);
-    if (layout == 1) {
-        buf.m_dwOptAddr = buf.m_wPID == 0xD6 ? 0x80000 : 0x8000;
-        // Whole entries only, all before the checksum byte at L - 1.
-        for (size_t off = 4; off + 8 <= static_cast<size_t>(length) - 1; off += 8)
-            ApplyEntry(buf.m_wPID, Get32(body + off), Get16(body + off + 6), buf);
-    } else if (layout == 0) {
-        buf.m_wOID = buf.m_wPID;
-        switch (buf.m_wPID) {
-            case 0x7A:
-            case 0xA2:
-            case 0xA6:
-                buf.m_nBinWords = 0x2000;
-                buf.m_wOptWords = 1;
-                break;
-            case 0xA0:
-                buf.m_nBinWords = 0x800;
-                buf.m_wOptWords = 1;
-                break;
-            case 0xA1:
-                buf.m_nBinWords = 0x1000;
-                buf.m_wOptWords = 1;
-                break;
-            default:
-                break;
-        }
-    }
+    // The project-information rule, over whole entries before the checksum
+    // byte at L - 1. A header that names no OID gets none, and the default
+    // option base, rather than the previous image's.
+    PlinthInfo info;
+    DecodeProjectHeader(buf.m_wPID, body + 2, std::max(length - 3u, 2u), &info);
+    buf.m_wOID = static_cast<uint16_t>(info.oid);
+    buf.m_nBinWords = info.romWords;
+    buf.m_wOptWords = static_cast<uint16_t>(info.optionBytes / 2);
+    buf.m_dwOptAddr = info.optionAddress;
+    buf.m_dwProgAddr = 0;
     return true;
 }
 

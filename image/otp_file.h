@@ -7,6 +7,7 @@
 
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
+#include "plinth/plinth_rules.h"
 
 class ImageLoadHost;
 class Profile;
@@ -46,9 +47,6 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec);
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf);
 // Decodes, then selects the body the PID/OID pair names; false when none.
 bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, ImageLoadHost& host);
-
-// ROM words of the layout-1 size code; codes outside the table give 0.
-uint32_t RomWordsOfSizeCode(unsigned code);
 
 // The common start of every load: buffer emptied, checksum cleared, file opened
 // ("Failed to open file!" and null when it cannot be).

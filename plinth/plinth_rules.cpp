@@ -16,6 +16,10 @@ uint32_t Le32(const uint8_t* p) {
 
 }  // namespace
 
+uint32_t RomWordsOfSizeCode(unsigned code) {
+    return code < sizeof kSizeCodes / sizeof kSizeCodes[0] ? kSizeCodes[code] : 0;
+}
+
 bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, PlinthInfo* info) {
     *info = PlinthInfo{pid, 0, 0, 0x8000, 0};
     if (!rest || count < 2) return false;
@@ -41,9 +45,7 @@ bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, Plin
                 info->oid = value;
             } else if (addr == 0x40F1) {
                 optWords = value & 0xFF;
-                const uint32_t code = (value >> 8) & 0x3F;
-                info->romWords =
-                    code < sizeof kSizeCodes / sizeof kSizeCodes[0] ? kSizeCodes[code] : 0;
+                info->romWords = RomWordsOfSizeCode((value >> 8) & 0x3F);
             }
         }
     } else if (layout == 0) {
