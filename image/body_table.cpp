@@ -97,8 +97,12 @@ const BodyRecord* LookupBody(const BodyTable& table, const std::string& name) {
     return it == table.end() ? nullptr : it->second.get();
 }
 
+std::string SelectedBodyName(const Profile& profile) {
+    return profile.GetString("Setting", "BodyName", kDefaultBodyName);
+}
+
 const BodyRecord* FindSelectedBody(const Profile& profile, const BodyTable& table) {
-    return LookupBody(table, profile.GetString("Setting", "BodyName", kDefaultBodyName));
+    return LookupBody(table, SelectedBodyName(profile));
 }
 
 bool IsVoiceBodyName(const std::string& name) {

@@ -41,6 +41,8 @@ std::string FindBodyName(const BodyTable& table, uint16_t pid, uint16_t oid);
 // Exact, case-sensitive lookup; nullptr when the table has no such body.
 const BodyRecord* LookupBody(const BodyTable& table, const std::string& name);
 
+// [Setting] BodyName, or the default body's name.
+std::string SelectedBodyName(const Profile& profile);
 // The portable half of SelectBody: the record named by [Setting] BodyName.
 const BodyRecord* FindSelectedBody(const Profile& profile, const BodyTable& table);
 

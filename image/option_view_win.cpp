@@ -36,15 +36,6 @@ std::string ToAnsi(const std::string& utf8, bool isPath) {
     return s;
 }
 
-std::string FromAnsi(const char* ansi) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
-    if (n <= 1) return std::string();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, &w[0], n);
-    w.resize(static_cast<size_t>(n - 1));
-    return fw::Narrow(w);
-}
-
 // A unique "~" file in the temporary folder (created empty); empty on failure.
 std::string TemporaryOtpPath() {
     wchar_t dir[MAX_PATH + 1];
@@ -79,7 +70,7 @@ void WriterDialog::ShowOptions() {
     }
     const std::string listing = OptionListing(*m_pOpt, m_pOpt->size());
     const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
-    const std::string body = m_profile.GetString("Setting", "BodyName", kDefaultBodyName);
+    const std::string body = SelectedBodyName(m_profile);
 
     HMODULE lib = LoadLibraryW(fw::Widen(libPath).c_str());
     if (lib == nullptr) {
@@ -125,7 +116,7 @@ void WriterDialog::ShowOptions() {
     const char* report = dump(ToAnsi(path, true).c_str(), ToAnsi(body, false).c_str());
     McuOptionDialog dlg(m_hWnd);
     // Copied before the library goes: the text is the library's.
-    dlg.m_strReport = report != nullptr ? FromAnsi(report) : std::string();
+    dlg.m_strReport = report != nullptr ? fw::Narrow(fw::Widen(report, CP_ACP)) : std::string();
     dlg.DoModal();
 
     FreeLibrary(lib);
@@ -140,7 +131,7 @@ void WriterDialog::PrintOptions() {
         fw::AppMessageBox(m_hWnd, kNoPrintOptionText);
         return;
     }
-    const std::string body = m_profile.GetString("Setting", "BodyName", kDefaultBodyName);
+    const std::string body = SelectedBodyName(m_profile);
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
     std::wstring line = fw::Widen(PrintCommandLine(program, m_strFileName, body));
 

@@ -22,7 +22,7 @@ bool WriterDialog::CheckDriver() {
 void WriterDialog::OnSelectMcu() {
     if (m_bBusy || m_bOpsRunning) return;
     SetMcuDialog dlg(m_bodyTable, m_hWnd);
-    dlg.m_strBodyName = m_profile.GetString("Setting", "BodyName", kDefaultBodyName);
+    dlg.m_strBodyName = SelectedBodyName(m_profile);
     if (dlg.DoModal() != IDOK) return;
     OpsGuard guard(m_bOpsRunning);
     if (!guard.Entered()) return;
