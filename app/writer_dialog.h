@@ -33,8 +33,6 @@ class HexView : public fw::SubclassedWindow {
     // Mode 0 shows as many words as the selected body's ROM; 1 the loaded image.
     void SetMode(int mode);
     void SetFirstRow(int row);
-    int Mode() const { return m_nMode; }
-    int FirstRow() const { return m_nFirstRow; }
 
   protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -59,12 +57,9 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     void SetStartupFile(const std::string& path) { m_strStartFile = path; }
     void PushTexts() { UpdateData(false); }  // bound members -> controls
     void PullTexts() { UpdateData(true); }   // controls -> bound members
-    // Sets the message line and shows it at once.
-    void SetMessageLine(const std::string& text);
     Profile& Settings() { return m_profile; }
     const BodyTable& Bodies() const { return m_bodyTable; }
     bool IsBusy() const { return m_bBusy; }
-    bool IsVoiceMode() const { return m_bVoice; }
 
     // --- Chip bodies and enabling rules ------------------------------------
     // Makes the body named by [Setting] BodyName current and switches voice
@@ -78,7 +73,6 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // After a load: scroll range 0 .. maxRow (HexScrollMax of the buffer),
     // position and first row 0, image mode.
     void ResetHexView(int maxRow);
-    HexView& GetHexView() { return m_hexView; }
 
   protected:
     void DoDataExchange(fw::DataExchange& dx) override;

@@ -142,11 +142,6 @@ void WriterDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
-void WriterDialog::SetMessageLine(const std::string& text) {
-    m_strMessage = text;
-    SetItemText(IDC_MESSAGE, m_strMessage);
-}
-
 const BodyRecord* WriterDialog::SelectBody() {
     const BodyRecord* body = FindSelectedBody(m_profile, m_bodyTable);
     if (!body) return nullptr;

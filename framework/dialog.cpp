@@ -66,11 +66,6 @@ void Dialog::SetItemText(int id, const std::string& text) const {
     SetDlgItemTextW(m_hWnd, id, Widen(text).c_str());
 }
 
-std::string Dialog::GetItemText(int id) const {
-    HWND item = Item(id);
-    return item ? Narrow(ItemText(item)) : std::string();
-}
-
 bool Dialog::OnInitDialog() {
     UpdateData(false);
     return true;

@@ -10,7 +10,6 @@ namespace fw {
 class DataExchange {
   public:
     DataExchange(HWND dialog, bool save) : m_hDlg(dialog), m_bSave(save) {}
-    bool Saving() const { return m_bSave; }
     void Text(int id, std::string& value);  // edit or static text
     void Check(int id, bool& value);        // check box
 
@@ -80,7 +79,6 @@ class Dialog {
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
     void EnableItem(int id, bool enable) const;
     void SetItemText(int id, const std::string& text) const;
-    std::string GetItemText(int id) const;
 
   protected:
     virtual void DoDataExchange(DataExchange&) {}
