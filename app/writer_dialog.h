@@ -73,6 +73,8 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // After a load: scroll range 0 .. maxRow (HexScrollMax of the buffer),
     // position and first row 0, image mode.
     void ResetHexView(int maxRow);
+    void SetProgressRange(int maxPos);
+    void SetProgressPos(int pos);
 
   protected:
     void DoDataExchange(fw::DataExchange& dx) override;

@@ -1,5 +1,7 @@
 #include "app/writer_dialog.h"
 
+#include <commctrl.h>
+
 #include "app/resource.h"
 #include "app/small_dialogs.h"
 #include "framework/application.h"
@@ -186,6 +188,14 @@ void WriterDialog::ShowChecksum(int flag) {
     } else if (m_pBin) {
         SetItemText(IDC_CHECKSUM, FormatChecksum(BufferChecksum(*this)));
     }
+}
+
+void WriterDialog::SetProgressRange(int maxPos) {
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
+}
+
+void WriterDialog::SetProgressPos(int pos) {
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
 }
 
 void WriterDialog::ScrollHexView(int code, int thumb) {

@@ -45,8 +45,3 @@ void WinLinkHost::WaitForMessage(uint32_t timeoutMs) {
     // part of QS_ALLINPUT); the next dispatch delivers them.
     MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
-
-void WinLinkHost::ShowMessageBox(const std::string& text) {
-    std::wstring w(text.begin(), text.end());
-    MessageBoxW(m_hwnd, w.c_str(), m_caption, MB_OK);
-}

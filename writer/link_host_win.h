@@ -5,11 +5,11 @@
 #include "writer/writer_link.h"
 
 // The Win32 half of a link host: the serial port with its fixed line settings,
-// message dispatch and waits, ticks, beeps and message boxes. The window that
-// owns the link supplies its texts, progress bar, buttons and driver check.
+// message dispatch and waits, ticks and beeps. The window that owns the link
+// supplies its texts, message boxes, progress bar, buttons and driver check.
 class WinLinkHost : public LinkHost {
   public:
-    WinLinkHost(SerialPort& port, const wchar_t* caption) : m_port(port), m_caption(caption) {}
+    explicit WinLinkHost(SerialPort& port) : m_port(port) {}
     void SetWindow(HWND hwnd) { m_hwnd = hwnd; }
 
     bool OpenPort(int portNumber) override;
@@ -20,10 +20,8 @@ class WinLinkHost : public LinkHost {
     uint32_t TickCount() override { return GetTickCount(); }
     void Sleep(uint32_t ms) override { ::Sleep(ms); }
     void Beep() override { MessageBeep(0xFFFFFFFF); }
-    void ShowMessageBox(const std::string& text) override;
 
   protected:
     SerialPort& m_port;
-    const wchar_t* m_caption;
     HWND m_hwnd = nullptr;
 };

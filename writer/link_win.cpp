@@ -2,14 +2,12 @@
 // to, the received bytes, Detect Connect and closing the port at the end.
 #include "app/writer_dialog.h"
 
-#include <commctrl.h>
-
 #include "app/resource.h"
 #include "framework/application.h"
 #include "writer/dialog_link_host_win.h"
 
 DialogLinkHost::DialogLinkHost(WriterDialog& dialog, SerialPort& port)
-    : WinLinkHost(port, L"Pyrograph"), m_dialog(dialog) {}
+    : WinLinkHost(port), m_dialog(dialog) {}
 
 bool DialogLinkHost::OpenPort(int portNumber) {
     SetWindow(m_dialog.m_hWnd);  // the port's notifications go to the window
@@ -30,11 +28,11 @@ void DialogLinkHost::PushTexts() {
 }
 
 void DialogLinkHost::SetProgressRange(int maxPos) {
-    SendMessageW(m_dialog.Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
+    m_dialog.SetProgressRange(maxPos);
 }
 
 void DialogLinkHost::SetProgressPos(int pos) {
-    SendMessageW(m_dialog.Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+    m_dialog.SetProgressPos(pos);
 }
 
 void DialogLinkHost::ShowMessageBox(const std::string& text) {

@@ -1,7 +1,6 @@
 #include "writer/ops_host_win.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/resource.h"
 #include "app/writer_dialog.h"
@@ -27,10 +26,10 @@ void WriterOpsHost::SetChecksumText(const std::string& text) {
     m_dlg.SetItemText(IDC_CHECKSUM, text);
 }
 void WriterOpsHost::SetProgressRange(int maxPos) {
-    SendMessageW(m_dlg.Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
+    m_dlg.SetProgressRange(maxPos);
 }
 void WriterOpsHost::SetProgressPos(int pos) {
-    SendMessageW(m_dlg.Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+    m_dlg.SetProgressPos(pos);
 }
 void WriterOpsHost::Beep() {
     MessageBeep(0xFFFFFFFF);

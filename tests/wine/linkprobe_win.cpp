@@ -74,7 +74,7 @@ unsigned long Num(const char* s) {
 
 int main(int argc, char** argv) {
     SerialPort port;
-    ProbeHost host(port, L"linkprobe");
+    ProbeHost host(port);
     g_host = &host;
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProbeProc;
