@@ -1,5 +1,7 @@
 #include "image/file_open.h"
 
+#include <new>
+
 #ifdef _WIN32
 #include <wchar.h>
 #endif
@@ -67,6 +69,29 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #else
     return std::fopen(path.c_str(), mode);
 #endif
+}
+
+std::vector<uint8_t> ReadRest(std::FILE* file) {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+}
+
+bool ReadFileUtf8(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) return false;
+    bool ok = false;
+    try {
+        bytes = ReadRest(file);
+        ok = !std::ferror(file);
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+    }
+    std::fclose(file);
+    return ok;
 }
 
 std::string UpperAscii(std::string text) {

@@ -29,15 +29,6 @@ void ReadUpTo(std::FILE* file, uint8_t* dst, size_t count) {
     }
 }
 
-std::vector<uint8_t> ReadAll(std::FILE* file) {
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    return bytes;
-}
-
 // The data after the header; fseek past the end just reads nothing.
 void ReadData(std::FILE* file, uint8_t* dst, size_t count) {
     if (std::fseek(file, kVoiceHeaderBytes, SEEK_SET) == 0) ReadUpTo(file, dst, count);
@@ -61,7 +52,7 @@ bool IsVoiceFile(const std::string& path) {
 bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
     try {
         if (kind.format == kVoiceRawWords) {
-            const std::vector<uint8_t> bytes = ReadAll(file);
+            const std::vector<uint8_t> bytes = ReadRest(file);
             std::vector<uint16_t> words(bytes.size() / 2);
             for (size_t i = 0; i < words.size(); ++i)
                 words[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "common/profile.h"
+#include "image/file_open.h"
 #include "image/pc_buffer.h"
 #include "writer/driver_block.h"
 #include "writer/protocol.h"
@@ -39,12 +38,6 @@ std::string BodyName(const BodyRecord& body) {
     return std::string(body.szName, strnlen(body.szName, sizeof body.szName));
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 }  // namespace
 
 bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
@@ -70,7 +63,7 @@ bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
         }
         return true;
     }
-    if (!ReadWholeFile(path, bytes)) {
+    if (!ReadFileUtf8(path, bytes)) {
         m_host.ShowMessageBox("Failed to open file!");
         return false;
     }

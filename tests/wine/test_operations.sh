@@ -103,6 +103,19 @@ check_true "download of an empty file ends OK" wait_message "Download OK!"
 check "no data frame, only the driver block" "1F" "$(dl_code 56 | cut -d' ' -f1 | paste -sd' ')"
 finish_scenario
 
+# --- Download: a file name outside the ANSI code page ------------------------
+scenario dlname "$SAMPLE_INI"
+make_otp "$SCEN/образ.otp" 300
+serial_start_emulator 1 "${EMU_OPTS[@]}"
+start_pyrograph
+ui wait Pyrograph >/dev/null
+settle
+ui settext Pyrograph 1008 "$(winpath "$SCEN/образ.otp")" >/dev/null
+ui click Pyrograph 3 >/dev/null
+check_true "a file named in Cyrillic downloads" wait_message "Download OK!"
+check "its three frames are sent" 3 "$(dl_code 56 | grep -vc '^1F')"
+finish_scenario
+
 # --- Download: the second frame fails after its retries ----------------------
 scenario dlfail "$SAMPLE_INI"
 make_otp "$SCEN/img300.otp" 300

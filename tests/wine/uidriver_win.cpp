@@ -2,6 +2,7 @@
 // the shell scripts call it, read what it prints, and judge by its exit status.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +117,19 @@ void Print(const std::wstring& w) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The C runtime's argv is in the ANSI code page; texts and paths outside it
+    // are taken from the wide command line, as UTF-8 like everything here.
+    std::vector<std::string> utf8Args;
+    std::vector<char*> utf8Argv;
+    int wideCount = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+        for (int i = 0; i < wideCount; ++i) utf8Args.push_back(Narrow(wide[i]));
+        LocalFree(wide);
+        argc = wideCount;
+        for (std::string& a : utf8Args) utf8Argv.push_back(&a[0]);
+        utf8Argv.push_back(nullptr);
+        argv = utf8Argv.data();
+    }
     if (argc < 2) return Usage();
     const std::string action = argv[1];
     const std::wstring title = argc > 2 ? Widen(argv[2]) : std::wstring();
