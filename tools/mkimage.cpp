@@ -222,8 +222,10 @@ int main(int argc, char** argv) {
     }
 
     if (form == "auto") {
-        const bool layout0 =
-            pid == 0x7A || pid == 0xA0 || pid == 0xA1 || pid == 0xA2 || pid == 0xA6;
+        // Layout 0 where the header rule gives the PID its sizes.
+        const uint8_t layout0Body[] = {0, 0};
+        PlinthInfo info;
+        const bool layout0 = DecodeProjectHeader(pid, layout0Body, 2, &info);
         form = pid == 0xAD || pid == 0xD6 ? "entries" : layout0 ? "layout0" : "40f0";
     }
     if (form == "entries") {
