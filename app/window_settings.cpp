@@ -24,10 +24,10 @@ SerialSettings ReadSerialSettings(const Profile& profile) {
     SerialSettings s;
     s.bEnable = profile.GetInt("Serial", "Enable", 0) != 0;
     s.dwData = static_cast<uint32_t>(profile.GetInt("Serial", "Data", 0));
-    static const int kDefaults[4] = {1, 2, 3, 7};
     for (int i = 0; i < 4; ++i) {
         const std::string key = "Byte" + std::to_string(i) + "Addr";
-        s.nAddr[i] = static_cast<uint32_t>(profile.GetInt("Serial", key, kDefaults[i]));
+        s.nAddr[i] = static_cast<uint32_t>(
+            profile.GetInt("Serial", key, static_cast<int>(kDefaultSerialAddr[i])));
     }
     return s;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "image/serial_number.h"
+
 class Profile;
 
 // Steps of the "&Auto" sequence, kept in [Auto].
@@ -17,7 +19,8 @@ void WriteAutoSteps(Profile& profile, const AutoSteps& steps);
 struct SerialSettings {
     bool bEnable = false;
     uint32_t dwData = 0;
-    uint32_t nAddr[4] = {1, 2, 3, 7};
+    uint32_t nAddr[4] = {kDefaultSerialAddr[0], kDefaultSerialAddr[1], kDefaultSerialAddr[2],
+                         kDefaultSerialAddr[3]};
 };
 SerialSettings ReadSerialSettings(const Profile& profile);
 // Enable is deliberately not stored: numbering starts off on every run unless

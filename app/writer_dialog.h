@@ -167,7 +167,8 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     // --- Serial numbers ----------------------------------------------------
     bool m_bSerial = false;
     uint32_t m_dwSerial = 0;
-    uint32_t m_nSerialAddr[4] = {1, 2, 3, 7};
+    uint32_t m_nSerialAddr[4] = {kDefaultSerialAddr[0], kDefaultSerialAddr[1],
+                                 kDefaultSerialAddr[2], kDefaultSerialAddr[3]};
     uint16_t m_wSerialSave[4] = {};
 
     // --- Writer link (writer/link_win.cpp) ---------------------------------
