@@ -10,46 +10,6 @@
 #include "framework/application.h"
 #include "framework/text.h"
 #include "image/open_image.h"
-#include "image/writer_image_host_win.h"
-
-void WriterImageHost::SetMessage(const std::string& text) {
-    m_dlg.m_strMessage = text;
-}
-void WriterImageHost::AppendMessage(const std::string& text) {
-    m_dlg.m_strMessage += text;
-}
-void WriterImageHost::UpdateScreen() {
-    m_dlg.PushTexts();
-}
-void WriterImageHost::ShowMessageBox(const std::string& text) {
-    fw::AppMessageBox(m_dlg.GetSafeHwnd(), text);
-}
-void WriterImageHost::ShowChecksum(int flag) {
-    m_dlg.ShowChecksum(flag);
-}
-void WriterImageHost::ResetHexView(int maxRow) {
-    m_dlg.ResetHexView(maxRow);
-}
-const BodyRecord* WriterImageHost::SelectBodyByName(const std::string& name) {
-    m_dlg.Settings().WriteString("Setting", "BodyName", name);
-    m_dlg.m_pBody = m_dlg.SelectBody();
-    return m_dlg.m_pBody;
-}
-void WriterImageHost::ClearSelectedBody() {
-    m_dlg.m_pBody = nullptr;
-}
-const BodyTable& WriterImageHost::Bodies() const {
-    return m_dlg.Bodies();
-}
-Profile& WriterImageHost::Settings() {
-    return m_dlg.Settings();
-}
-void WriterImageHost::CheckSerialAddresses() {
-    m_dlg.CheckSerialAddresses();
-}
-void WriterImageHost::PumpOneMessage() {
-    ::PumpOneMessage();
-}
 
 namespace {
 
@@ -86,17 +46,14 @@ bool AskImagePath(HWND owner, std::string& path) {
 
 void WriterDialog::OpenImageFile() {
     PullTexts();
+    std::string path;
     if (!m_strStartFile.empty()) {
-        m_strFileName = m_strStartFile;
+        path = m_strStartFile;
         m_strStartFile.clear();
-    } else {
-        std::string path;
-        if (!AskImagePath(m_hWnd, path)) return;
-        m_strFileName = path;
+    } else if (!AskImagePath(m_hWnd, path)) {
+        return;
     }
-    WriterImageHost host(*this);
-    if (!LoadImageFile(m_strFileName, *this, host)) return;
-    m_bFileImage = true;
+    if (!m_session.OpenImage(path)) return;
     PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     PushTexts();
 }
