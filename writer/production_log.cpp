@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/profile.h"
 #include "common/split_token.h"
 #include "common/utf8_text.h"
 #include "writer/port_list.h"
@@ -87,9 +88,18 @@ std::string ResolveLogPath(const std::string& value, const std::string& programD
     return absolute ? name : programDir + name;
 }
 
+std::string ReadLogPath(const Profile& profile, const std::string& programDir) {
+    return ResolveLogPath(profile.GetString("Log", "File", ""), programDir);
+}
+
 std::string ProductionLog::Append(const LogRecord& record) {
     if (!IsOn()) return std::string();
-    if (AppendLogLine(m_strPath, LogFileHeader(), FormatLogLine(record))) return std::string();
+    const std::string line = FormatLogLine(record);
+    if (AppendLogLine(m_strPath, LogFileHeader(), m_strPending + line)) {
+        m_strPending.clear();
+        return std::string();
+    }
+    if (m_strPending.size() + line.size() <= kMaxPending) m_strPending += line;
     if (m_bWarned) return std::string();
     m_bWarned = true;
     return "Cannot write the log file '" + m_strPath + "'!";

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <string>
 
+class Profile;
+
 // The production log: one CSV line (RFC 4180, UTF-8) per chip operation,
 // appended to the file named by [Log] File. Used by the chip operations of both
 // front ends (the window and pyrocmd); pyrocmd's output uses the serial text.
@@ -44,6 +46,7 @@ std::string FormatLogLine(const LogRecord& r);  // ends in CR LF
 // [Log] File as a path: empty when logging is off; relative names are taken
 // beside the program (`programDir` ends in its separator).
 std::string ResolveLogPath(const std::string& value, const std::string& programDir);
+std::string ReadLogPath(const Profile& profile, const std::string& programDir);
 
 // Platform half: opens the file at the UTF-8 `path` for appending (creating
 // it), writes `header` plus `line` when it is empty or else `line`, in one write
@@ -52,17 +55,21 @@ std::string ResolveLogPath(const std::string& value, const std::string& programD
 bool AppendLogLine(const std::string& path, const std::string& header, const std::string& line);
 
 // One run's log. A file that cannot be written is reported once per run and
-// never stops programming; later lines are still tried, as the file may only be
-// held open by a spreadsheet for a while.
+// never stops programming. Its lines are kept (up to kMaxPending bytes) and go
+// out in order with the next line that can be written: a spreadsheet that has
+// the file open keeps others from writing it only for a while.
 class ProductionLog {
   public:
+    static constexpr size_t kMaxPending = 1 << 20;
     explicit ProductionLog(std::string path) : m_strPath(std::move(path)) {}
     bool IsOn() const { return !m_strPath.empty(); }
     // The text to show when this line is the run's first that could not be
     // written, else empty.
     std::string Append(const LogRecord& record);
+    bool HasPending() const { return !m_strPending.empty(); }
 
   private:
     std::string m_strPath;
+    std::string m_strPending;  // lines not yet written, oldest first
     bool m_bWarned = false;
 };

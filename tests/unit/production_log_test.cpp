@@ -8,6 +8,9 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include "common/ini_profile.h"
 #include "common/utf8_text.h"
 #include "writer/production_log.h"
 
@@ -144,6 +147,14 @@ TEST(ProductionLog, PathBesideProgram) {
     EXPECT_EQ(ResolveLogPath("D:\\logs\\prod.csv", dir), "D:\\logs\\prod.csv");
     EXPECT_EQ(ResolveLogPath("\\\\server\\qa\\prod.csv", dir), "\\\\server\\qa\\prod.csv");
     EXPECT_EQ(ResolveLogPath("/var/log/prod.csv", "/opt/pyro/"), "/var/log/prod.csv");
+
+    const std::string ini = TestTempPath(".ini");
+    std::remove(ini.c_str());
+    IniProfile p(ini);
+    EXPECT_EQ(ReadLogPath(p, dir), "");
+    p.WriteString("log", "file", "prod.csv");
+    EXPECT_EQ(ReadLogPath(p, dir), "C:\\Line 3\\prod.csv");
+    std::remove(ini.c_str());
 }
 
 TEST(ProductionLog, AppendsWholeLinesAndKeepsTheFile) {
@@ -204,15 +215,58 @@ TEST(ProductionLog, ConcurrentWritersDoNotInterleave) {
     std::remove(path.c_str());
 }
 
-TEST(ProductionLog, UnwritableFileIsReportedOncePerRun) {
-    const std::string path = TestTempPath("_missing_dir/prod.csv");
+TEST(ProductionLog, UnwritableFileIsReportedOnceAndItsLinesKept) {
+    const std::string dir = TestTempPath("_dir");
+    const std::string path = dir + "/prod.csv";
     ProductionLog log(path);
-    const LogRecord r = SampleRecord();
+    LogRecord r = SampleRecord();
+    std::string expected = LogFileHeader();
     EXPECT_EQ(log.Append(r), "Cannot write the log file '" + path + "'!");
+    expected += FormatLogLine(r);
+    r.dwSerial += 1;
     EXPECT_EQ(log.Append(r), "");
+    expected += FormatLogLine(r);
+    EXPECT_TRUE(log.HasPending());
+
+    // Once the file can be written, the kept lines go first, in order.
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    r.dwSerial += 1;
     EXPECT_EQ(log.Append(r), "");
+    expected += FormatLogLine(r);
+    EXPECT_FALSE(log.HasPending());
+    EXPECT_EQ(ReadAll(path), expected);
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
 
     ProductionLog off("");
     EXPECT_FALSE(off.IsOn());
     EXPECT_EQ(off.Append(r), "");
+}
+
+TEST(ProductionLog, KeptLinesAreBounded) {
+    const std::string dir = TestTempPath("_dir");
+    const std::string path = dir + "/prod.csv";
+    ProductionLog log(path);
+    LogRecord r = SampleRecord();
+    r.strImagePath.assign(64 * 1024, 'p');
+    const size_t lineSize = FormatLogLine(r).size();
+    const size_t kept = ProductionLog::kMaxPending / lineSize;
+    ASSERT_LT(kept, 20u);
+    for (uint32_t i = 0; i < 20; ++i) {
+        r.dwSerial = i;
+        log.Append(r);
+    }
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    r.dwSerial = 100;
+    EXPECT_EQ(log.Append(r), "");
+    std::string expected = LogFileHeader();
+    for (uint32_t i = 0; i < kept; ++i) {
+        r.dwSerial = i;
+        expected += FormatLogLine(r);
+    }
+    r.dwSerial = 100;
+    expected += FormatLogLine(r);
+    EXPECT_EQ(ReadAll(path), expected);
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
 }
