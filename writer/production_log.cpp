@@ -27,9 +27,11 @@ LocalTime MakeLocalTime(const std::tm& local, const std::tm& utc) {
 LocalTime LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
     // Copied at once: both calls share one static buffer.
-    const std::tm local = *std::localtime(&now);
-    const std::tm utc = *std::gmtime(&now);
-    return MakeLocalTime(local, utc);
+    const std::tm* p = std::localtime(&now);
+    if (!p) return LocalTime();
+    const std::tm local = *p;
+    p = std::gmtime(&now);
+    return p ? MakeLocalTime(local, *p) : LocalTime();
 }
 
 std::string FormatIsoTime(const LocalTime& t) {
