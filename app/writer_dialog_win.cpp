@@ -54,10 +54,7 @@ bool WriterDialog::OnInitDialog() {
         CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID, MF_BYCOMMAND | MF_UNCHECKED);
     PinOptionLibrary();
 
-    if (!m_session.SelectStartBody()) {
-        fw::AppMessageBox(m_hWnd, "Cannot find 'Larkspur.ini'");
-        return true;
-    }
+    if (!m_session.SelectStartBody()) return true;
 
     m_bBusy = false;
     // Posted, so the command runs once the window is on the screen.
@@ -239,7 +236,7 @@ void WriterDialog::OnAbout() {
 void WriterDialog::OnAutoSetup() {
     UpdateData(true);
     AutoSetupDialog dlg(m_hWnd);
-    AutoSteps& steps = m_session.m_auto;
+    AutoSteps steps = m_session.m_auto;
     dlg.m_bBlank = steps.bBlank;
     dlg.m_bProgram = steps.bProgram;
     dlg.m_bVerify = steps.bVerify;
@@ -250,7 +247,7 @@ void WriterDialog::OnAutoSetup() {
         steps.bProgram = dlg.m_bProgram;
         steps.bVerify = dlg.m_bVerify;
         steps.bLock = dlg.m_bLock;
-        WriteAutoSteps(m_session.Settings(), steps);
+        m_session.SetAutoSteps(steps);
     }
     UpdateData(false);
 }

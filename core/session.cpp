@@ -14,6 +14,11 @@ void Session::ReadSettings() {
     m_bCheckId = m_profile.GetInt("Setting", "CheckID", 0) != 0;
 }
 
+void Session::SetAutoSteps(const AutoSteps& steps) {
+    m_auto = steps;
+    WriteAutoSteps(m_profile, m_auto);
+}
+
 void Session::WriteSettings() {
     SerialSettings serial;
     serial.dwData = m_serial.m_dwSerial;
@@ -25,7 +30,10 @@ void Session::WriteSettings() {
 bool Session::SelectStartBody() {
     m_pBody = SelectBody();
     if (m_pBody) return true;
-    if (m_bodyTable.empty()) return false;
+    if (m_bodyTable.empty()) {
+        m_front.ShowBox("Cannot find 'Larkspur.ini'");
+        return false;
+    }
     m_pBody = m_bodyTable.begin()->second.get();
     return true;
 }

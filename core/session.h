@@ -41,8 +41,10 @@ class Session {
     void ReadSettings();
     // At the end: the serial number with its addresses, and Check ID.
     void WriteSettings();
-    // The body of [Setting] BodyName, else the first of the table; false when
-    // the table is empty.
+    // The steps of "&Auto", kept in [Auto] at once.
+    void SetAutoSteps(const AutoSteps& steps);
+    // The body of [Setting] BodyName, else the first of the table; false (and
+    // said so) when the table is empty: the settings file is missing.
     bool SelectStartBody();
     // Forgets the image and the bodies (the program ends).
     void Clear();

@@ -185,8 +185,14 @@ TEST_F(SessionTest, SettingsAndTheStartBody) {
     EXPECT_EQ(static_cast<uint32_t>(profile_.GetInt("Serial", "Data", 0)), 0x80000001u);
     EXPECT_EQ(profile_.GetInt("Serial", "Enable", 0), 0);  // never stored
 
+    session_.SetAutoSteps({false, true, true, true});
+    EXPECT_EQ(ReadAutoSteps(profile_).bLock, true);
+    EXPECT_EQ(ReadAutoSteps(profile_).bBlank, false);
+
     session_.Clear();
+    EXPECT_TRUE(front_.boxes.empty());
     EXPECT_FALSE(session_.SelectStartBody());
+    EXPECT_EQ(front_.boxes, (std::vector<std::string>{"Cannot find 'Larkspur.ini'"}));
 }
 
 TEST_F(SessionTest, VoiceBodySwitchesIdCheckAndSerialNumbersOff) {
