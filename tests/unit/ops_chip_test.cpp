@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ops_fakes.h"
 #include "writer/chip_operations.h"
@@ -237,6 +238,56 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     fx.ops.OnAuto(AutoFlags());
     EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
+}
+
+TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
+    ChipFixture fx("serialsave");
+    fx.LoadBuffer(64);
+    fx.serial.m_bSerial = true;
+    fx.serial.m_dwSerial = 0x12345678;
+    const auto saved = [&fx] {
+        return static_cast<uint32_t>(fx.profile.GetInt("Serial", "Data", 0));
+    };
+
+    // Not blank: nothing reserved.
+    fx.link.chipWords[1] = 0x0001;
+    fx.ops.OnProgram();
+    EXPECT_EQ(saved(), 0u);
+    fx.link.chipWords.clear();
+
+    fx.ops.OnProgram();
+    EXPECT_EQ(saved(), 0x12345679u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    // A chip whose number could not be written: the next chip gets the same
+    // number, the file stays one ahead.
+    fx.link.statuses[0x57] = {0xB8};
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(saved(), 0x1234567Au);
+
+    // A file that cannot be written: one message, the chip is not touched.
+    ASSERT_EQ(chmod(fx.iniPath.c_str(), 0444), 0);
+    fx.link.sent.clear();
+    fx.host.boxes.clear();
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.Trace(), "P5A P5B");
+    EXPECT_EQ(fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.host.boxes, std::vector<std::string>{kSerialSaveFailedBox});
+    EXPECT_EQ(fx.host.message, kSerialSaveFailed);
+    fx.ops.OnAuto(AutoFlags());
+    EXPECT_EQ(fx.Trace(), "P5A P5B P5A P5B");
+    EXPECT_EQ(fx.host.boxes.size(), 2u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(saved(), 0x1234567Au);
+    // Auto without programming needs no number; numbering off programs.
+    fx.ops.OnAuto({true, false, true, false});
+    EXPECT_EQ(fx.host.message, "Blank Check/Verify OK!");
+    fx.serial.m_bSerial = false;
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.host.message, "Program OK!");
+    EXPECT_EQ(fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.host.boxes.size(), 2u);
+    chmod(fx.iniPath.c_str(), 0644);
 }
 
 TEST(OpsLock, UnsupportedBodies) {
