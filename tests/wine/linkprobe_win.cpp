@@ -4,8 +4,10 @@
 //
 //   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
 //   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
-//   sleep MS | waitfile PATH | cpu-begin | cpu-end
+//   sleep MS | waitfile PATH | cpu-begin | cpu-end |
+//   cycle N [PORT] (open and close the port N times) | threads (count them)
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +66,20 @@ ULONGLONG CpuTime100ns() {
     GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
     auto v = [](FILETIME f) { return (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
     return v(k) + v(u);
+}
+
+// Threads of this process: a monitor thread left over from a closed port
+// shows up here.
+int CountThreads() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof te;
+    int n = 0;
+    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
 }
 
 unsigned long Num(const char* s) {
@@ -125,6 +141,14 @@ int main(int argc, char** argv) {
             std::snprintf(r, sizeof r, "%02X",
                           host.link.WriteWord(a, static_cast<uint16_t>(arg(0))));
             ProbeHost::Out("STATUS", r);
+        } else if (step == "cycle") {
+            const unsigned long n = arg(100);
+            const int portNumber = static_cast<int>(arg(1));
+            unsigned long done = 0;
+            for (; done < n && host.OpenPort(portNumber); ++done) host.ClosePort();
+            ProbeHost::Out("CYCLED", std::to_string(done));
+        } else if (step == "threads") {
+            ProbeHost::Out("THREADS", std::to_string(CountThreads()));
         } else if (step == "sleep") {
             Sleep(static_cast<DWORD>(arg(0)));
         } else if (step == "waitfile" && i + 1 < argc) {
