@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "ops_fakes.h"
 #include "writer/chip_operations.h"
 #include "writer/download.h"
@@ -170,6 +173,18 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.ops.OnProgram();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_EQ(fx.Trace(), "P5A O04 P5B");
+    }
+    {  // a download that failed past its erase: the next Program asks again
+        ChipFixture fx("promptafterfail");
+        fx.LoadBuffer(64);
+        fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
+        std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
+        fx.link.statuses[0x56] = {0, 0xC0};
+        fx.download.OnDownload();
+        ASSERT_EQ(fx.host.message, "Download fail!");
+        fx.ops.OnProgram();
+        EXPECT_EQ(fx.host.prompts, 1);
+        std::remove(fx.fileName.c_str());
     }
     {  // Verify stops when the driver cannot be put right
         ChipFixture fx("verifydrv");
