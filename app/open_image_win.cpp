@@ -45,15 +45,16 @@ bool AskImagePath(HWND owner, std::string& path) {
 }  // namespace
 
 void WriterDialog::OpenImageFile() {
-    PullTexts();
-    std::string path;
-    if (!m_strStartFile.empty()) {
+    // Inside another command's waits (a posted Open, say) the new image would
+    // mix with the one being sent; like the other commands it is dropped.
+    if (m_bBusy) return;
+    const bool loaded = m_session.OnOpen([this](std::string& path) {
+        if (m_strStartFile.empty()) return AskImagePath(m_hWnd, path);
         path = m_strStartFile;
         m_strStartFile.clear();
-    } else if (!AskImagePath(m_hWnd, path)) {
-        return;
-    }
-    if (!m_session.OpenImage(path)) return;
+        return true;
+    });
+    if (!loaded) return;
     PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     PushTexts();
 }

@@ -65,6 +65,7 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     bool Breathe() override;
     void EnableOperationControls(bool enable) override;
     void EnableInput(bool enable) override;
+    void ShowRunning(bool) override { UpdateOpenButton(); }
     void ShowModes(bool voice, bool checkId, bool serial) override;
     void ResetHexView(int maxRow) override;
 
@@ -89,6 +90,9 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     bool OnDestroy(WPARAM wp, LPARAM lp, INT_PTR& result);
     void AddSystemMenuItems();
     void ShowMenuChecks();
+    // "Op&en" follows the operation buttons and stays disabled while a
+    // command runs: a new image must not replace the one being sent.
+    void UpdateOpenButton();
     void ScrollHexView(int code, int thumb);
 
     // --- Writer and chip commands (writer_commands_win.cpp) ----------------

@@ -52,6 +52,9 @@ class FrontEnd {
     // operation buttons (transfers) or the whole window (chip operations).
     virtual void EnableOperationControls(bool enable) = 0;
     virtual void EnableInput(bool enable) = 0;
+    // A session command starts (true) or ends (false); commands arriving in
+    // between are refused by the session.
+    virtual void ShowRunning(bool running) = 0;
     // The selected body changed voice mode, Check ID or serial numbering.
     virtual void ShowModes(bool voice, bool checkId, bool serial) = 0;
     // A new image is in the buffer: its view from the first row, rows 0..maxRow.
@@ -79,6 +82,7 @@ class SilentFrontEnd : public FrontEnd {
     bool Breathe() override { return false; }
     void EnableOperationControls(bool) override {}
     void EnableInput(bool) override {}
+    void ShowRunning(bool) override {}
     void ShowModes(bool, bool, bool) override {}
     void ResetHexView(int) override {}
 };

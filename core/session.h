@@ -62,6 +62,10 @@ class Session {
     bool OnDetectConnect();
 
     // --- Images (image/open_image.cpp) ---------------------------------------
+    // The Open command: `askPath` names the file (false: none, nothing
+    // changes); refused while another command runs, since the new image would
+    // mix with the one being sent. True when the front end should download.
+    bool OnOpen(const std::function<bool(std::string&)>& askPath);
     // Loads the file into the buffer as the Open command does; true when the
     // front end should go on with a download.
     bool OpenImage(const std::string& path);
@@ -131,6 +135,10 @@ class Session {
     template <class Body>
     void Framed(Body body);
     int DriverProgressMax() const;
+    // Before a programming pass with numbering on: the chip's serial words
+    // blank and the next number saved; false stops the pass.
+    bool PrepareSerial();
+    // Serial write after a programming pass; false leaves the failure text.
     bool FinishSerial();
     void SetMessage(const std::string& text) { m_front.SetText(FrontText::kMessage, text); }
 
@@ -145,10 +153,15 @@ class Session {
 template <class Command>
 bool Session::Exclusive(Command command) {
     if (m_bOpsRunning) return false;
+    m_bOpsRunning = true;
+    m_front.ShowRunning(true);
     struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{m_bOpsRunning = true};
+        Session& session;
+        ~Running() {
+            session.m_bOpsRunning = false;
+            session.m_front.ShowRunning(false);
+        }
+    } running{*this};
     command();
     return true;
 }

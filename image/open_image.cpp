@@ -14,6 +14,16 @@ bool LoadImageFile(const std::string& path, PcBuffer& buf, Session& session) {
     return IsVoiceFile(path) ? LoadVoiceFile(path, buf, session) : LoadOtpFile(path, buf, session);
 }
 
+bool Session::OnOpen(const std::function<bool(std::string&)>& askPath) {
+    bool loaded = false;
+    Exclusive([&] {
+        m_front.PullTexts();
+        std::string path;
+        if (askPath(path)) loaded = OpenImage(path);
+    });
+    return loaded;
+}
+
 bool Session::OpenImage(const std::string& path) {
     m_strFileName = path;
     if (!LoadImageFile(m_strFileName, m_buffer, *this)) return false;

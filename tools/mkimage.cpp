@@ -48,6 +48,10 @@ class ReadOnlyProfile : public Profile {
     void WriteString(const std::string& s, const std::string& k, const std::string& v) override {
         written_[Key(s, k)] = v;
     }
+    bool WriteIntDurable(const std::string& s, const std::string& k, int v) override {
+        WriteInt(s, k, v);
+        return true;
+    }
 
   private:
     // Sections and keys match without regard to case, as in the file.

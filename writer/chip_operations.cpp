@@ -127,6 +127,11 @@ bool Session::EnterProgramming() {
     return true;
 }
 
+bool Session::PrepareSerial() {
+    return CheckSerialBlank(m_serial, m_buffer, *m_pLink, m_front) &&
+           ReserveSerialNumber(m_serial, m_profile, m_front);
+}
+
 bool Session::FinishSerial() {
     SerialNumber& sn = m_serial;
     if (!WriteSerialNumber(sn, *m_pLink, m_front)) return false;
@@ -153,7 +158,7 @@ void Session::OnProgram() {
         Framed([&] {
             if (!EnterProgramming()) return;
             const bool serial = m_serial.m_bSerial;
-            if (serial && !CheckSerialBlank(m_serial, m_buffer, *m_pLink, m_front)) return;
+            if (serial && !PrepareSerial()) return;
             if (m_pLink->RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
                 return;
             if (!serial || FinishSerial()) SetMessage("Program OK!");
@@ -200,7 +205,7 @@ void Session::OnAuto() {
         Framed([&] {
             if (!EnterProgramming()) return;
             const bool serial = flags.bProgram && m_serial.m_bSerial;
-            if (serial && !CheckSerialBlank(m_serial, m_buffer, *m_pLink, m_front)) return;
+            if (serial && !PrepareSerial()) return;
             if (m_pLink->RunOperation(plan.mask, DriverProgressMax()) != 0) return;
             if (!serial || FinishSerial()) SetMessage(plan.text);
         });

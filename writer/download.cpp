@@ -84,6 +84,9 @@ void Session::DownloadImage() {
         m_bDownloaded = false;
         return;
     }
+    // From the erase on, the writer's flash no longer holds the last image:
+    // only a download that ends well may say it does.
+    m_bDownloaded = false;
     const uint8_t erase = m_pLink->PollingCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
         m_pLink->ShowWriterError(erase, false);

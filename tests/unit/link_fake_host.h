@@ -97,6 +97,7 @@ class FakeHost : public LinkPort, public FrontEnd {
     // Dispatches a waiting message as the window does, which may be a byte.
     bool Breathe() override { return PumpOneMessage(); }
     void EnableOperationControls(bool enable) override { busy = !enable; }
+    void ShowRunning(bool) override {}
     void EnableInput(bool) override {}
     void ShowModes(bool, bool, bool) override {}
     void ResetHexView(int) override {}

@@ -181,6 +181,7 @@ class FakeHost : public FrontEnd {
         return false;
     }
     void EnableOperationControls(bool e) override { controlEnables.push_back(e); }
+    void ShowRunning(bool) override {}
     void EnableInput(bool e) override { windowEnables.push_back(e); }
     void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
     void ResetHexView(int maxRow) override { hexMax = maxRow; }

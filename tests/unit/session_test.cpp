@@ -26,7 +26,7 @@ class ScriptedFrontEnd : public FrontEnd {
     std::vector<std::string> boxes;
     std::vector<unsigned> boxFlags;
     std::deque<int> answers;
-    std::vector<bool> voiceModes;
+    std::vector<bool> voiceModes, runningShown;
     std::vector<int> progress;
     int beeps = 0, breaths = 0, controlsOff = 0, inputOff = 0, hexMax = -1;
     std::function<void()> onBreathe;
@@ -61,6 +61,7 @@ class ScriptedFrontEnd : public FrontEnd {
     }
     void EnableOperationControls(bool enable) override { controlsOff += enable ? 0 : 1; }
     void EnableInput(bool enable) override { inputOff += enable ? 0 : 1; }
+    void ShowRunning(bool running) override { runningShown.push_back(running); }
     void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
     void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
@@ -271,7 +272,11 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
 TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     session_.ReadSettings();
     ASSERT_TRUE(session_.SelectStartBody());
-    ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x100)));
+    const std::string image = WriteImage("ZK30P11C-4", 0x100);
+    ASSERT_TRUE(session_.OnOpen([&](std::string& path) {
+        path = image;
+        return true;
+    }));
     // A click on Program dispatched while the download waits for the writer.
     size_t sentAtClick = 0, sentAfterClick = 0;
     port_.onPump = [&] {
@@ -279,6 +284,10 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
         session_.OnProgram();
         session_.OnDiagnosis();
         EXPECT_FALSE(session_.CheckDriver());
+        EXPECT_FALSE(session_.OnOpen([](std::string&) {
+            ADD_FAILURE() << "no file is asked for while a command runs";
+            return false;
+        }));
         sentAfterClick = port_.sent.size();
     };
     EXPECT_FALSE(session_.IsRunning());
@@ -288,6 +297,8 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     EXPECT_EQ(front_.Message(), "Download OK!");
     EXPECT_TRUE(front_.boxes.empty());
     EXPECT_FALSE(session_.IsRunning());
+    // The front end saw the open and the download start and end, nothing of the refused ones.
+    EXPECT_EQ(front_.runningShown, (std::vector<bool>{true, false, true, false}));
 
     // Once it is over, the same command runs.
     session_.OnProgram();
