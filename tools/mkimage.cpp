@@ -11,14 +11,12 @@
 // words alone, low byte first.
 #include <cstdio>
 #include <cstdlib>
-#include <strings.h>
-
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "common/ini_profile.h"
+#include "common/memory_profile.h"
 #include "common/split_token.h"
 #include "image/file_open.h"
 #include "core/session.h"
@@ -28,47 +26,12 @@
 
 namespace {
 
-// The settings file read as it is; what a load writes (the body name) stays
-// in memory, so describing an image never changes the file.
-class ReadOnlyProfile : public Profile {
-  public:
-    explicit ReadOnlyProfile(const std::string& iniPath) : file_(iniPath) {}
-    int GetInt(const std::string& s, const std::string& k, int def) const override {
-        const auto it = written_.find(Key(s, k));
-        return it == written_.end() ? file_.GetInt(s, k, def) : ParseProfileInt(it->second);
-    }
-    std::string GetString(const std::string& s, const std::string& k,
-                          const std::string& def) const override {
-        const auto it = written_.find(Key(s, k));
-        return it == written_.end() ? file_.GetString(s, k, def) : it->second;
-    }
-    void WriteInt(const std::string& s, const std::string& k, int v) override {
-        written_[Key(s, k)] = std::to_string(v);
-    }
-    void WriteString(const std::string& s, const std::string& k, const std::string& v) override {
-        written_[Key(s, k)] = v;
-    }
-    bool WriteIntDurable(const std::string& s, const std::string& k, int v) override {
-        WriteInt(s, k, v);
-        return true;
-    }
-
-  private:
-    // Sections and keys match without regard to case, as in the file.
-    struct NoCase {
-        bool operator()(const std::string& a, const std::string& b) const {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        }
-    };
-    static std::string Key(const std::string& s, const std::string& k) { return s + "\n" + k; }
-    IniProfile file_;
-    std::map<std::string, std::string, NoCase> written_;
-};
-
 // Loads without a window: messages are kept for printing, boxes go to stderr.
 class ConsoleHost : public SilentFrontEnd {
   public:
-    explicit ConsoleHost(const std::string& iniPath) : profile_(iniPath) {}
+    // The settings file is read as it is; what a load writes (the body name)
+    // stays in memory, so describing an image never changes the file.
+    explicit ConsoleHost(const std::string& iniPath) : file_(iniPath), profile_(&file_) {}
     void SetText(FrontText which, const std::string& t) override {
         if (which == FrontText::kMessage) message_ = t;
     }
@@ -82,7 +45,8 @@ class ConsoleHost : public SilentFrontEnd {
     const std::string& message() const { return message_; }
 
   private:
-    ReadOnlyProfile profile_;
+    IniProfile file_;
+    MemoryProfile profile_;
     NoPort port_;
     Session session_{profile_, *this, port_};
     std::string message_;
