@@ -80,18 +80,34 @@ fi
 stop_pyrograph
 serial_stop_all
 
-# The user changes the settings; a later version keeps them.
+# make_msi VERSION OUT: the same package as the build's, for another version.
+make_msi() {
+    (cd "$BUILD" && sh "$PYRO_ROOT/packaging/make-msi.sh" packaging/pyrograph.wxs x64 "$1" "$2") \
+        >/dev/null 2>&1
+}
+
+# The user changes the settings; a rebuilt package of the same version and then a
+# later version install over them and keep them.
 printf '[Install]\r\nkept=1\r\n' >>"$DEST/Larkspur.ini"
+rebuilt="$E2E_DIR/install/Pyrograph-rebuilt-x64.msi"
+make_msi "$version" "$rebuilt"
+check_true "a rebuilt package of the same version installs over the first" \
+    msiexec /i "$(winpath "$rebuilt")"
+check "it replaces the entry in the installed programs" "1 $version" \
+    "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
+check "it keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
 IFS=. read -r major minor patch <<<"$version"
 next="$major.$minor.$((patch + 1))"
 later="$E2E_DIR/install/Pyrograph-next-x64.msi"
-(cd "$BUILD" && sh "$PYRO_ROOT/packaging/make-msi.sh" packaging/pyrograph.wxs x64 "$next" "$later") \
-    >/dev/null 2>&1
+make_msi "$next" "$later"
 check_true "the later version installs over the first" msiexec /i "$(winpath "$later")"
 check "the upgrade keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
 check "the upgrade replaces the entry in the installed programs" "1 $next" \
     "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
 check "the program is still there after the upgrade" yes "$([ -f "$DEST/Pyrograph.exe" ] && echo yes)"
+msiexec /i "$(winpath "$msi")" && outcome=installed || outcome=refused
+check "the older package refuses to install over the later one" "refused 1 $next" \
+    "$outcome $(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
 
 check_true "uninstall exits 0" msiexec /x "$(winpath "$later")"
 check "uninstall leaves only the changed settings file" Larkspur.ini "$(ls "$DEST" 2>/dev/null)"
