@@ -6,9 +6,9 @@
 . "$(dirname "$0")/e2e-lib.sh"
 
 BUILD="$PYRO_ROOT/build/win-x86_64"
-msi=$(ls "$BUILD"/Pyrograph-*-x64.msi 2>/dev/null | head -1)
+msi="$BUILD/Pyrograph-$(tr -d ' \r\n' <"$PYRO_ROOT/VERSION")-x64.msi"
 zip=${msi%.msi}.zip
-if [ -z "$msi" ] || ! command -v wixl >/dev/null; then
+if [ ! -f "$msi" ] || ! command -v wixl >/dev/null; then
     check "the x64 MSI is built" yes no
     finish
     exit
