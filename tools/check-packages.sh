@@ -51,6 +51,9 @@ for arch in x86_64 i686; do
         "$(msiinfo suminfo "$msi" | sed -n 's/^Template: \(Intel\|x64\);.*/\1/p' |
             sed 's/Intel/x86/')"
     check "$arch: the MSI installs per user" "" "$(table "$msi" Property | grep -E '^ALLUSERS' || true)"
+    # Word count bit 8 of the summary: the package needs no elevation.
+    words=$(msiinfo suminfo "$msi" | sed -n 's/^Source: \([0-9]*\).*/\1/p')
+    check "$arch: the MSI asks for no elevation" 8 "$((${words:-0} & 8))"
     check "$arch: into the user's programs folder" \
         "INSTALLDIR UserProgramsFolder Pyrograph|UserProgramsFolder LocalAppDataFolder Programs" \
         "$(table "$msi" Directory | grep -E '^(INSTALLDIR|UserProgramsFolder)	' | tr '\t' ' ' |
