@@ -7,40 +7,40 @@ void WriterLink::OnSerialByte(uint8_t byte) {
         m_receive[m_nReceived++] = byte;
         return;
     }
-    m_host.ShowMessageBox("Receive Buffer overflow!");
+    m_front.ShowBox("Receive Buffer overflow!");
 }
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
     m_nReceived = 0;
-    m_host.WritePort(frame, count);
+    m_port.WritePort(frame, count);
     // Bytes let through while the write was handed over predate the command.
     m_nReceived = 0;
 }
 
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                                uint32_t timeoutMs) {
-    const uint32_t start = m_host.TickCount();
+    const uint32_t start = m_port.TickCount();
     uint16_t result;
     for (;;) {
-        const bool dispatched = m_host.PumpOneMessage();
+        const bool dispatched = m_port.PumpOneMessage();
         // A reply already in the buffer wins over a deadline that passed while
         // its last byte was being dispatched.
         if (ReplyComplete(m_receive, m_nReceived)) {
             result = DecodeReply(expected, m_receive, m_nReceived, dest, destSize);
             break;
         }
-        const uint32_t elapsed = m_host.TickCount() - start;
+        const uint32_t elapsed = m_port.TickCount() - start;
         if (elapsed > timeoutMs) {
             result = WS_TIMEOUT;
             break;
         }
         // Nothing to dispatch: sleep until a message arrives instead of spinning.
-        if (!dispatched) m_host.WaitForMessage(timeoutMs - elapsed + 1);
+        if (!dispatched) m_port.WaitForMessage(timeoutMs - elapsed + 1);
     }
     m_nReceived = 0;
     // Let the window catch up, but stop at the first empty look: each look at
     // the queue costs a system round trip, 200 of them a sizeable share of a frame.
-    for (int i = 0; i < kLateDispatches && m_host.PumpOneMessage(); ++i) {
+    for (int i = 0; i < kLateDispatches && m_port.PumpOneMessage(); ++i) {
     }
     return result;
 }
@@ -58,8 +58,8 @@ uint16_t WriterLink::Query(uint8_t command) {
 WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected,
                                      uint32_t intervalMs, int progressMax) {
     if (progressMax != 0) {
-        m_host.SetProgressRange(progressMax);
-        m_host.SetProgressPos(0);
+        m_front.ProgressStart(progressMax);
+        m_front.ProgressStep(0);
     }
     WriterStatus status = WS_OK;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -69,16 +69,16 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         // A writer that hangs in a busy phase keeps answering; it is given up
         // once neither its status nor its progress has moved for a while.
         uint32_t lastPoll = 0x10000;  // no poll result looks like this
-        uint32_t movedAt = m_host.TickCount();
+        uint32_t movedAt = m_port.TickCount();
         bool stalled = false;
         do {
-            m_host.Sleep(intervalMs);
+            m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
-            if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);
-            m_host.PushTexts();
-            if (progressMax != 0) m_host.SetProgressPos((r >> 8) * 256);
-            const uint32_t now = m_host.TickCount();
+            if (const char* text = BusyStepText(status)) m_front.SetText(FrontText::kMessage, text);
+            m_front.PushTexts();
+            if (progressMax != 0) m_front.ProgressStep((r >> 8) * 256);
+            const uint32_t now = m_port.TickCount();
             if (r != lastPoll) {
                 lastPoll = r;
                 movedAt = now;
@@ -88,7 +88,7 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         } while (IsBusyStatus(status) && !stalled);
         if (!IsRetryable(status)) break;
     }
-    if (status == WS_OK && progressMax != 0) m_host.SetProgressPos(progressMax);
+    if (status == WS_OK && progressMax != 0) m_front.ProgressStep(progressMax);
     return status;
 }
 
@@ -105,23 +105,23 @@ WriterStatus WriterLink::PollingCommand(uint8_t code) {
             failure = "Failed to erase flash rom!";
             break;
         default:
-            m_host.ShowMessageBox("Invalid Polling Command!");
+            m_front.ShowBox("Invalid Polling Command!");
             return WS_OK;
     }
     m_nReceived = 0;
     const WriterStatus status = SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
     if (status != WS_OK) {
-        m_host.Beep();
-        m_host.SetMessageText(failure);
-        m_host.PushTexts();
+        m_front.Beep();
+        m_front.SetText(FrontText::kMessage, failure);
+        m_front.PushTexts();
     }
     return status;
 }
 
 WriterStatus WriterLink::RunOperation(uint8_t mask, int progressMax) {
     m_nReceived = 0;
-    if (const char* text = OperationStepText(mask)) m_host.SetMessageText(text);
-    m_host.PushTexts();
+    if (const char* text = OperationStepText(mask)) m_front.SetText(FrontText::kMessage, text);
+    m_front.PushTexts();
     const WriterStatus status =
         SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
     if (status != WS_OK) ShowWriterError(status, false);
@@ -132,13 +132,13 @@ int WriterLink::ShowWriterError(uint8_t status, bool modal) {
     if (status == WS_OK) return 1;
     const std::string text = WriterStatusMessage(status);
     if (modal) {
-        m_host.ShowMessageBox(text);
+        m_front.ShowBox(text);
     } else {
-        m_host.Beep();
-        m_host.SetMessageText(text);
-        m_host.PushTexts();
+        m_front.Beep();
+        m_front.SetText(FrontText::kMessage, text);
+        m_front.PushTexts();
     }
-    m_host.Trace(text + "\r\n");
+    m_front.Trace(text + "\r\n");
     return IsBusyStatus(status) ? 2 : 0;
 }
 
@@ -154,38 +154,38 @@ WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
 }
 
 bool WriterLink::Connect() {
-    m_host.EnableOperationControls(false);
+    m_front.EnableOperationControls(false);
     if (m_nPortIndex != -1) {
-        m_host.ClosePort();
+        m_port.ClosePort();
         m_nPortIndex = -1;
     }
-    m_host.SetMessageText("Connecting to Pyrograph...");
-    m_host.PushTexts();
+    m_front.SetText(FrontText::kMessage, "Connecting to Pyrograph...");
+    m_front.PushTexts();
     for (int n = 1; n <= kPortCount; ++n) {
         char text[32];
         std::snprintf(text, sizeof text, "Detecting COM%d...", n);
-        m_host.SetLinkText(text);
-        m_host.PushTexts();
-        m_host.PumpOneMessage();
-        if (m_host.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
+        m_front.SetText(FrontText::kLink, text);
+        m_front.PushTexts();
+        m_front.Breathe();
+        if (m_port.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
         }
-        m_host.ClosePort();
+        m_port.ClosePort();
         m_nPortIndex = -1;
     }
     const bool connected = m_nPortIndex != -1;
     if (connected) {
         char text[32];
         std::snprintf(text, sizeof text, "Connected(COM%d)", m_nPortIndex + 1);
-        m_host.SetMessageText("Connect with Pyrograph.");
-        m_host.SetLinkText(text);
+        m_front.SetText(FrontText::kMessage, "Connect with Pyrograph.");
+        m_front.SetText(FrontText::kLink, text);
     } else {
-        m_host.SetMessageText("Disconnected from the Pyrograph.");
-        m_host.SetLinkText("Disconnected");
+        m_front.SetText(FrontText::kMessage, "Disconnected from the Pyrograph.");
+        m_front.SetText(FrontText::kLink, "Disconnected");
     }
-    m_host.PushTexts();
-    m_host.EnableOperationControls(true);
+    m_front.PushTexts();
+    m_front.EnableOperationControls(true);
     return connected;
 }
 
@@ -201,17 +201,16 @@ bool WriterLink::EnsureConnected() {
         std::snprintf(text, sizeof text, ", Firmware(V%02X%02X)", r & 0xFF, r >> 8);
         version += text;
     }
-    m_host.SetVersionText(version);
-    m_host.PushTexts();
+    m_front.SetText(FrontText::kVersion, version);
+    m_front.PushTexts();
     return true;
 }
 
-bool WriterLink::OnDetectConnect() {
-    if (m_host.IsBusy()) return false;
+bool WriterLink::OnDetectConnect(const std::function<bool()>& checkDriver) {
     bool ok = EnsureConnected();
     if (ok && m_bFirstConnect) {
-        m_host.PumpOneMessage();
-        ok = m_host.CheckDriver();
+        m_front.Breathe();
+        ok = checkDriver();
     }
     m_bFirstConnect = false;
     return ok;

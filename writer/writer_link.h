@@ -1,47 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "core/front_end.h"
+#include "writer/link_port.h"
 #include "writer/protocol.h"
-
-// What the link needs of the main window and its serial port. The window
-// implements it on Win32; tests stand in with a scripted device.
-class LinkHost {
-  public:
-    virtual ~LinkHost() = default;
-
-    // Serial port: Open + StartMonitoring with the fixed line settings.
-    virtual bool OpenPort(int portNumber) = 0;
-    virtual void ClosePort() = 0;
-    virtual void WritePort(const uint8_t* bytes, size_t count) = 0;
-
-    // Dispatches at most one waiting message; true when one was dispatched.
-    // Received bytes reach WriterLink::OnSerialByte from inside this call.
-    virtual bool PumpOneMessage() = 0;
-    // Blocks until a message waits or timeoutMs pass, whichever is first.
-    virtual void WaitForMessage(uint32_t timeoutMs) = 0;
-    virtual uint32_t TickCount() = 0;
-    virtual void Sleep(uint32_t ms) = 0;
-
-    // Window texts and feedback.
-    virtual void SetMessageText(const std::string& text) = 0;
-    virtual void SetLinkText(const std::string& text) = 0;
-    virtual void SetVersionText(const std::string& text) = 0;
-    virtual void PushTexts() = 0;
-    virtual void SetProgressRange(int maxPos) = 0;
-    virtual void SetProgressPos(int pos) = 0;
-    virtual void Beep() = 0;
-    virtual void ShowMessageBox(const std::string& text) = 0;
-    virtual void Trace(const std::string&) {}
-
-    // Operation buttons and the busy flag that goes with them.
-    virtual void EnableOperationControls(bool enable) = 0;
-    virtual bool IsBusy() const = 0;
-
-    // Driver check run after the first successful Detect Connect.
-    virtual bool CheckDriver() = 0;
-};
 
 // Reply waits, polling, retries and the search for the writer.
 class WriterLink {
@@ -54,7 +19,7 @@ class WriterLink {
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
 
-    explicit WriterLink(LinkHost& host) : m_host(host) {}
+    WriterLink(FrontEnd& front, LinkPort& port) : m_front(front), m_port(port) {}
 
     // Receive buffer, fed by the window's WM_SERIAL_BYTE handler.
     void OnSerialByte(uint8_t byte);
@@ -82,7 +47,8 @@ class WriterLink {
 
     bool Connect();
     bool EnsureConnected();
-    bool OnDetectConnect();
+    // EnsureConnected; the first time, also `checkDriver`, whose result is then the result.
+    bool OnDetectConnect(const std::function<bool()>& checkDriver);
 
     int PortIndex() const { return m_nPortIndex; }
     bool FirstConnect() const { return m_bFirstConnect; }
@@ -90,7 +56,8 @@ class WriterLink {
     bool IsConnected() const { return m_nPortIndex != -1; }
 
   private:
-    LinkHost& m_host;
+    FrontEnd& m_front;
+    LinkPort& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;
     int m_nPortIndex = -1;

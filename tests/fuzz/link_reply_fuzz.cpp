@@ -10,10 +10,10 @@
 
 namespace {
 
-class FuzzHost : public LinkHost {
+class FuzzHost : public LinkPort, public SilentFrontEnd {
   public:
     FuzzHost(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    WriterLink link{*this};
+    WriterLink link{*this, *this};
     int writes = 0;
 
     bool OpenPort(int) override { return true; }
@@ -37,19 +37,10 @@ class FuzzHost : public LinkHost {
     void WaitForMessage(uint32_t ms) override { m_now += ms; }
     uint32_t TickCount() override { return m_now; }
     void Sleep(uint32_t ms) override { m_now += ms; }
-    void SetMessageText(const std::string&) override {}
-    void SetLinkText(const std::string&) override {}
-    void SetVersionText(const std::string& t) override {
-        if (t.rfind("Software(V1.2)", 0) != 0) std::abort();
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
     }
-    void PushTexts() override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPos(int) override {}
-    void Beep() override {}
-    void ShowMessageBox(const std::string&) override {}
-    void EnableOperationControls(bool) override {}
-    bool IsBusy() const override { return false; }
-    bool CheckDriver() override { return true; }
+    bool Breathe() override { return PumpOneMessage(); }
 
   private:
     const uint8_t* m_data;
@@ -68,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t pick = data[0];
     switch (pick % 6) {
         case 0:
-            link.OnDetectConnect();
+            link.OnDetectConnect([] { return true; });
             break;
         case 1:
             link.RunOperation(data[1], 0x1000);

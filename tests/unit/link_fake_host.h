@@ -29,13 +29,13 @@ inline Bytes PollReply(uint8_t status, uint8_t progress = 0) {
     return WithSum({0x05, 0x8E, status, progress});
 }
 
-class FakeHost : public LinkHost {
+class FakeHost : public LinkPort, public FrontEnd {
   public:
     // Returns the bytes the writer sends back for one frame (may be empty).
     std::function<Bytes(const Bytes& frame, int port)> device;
     int writerPort = 1;  // COM number where a device answers; 0 = none
 
-    WriterLink link{*this};
+    WriterLink link{*this, *this};
     std::vector<Bytes> sent;
     std::vector<int> opened;
     std::vector<std::string> messages, links, versions, boxes, traces;
@@ -78,20 +78,37 @@ class FakeHost : public LinkHost {
     }
     uint32_t TickCount() override { return now; }
     void Sleep(uint32_t ms) override { now += ms; }
-    void SetMessageText(const std::string& t) override { messages.push_back(t); }
-    void SetLinkText(const std::string& t) override { links.push_back(t); }
-    void SetVersionText(const std::string& t) override { versions.push_back(t); }
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kMessage) messages.push_back(t);
+        if (which == FrontText::kLink) links.push_back(t);
+        if (which == FrontText::kVersion) versions.push_back(t);
+    }
+    void AppendMessage(const std::string& t) override { messages.push_back(t); }
     void PushTexts() override { ++pushes; }
-    void SetProgressRange(int m) override { progressMax = m; }
-    void SetProgressPos(int p) override { progress.push_back(p); }
+    void PullTexts() override {}
+    void ProgressStart(int m) override { progressMax = m; }
+    void ProgressStep(int p) override { progress.push_back(p); }
+    void ProgressEnd() override { progress.push_back(0); }
+    int ShowBox(const std::string& t, unsigned) override {
+        boxes.push_back(t);
+        return kAnswerOk;
+    }
     void Beep() override { ++beeps; }
-    void ShowMessageBox(const std::string& t) override { boxes.push_back(t); }
-    void Trace(const std::string& t) override { traces.push_back(t); }
+    // Dispatches a waiting message as the window does, which may be a byte.
+    bool Breathe() override { return PumpOneMessage(); }
     void EnableOperationControls(bool enable) override { busy = !enable; }
-    bool IsBusy() const override { return busy; }
-    bool CheckDriver() override {
+    void ShowRunning(bool) override {}
+    void EnableInput(bool) override {}
+    void ShowModes(bool, bool, bool) override {}
+    void ResetHexView(int) override {}
+    void Trace(const std::string& t) override { traces.push_back(t); }
+    // The driver check a session runs after the first connect.
+    bool CheckDriver() {
         ++driverChecks;
         return driverOk;
+    }
+    bool OnDetectConnect() {
+        return link.OnDetectConnect([this] { return CheckDriver(); });
     }
 
     int CountSent(uint8_t code) const {

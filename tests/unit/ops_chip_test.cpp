@@ -12,8 +12,7 @@ using namespace ops_test;
 
 namespace {
 struct ChipFixture : OpsFixture {
-    DownloadOps download{link, host, state};
-    ChipOps ops{link, host, state, download};
+    Session& ops = session;
     explicit ChipFixture(const std::string& name) : OpsFixture(name) {}
 
     // Frame entries of the link log: poll 5A/5B and operation masks.
@@ -63,7 +62,7 @@ TEST(OpsAuto, Sequences) {
         ChipFixture fx("autodef");
         fx.LoadBuffer(64);
         fx.pDriverBody = fx.pBody;
-        fx.ops.OnAuto(AutoFlags());
+        fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
         EXPECT_EQ(fx.link.sent[1].progressMax, 0x2000);
         EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
@@ -72,20 +71,20 @@ TEST(OpsAuto, Sequences) {
     }
     {  // Lock alone needs no data; no driver body means no progress bar
         ChipFixture fx("autolock");
-        fx.ops.OnAuto({false, false, false, true});
+        fx.RunAuto({false, false, false, true});
         EXPECT_EQ(fx.Trace(), "P5A O10 P5B");
         EXPECT_EQ(fx.link.sent[1].progressMax, 0);
         EXPECT_EQ(fx.host.message, "Lock OK!");
     }
     {  // nothing selected: nothing happens
         ChipFixture fx("autonone");
-        fx.ops.OnAuto({false, false, false, false});
+        fx.RunAuto({false, false, false, false});
         EXPECT_TRUE(fx.link.sent.empty());
         EXPECT_TRUE(fx.host.boxes.empty());
     }
     {  // Verify with an empty buffer is refused
         ChipFixture fx("autoempty");
-        fx.ops.OnAuto({false, false, true, false});
+        fx.RunAuto({false, false, true, false});
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{kNoDataMessage}));
         EXPECT_TRUE(fx.link.sent.empty());
     }
@@ -93,7 +92,7 @@ TEST(OpsAuto, Sequences) {
         ChipFixture fx("autofail");
         fx.LoadBuffer(64);
         fx.link.statuses[0x10E] = {0xB1};
-        fx.ops.OnAuto(AutoFlags());
+        fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
         EXPECT_EQ(fx.host.message, "status B1");
     }
@@ -180,7 +179,7 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
         std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
         fx.link.statuses[0x56] = {0, 0xC0};
-        fx.download.OnDownload();
+        fx.session.OnDownload();
         ASSERT_EQ(fx.host.message, "Download fail!");
         fx.ops.OnProgram();
         EXPECT_EQ(fx.host.prompts, 1);
@@ -246,11 +245,11 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     // Auto without the program step leaves the number alone.
     fx.link.chipWords.clear();
     fx.link.sent.clear();
-    fx.ops.OnAuto({true, false, true, false});
+    fx.RunAuto({true, false, true, false});
     EXPECT_EQ(fx.link.Count("read", 1) + fx.link.Count("write", 1), 0u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
 
-    fx.ops.OnAuto(AutoFlags());
+    fx.RunAuto({true, true, true, false});
     EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
 }
@@ -289,13 +288,13 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     EXPECT_EQ(fx.link.Count("write", 1), 0u);
     EXPECT_EQ(fx.host.boxes, std::vector<std::string>{kSerialSaveFailedBox});
     EXPECT_EQ(fx.host.message, kSerialSaveFailed);
-    fx.ops.OnAuto(AutoFlags());
+    fx.RunAuto({true, true, true, false});
     EXPECT_EQ(fx.Trace(), "P5A P5B P5A P5B");
     EXPECT_EQ(fx.host.boxes.size(), 2u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(saved(), 0x1234567Au);
     // Auto without programming needs no number; numbering off programs.
-    fx.ops.OnAuto({true, false, true, false});
+    fx.RunAuto({true, false, true, false});
     EXPECT_EQ(fx.host.message, "Blank Check/Verify OK!");
     fx.serial.m_bSerial = false;
     fx.ops.OnProgram();

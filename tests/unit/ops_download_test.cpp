@@ -101,7 +101,7 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     OpsFixture fx("dl300");
     fx.fileName = WriteFile("dl300.otp", 300);
     fx.downloaded = false;
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ops.OnDownload();
 
     const auto w = FlashWrites(fx.link);
@@ -130,7 +130,7 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
 TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     OpsFixture fx("dl0");
     fx.fileName = WriteFile("dl0.otp", 0);
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ops.OnDownload();
     const auto w = FlashWrites(fx.link);
     ASSERT_EQ(w.size(), 1u);
@@ -146,7 +146,7 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
         fx.fileName = WriteFile("dlfail.otp", 300);
         fx.downloaded = before;
         fx.link.statuses[0x56] = {0, 0xC0};
-        DownloadOps ops(fx.link, fx.host, fx.state);
+        Session& ops = fx.session;
         ops.OnDownload();
         EXPECT_EQ(FlashWrites(fx.link).size(), 2u);  // no third frame, no driver block
         EXPECT_EQ(fx.link.Count("op", 0x40), 0u);
@@ -178,14 +178,14 @@ TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
         fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
         fx.downloaded = true;
         fx.link.statuses[c.key] = c.statuses;
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.downloaded, c.downloadedAfter);
     }
     // A source that cannot be read stops before the erase: the flag stays.
     OpsFixture fx("dlpastnofile");
     fx.fileName = ::testing::TempDir() + "no-such-file.otp";
     fx.downloaded = true;
-    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    fx.session.OnDownload();
     EXPECT_TRUE(fx.link.sent.empty());
     EXPECT_TRUE(fx.downloaded);
 }
@@ -194,14 +194,14 @@ TEST(OpsDownload, SourceRefusals) {
     {  // no file and no complete buffer
         OpsFixture fx("dlnone");
         fx.LoadBuffer(16, false);
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.host.message, "Please load a file!");
         EXPECT_TRUE(fx.link.sent.empty());
     }
     {  // a buffer without a file name still needs a file to send
         OpsFixture fx("dlnoname");
         fx.LoadBuffer(16);
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_TRUE(fx.link.sent.empty());
     }
@@ -209,7 +209,7 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlgone");
         fx.fileName = WriteFile("dlgone.otp", 10);
         fx.link.connected = false;
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_FALSE(fx.downloaded);
         EXPECT_TRUE(fx.link.sent.empty());
     }
@@ -217,7 +217,7 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlerase");
         fx.fileName = WriteFile("dlerase.otp", 10);
         fx.link.statuses[0x5C] = {0xB8};
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.link.Kinds(), "poll");
         EXPECT_EQ(fx.host.message, "status B8");
         EXPECT_TRUE(fx.host.controlEnables.empty());
@@ -231,7 +231,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     (*fx.buffer.m_pBin) = {0x1234, 0xABCD, 0x00FF};
     fx.buffer.m_wPID = 0xA0;
     fx.buffer.m_wOID = 0xA0;
-    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    fx.session.OnDownload();
     const auto& f = fx.link.sent[1].frame;
     ASSERT_EQ(f.size(), 12u);
     EXPECT_EQ(std::vector<uint8_t>(f.begin() + 5, f.end() - 1),
@@ -245,7 +245,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
 
 TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     OpsFixture fx("drvsettings");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ASSERT_TRUE(ops.DownloadDriver(false));
     EXPECT_EQ(fx.link.sent[0].frame[26], 0x18);
     fx.profile.WriteInt("Time", "WritePulse", 1716);
@@ -263,7 +263,7 @@ TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
 
 TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     OpsFixture fx("drvfail");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     fx.link.statuses[0x5D] = {0xC0};
     EXPECT_FALSE(ops.DownloadDriver(true));
     EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
@@ -283,7 +283,7 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
 
 TEST(OpsDriver, CheckDriverReadBack) {
     OpsFixture fx("drvcheck");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     const DriverFrame f = BuildDriverFrame(*fx.bodies["ZK20P08B"], WriterSettings());
     std::vector<uint8_t> block(f.begin() + 5, f.begin() + 30);
     block.resize(32, 0xFF);
@@ -340,7 +340,7 @@ TEST(OpsDiagnosis, ReportAndRetries) {
               "AD BUS Error!\r\nControl Error!\r\nVDD Error!\r\nVPP 5V Error!\r\nVPP 12V Error!");
 
     OpsFixture fx("diag");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     fx.link.queries = {0xC0, 0x0290};
     ops.OnDiagnosis();
     EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Control Error!\r\n"}));

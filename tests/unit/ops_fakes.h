@@ -11,6 +11,7 @@
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
+#include "core/session.h"
 #include "writer/ops_context.h"
 
 // Kept apart from the other suites' doubles of the same names.
@@ -30,7 +31,7 @@ class FakeLink : public OpsLink {
         int progressMax = 0;
     };
 
-    explicit FakeLink(OpsHost& host) : m_host(host) {}
+    explicit FakeLink(FrontEnd& host) : m_host(host) {}
 
     bool connected = true;
     std::vector<Sent> sent;
@@ -76,9 +77,9 @@ class FakeLink : public OpsLink {
         const uint8_t s = static_cast<uint8_t>(Next(code));
         if (s != 0) {
             m_host.Beep();
-            m_host.SetMessageText(code == 0x5A   ? "Failed to enter programming mode!"
-                                  : code == 0x5B ? "Failed to exit programming mode!"
-                                                 : "Failed to erase flash rom!");
+            m_host.SetText(FrontText::kMessage, code == 0x5A   ? "Failed to enter programming mode!"
+                                                : code == 0x5B ? "Failed to exit programming mode!"
+                                                               : "Failed to erase flash rom!");
         }
         return s;
     }
@@ -94,9 +95,9 @@ class FakeLink : public OpsLink {
         char text[32];
         std::snprintf(text, sizeof text, "status %02X", status);
         if (modal)
-            m_host.ShowMessageBox(text);
+            m_host.ShowBox(text);
         else
-            m_host.SetMessageText(text);
+            m_host.SetText(FrontText::kMessage, text);
         return 0;
     }
     uint16_t ReadWord(uint32_t addr) override {
@@ -122,81 +123,89 @@ class FakeLink : public OpsLink {
     }
 
   private:
-    OpsHost& m_host;
+    FrontEnd& m_host;
 };
 
-class FakeHost : public OpsHost {
+// The front end: what reaches the screen, and scripted answers to the boxes.
+class FakeHost : public FrontEnd {
   public:
-    std::string message, driver, serialText, checksum = "-";
+    std::string message, driver, serialText, checksum = "-", mcu;
     std::vector<std::string> boxes;
     std::vector<bool> boxInfo;
     std::vector<int> progress;
     int progressRange = -1;
     std::vector<bool> windowEnables, controlEnables;
     bool answerYes = false;
-    int prompts = 0, beeps = 0, pushes = 0, pulls = 0;
-    const BodyTable* bodies = nullptr;
-    Profile* profile = nullptr;
-    int selectCalls = 0;
+    int prompts = 0, beeps = 0, pushes = 0, pulls = 0, breaths = 0, hexMax = -1;
+    std::vector<bool> voiceModes;
 
-    void PullTexts() override { ++pulls; }
+    void SetText(FrontText which, const std::string& t) override {
+        switch (which) {
+            case FrontText::kMessage:
+                message = t;
+                break;
+            case FrontText::kDriver:
+                driver = t;
+                break;
+            case FrontText::kSerial:
+                serialText = t;
+                break;
+            case FrontText::kChecksum:
+                checksum = t;
+                break;
+            case FrontText::kMcu:
+                mcu = t;
+                break;
+            default:
+                break;
+        }
+    }
+    void AppendMessage(const std::string& t) override { message += t; }
     void PushTexts() override { ++pushes; }
-    void SetMessageText(const std::string& t) override { message = t; }
-    void SetDriverText(const std::string& t) override { driver = t; }
-    void SetSerialText(const std::string& t) override { serialText = t; }
-    void SetChecksumText(const std::string& t) override { checksum = t; }
-    void SetProgressRange(int m) override { progressRange = m; }
-    void SetProgressPos(int p) override { progress.push_back(p); }
-    void Beep() override { ++beeps; }
-    void ShowMessageBox(const std::string& t, bool info) override {
+    void PullTexts() override { ++pulls; }
+    void ProgressStart(int m) override { progressRange = m; }
+    void ProgressStep(int p) override { progress.push_back(p); }
+    void ProgressEnd() override { progress.push_back(0); }
+    int ShowBox(const std::string& t, unsigned flags) override {
+        if (flags & kBoxYesNo) {
+            ++prompts;
+            return answerYes ? kAnswerYes : kAnswerNo;
+        }
         boxes.push_back(t);
-        boxInfo.push_back(info);
+        boxInfo.push_back((flags & kBoxInformation) != 0);
+        return kAnswerOk;
     }
-    bool AskYesNo(const std::string&) override {
-        ++prompts;
-        return answerYes;
+    void Beep() override { ++beeps; }
+    bool Breathe() override {
+        ++breaths;
+        return false;
     }
-    void EnableWindow(bool e) override { windowEnables.push_back(e); }
     void EnableOperationControls(bool e) override { controlEnables.push_back(e); }
-    const BodyRecord* SelectBody() override {
-        ++selectCalls;
-        return FindSelectedBody(*profile, *bodies);
-    }
-    bool IsVoiceFile(const std::string& path) override {
-        return path.size() > 4 && path.compare(path.size() - 4, 4, ".E03") == 0;
-    }
+    void ShowRunning(bool) override {}
+    void EnableInput(bool e) override { windowEnables.push_back(e); }
+    void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
+    void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
 
-// The window's serial-number members and the view the operations take of them.
-struct SerialVars {
-    bool on = false;
-    uint32_t number = 0;
-    uint32_t addr[4] = {1, 2, 3, 7};
-    uint16_t save[4] = {};
-    SerialNumber sn{on, number, addr, save};
-    SerialVars() = default;
-    SerialVars(const SerialVars&) = delete;
-    SerialVars& operator=(const SerialVars&) = delete;
-};
-
-// A window's worth of state with two bodies and a settings file of its own.
+// A session with two bodies, a settings file of its own, a scripted writer
+// under its operations and the front end above; the references name the
+// session's state as the tests use it.
 struct OpsFixture {
     std::string iniPath;
     IniProfile profile;
-    BodyTable bodies;
-    PcBuffer buffer;
-    const BodyRecord* pBody = nullptr;
-    const BodyRecord* pDriverBody = nullptr;
-    std::string fileName;
-    bool downloaded = true;
-    bool voice = false;
-    bool checkId = false;
-    SerialVars serialVars;
-    SerialNumber& serial = serialVars.sn;
     FakeHost host;
+    NoPort port;
+    Session session{profile, host, port};
     FakeLink link{host};
-    OpsState state{buffer,   bodies,     profile, pBody,   pDriverBody,
-                   fileName, downloaded, voice,   checkId, serial};
+    BodyTable& bodies = session.m_bodyTable;
+    PcBuffer& buffer = session.m_buffer;
+    const BodyRecord*& pBody = session.m_pBody;
+    const BodyRecord*& pDriverBody = session.m_pDriverBody;
+    std::string& fileName = session.m_strFileName;
+    bool& downloaded = session.m_bDownloaded;
+    bool& voice = session.m_bVoice;
+    bool& checkId = session.m_bCheckId;
+    SerialNumber& serial = session.m_serial;
 
     static std::string FreshIni(const std::string& name) {
         const std::string path = ::testing::TempDir() + name + ".ini";
@@ -205,6 +214,7 @@ struct OpsFixture {
     }
 
     explicit OpsFixture(const std::string& name) : iniPath(FreshIni(name)), profile(iniPath) {
+        session.UseOpsLink(link);
         auto a = std::make_unique<BodyRecord>();
         std::snprintf(a->szName, sizeof a->szName, "ZK30P11C-4");
         a->nPID = 0xA6;
@@ -224,8 +234,6 @@ struct OpsFixture {
         pBody = a.get();
         bodies["ZK30P11C-4"] = std::move(a);
         bodies["ZK20P08B"] = std::move(b);
-        host.bodies = &bodies;
-        host.profile = &profile;
     }
     ~OpsFixture() { std::remove(iniPath.c_str()); }
 
@@ -236,6 +244,11 @@ struct OpsFixture {
             buffer.m_pOpt = std::vector<uint16_t>(8, 0);
             buffer.m_wOptWords = 8;
         }
+    }
+    // "&Auto" with these steps chosen.
+    void RunAuto(const AutoSteps& steps) {
+        session.m_auto = steps;
+        session.OnAuto();
     }
 };
 

@@ -1,4 +1,4 @@
-#include "writer/link_host_win.h"
+#include "writer/link_port_win.h"
 
 #include <string>
 
@@ -19,7 +19,7 @@ bool DispatchOne() {
 
 }  // namespace
 
-bool WinLinkHost::OpenPort(int portNumber) {
+bool WinLinkPort::OpenPort(int portNumber) {
     m_port.Close();
     if (!m_port.Open(m_hwnd, static_cast<UINT>(portNumber), 38400, 'N', 8, 1.0f, EV_RXCHAR | EV_CTS,
                      1024))
@@ -27,20 +27,20 @@ bool WinLinkHost::OpenPort(int portNumber) {
     return m_port.StartMonitoring();
 }
 
-void WinLinkHost::ClosePort() {
+void WinLinkPort::ClosePort() {
     m_port.Close();
 }
 
-void WinLinkHost::WritePort(const uint8_t* bytes, size_t count) {
+void WinLinkPort::WritePort(const uint8_t* bytes, size_t count) {
     if (count == 0) return;  // a zero length would mean "up to the first zero byte"
     m_port.Write(bytes, static_cast<int>(count));
 }
 
-bool WinLinkHost::PumpOneMessage() {
+bool WinLinkPort::PumpOneMessage() {
     return DispatchOne();
 }
 
-void WinLinkHost::WaitForMessage(uint32_t timeoutMs) {
+void WinLinkPort::WaitForMessage(uint32_t timeoutMs) {
     // Also wakes for messages sent from the monitor thread (QS_SENDMESSAGE is
     // part of QS_ALLINPUT); the next dispatch delivers them.
     MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
