@@ -6,20 +6,11 @@
 
 #include "common/profile.h"
 #include "common/split_token.h"
+#include "common/text_case.h"
 
 const char kDefaultBodyName[] = "ZK30P11C-4";
 
 namespace {
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Unsigned hex conversion that stops at the first non-hex character; values
 // past 32 bits saturate instead of wrapping into a plausible-looking size.
@@ -106,9 +97,5 @@ const BodyRecord* FindSelectedBody(const Profile& profile, const BodyTable& tabl
 }
 
 bool IsVoiceBodyName(const std::string& name) {
-    static const char kPrefix[] = "ZV62Q";
-    if (name.size() < 5) return false;
-    for (size_t i = 0; i < 5; ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kPrefix[i]) return false;
-    return true;
+    return StartsWithNoCase(name, "ZV62Q");
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "plinth/plinth_rules.h"
@@ -30,7 +31,7 @@ constexpr uint32_t kOtpMaxDataBytes = 0xC000;  // per program/continuation recor
 struct OtpRecord {
     std::vector<uint8_t> bytes;
     uint8_t Type() const { return bytes[0]; }
-    uint16_t Length() const { return static_cast<uint16_t>(bytes[1] | bytes[2] << 8); }
+    uint16_t Length() const { return GetLe16(&bytes[1]); }
     const uint8_t* Body() const { return bytes.data() + 3; }
 };
 

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "image/body_table.h"
-#include "image/file_open.h"
+#include "common/byte_order.h"
+#include "common/file_io.h"
+#include "common/text_case.h"
 #include "image/image_load_host.h"
 #include "image/otp_file.h"
 
@@ -54,8 +56,7 @@ bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
         if (kind.format == kVoiceRawWords) {
             const std::vector<uint8_t> bytes = ReadRest(file);
             std::vector<uint16_t> words(bytes.size() / 2);
-            for (size_t i = 0; i < words.size(); ++i)
-                words[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+            for (size_t i = 0; i < words.size(); ++i) words[i] = GetLe16(&bytes[2 * i]);
             buf.m_nBinWords = static_cast<uint32_t>(words.size());
             buf.m_pBin = std::move(words);
         } else if (kind.format == kVoiceBytePerWord) {

@@ -1,3 +1,5 @@
+#include "common/file_io.h"
+#include "common/text_case.h"
 #include "optdump/chip_config.h"
 
 #include <algorithm>
@@ -14,17 +16,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool EqualNoCase(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 // Reads one line of the configuration grammar token by token.
@@ -86,7 +77,7 @@ int DigitValue(char c) {
 bool StartsWithQuoted(const char* word, bool anyCase, Cursor* cur) {
     std::string text;
     if (!cur->Quoted(kLineChars, &text)) return false;
-    return anyCase ? EqualNoCase(text, word) : text == word;
+    return anyCase ? EqualsNoCase(text, word) : text == word;
 }
 
 bool ParseChoice(const std::string& line, bool needBraces, bool* comment, ItemChoice* choice) {
@@ -123,7 +114,7 @@ bool ParseBodyLines(const std::vector<std::string>& lines, size_t* i, ChipConfig
     Cursor cur(lines[*i]);
     std::string name;
     if (!cur.Quoted(kBodyNameChars, &name)) return false;
-    cfg->bodyName = AsciiUpper(name);
+    cfg->bodyName = UpperAscii(name);
     uint32_t* v = cfg->bodyValues;
     if (!cur.CommaNumber(&v[0]) || !cur.CommaNumber(&v[1])) return false;
     if (cur.Take(',')) {
@@ -154,7 +145,7 @@ bool ParseBody(const std::vector<std::string>& lines, size_t i, ChipConfig* cfg)
         const std::string& l = lines[i];
         const size_t p = l.find_first_not_of(" \t");
         if (p != std::string::npos && l[p] == '[' && l.size() >= p + 6 && l[p + 5] == ']' &&
-            EqualNoCase(l.substr(p + 1, 4), "BODY"))
+            EqualsNoCase(l.substr(p + 1, 4), "BODY"))
             break;
     }
     for (++i;; ++i) {
@@ -177,7 +168,7 @@ bool ParseBody(const std::vector<std::string>& lines, size_t i, ChipConfig* cfg)
             return false;
         item.name = RewritePercent(item.name);
         item.mask = static_cast<uint16_t>(mask);
-        const bool internal = EqualNoCase(item.kind, "INTERNAL_ITEM");
+        const bool internal = EqualsNoCase(item.kind, "INTERNAL_ITEM");
         // The count is a signed number in the file format: "0 or less" means none.
         const int32_t wanted = static_cast<int32_t>(count);
         for (int32_t got = 0; got < wanted;) {
@@ -201,7 +192,7 @@ bool ParseVersion(const std::vector<std::string>& lines, size_t* line, uint32_t*
         const size_t p = l.find_first_not_of(" \t");
         if (p == std::string::npos || l[p] != '[') continue;
         const size_t close = l.find(']', p + 1);
-        if (close == std::string::npos || !EqualNoCase(l.substr(p + 1, close - p - 1), "Version"))
+        if (close == std::string::npos || !EqualsNoCase(l.substr(p + 1, close - p - 1), "Version"))
             continue;
         *line = i;
         Cursor cur(l, close + 1);
@@ -233,7 +224,7 @@ bool ParseVersion(const std::vector<std::string>& lines, size_t* line, uint32_t*
 bool Compare(const ChipConfig& cfg, const std::string& name, const std::string& op,
              uint32_t number) {
     for (const ConfigItem& item : cfg.items) {
-        if (item.kind != "NON_IO_ITEM" || !EqualNoCase(item.name, name.c_str())) continue;
+        if (item.kind != "NON_IO_ITEM" || !EqualsNoCase(item.name, name.c_str())) continue;
         const uint32_t v = item.value;
         if (op == "=") return v == number;
         if (op == "!=") return v != number;
@@ -339,7 +330,7 @@ bool HasNoPluginLine(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) {
         const size_t p = l.find_first_not_of(' ');
         if (p == std::string::npos) continue;
-        const std::string word = AsciiUpper(l.substr(p, l.find(' ', p) - p));
+        const std::string word = UpperAscii(l.substr(p, l.find(' ', p) - p));
         if (word.compare(0, 8, "OTPNODLL") == 0) return true;
     }
     return false;
@@ -381,10 +372,10 @@ bool EvaluateCondition(const ChipConfig& cfg, const std::string& cond) {
             if (pos < cond.size()) return false;
             return anyOr || group;
         }
-        if (EqualNoCase(connector, "OR")) {
+        if (EqualsNoCase(connector, "OR")) {
             anyOr = anyOr || group;
             group = true;
-        } else if (!EqualNoCase(connector, "AND")) {
+        } else if (!EqualsNoCase(connector, "AND")) {
             return false;
         }
         SkipSeparators(cond, &pos);
@@ -436,7 +427,7 @@ bool LoadChipConfig(const std::string& cfgPath, ChipConfig* cfg, OptDumpHost& ho
         return false;
     }
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(tmp, &bytes)) {
+    if (!ReadWholeFile(tmp, bytes, PathCoding::Ansi)) {
         host.ShowMessage(1, tmp);
         return false;
     }

@@ -1,18 +1,11 @@
 #include "plinth/plinth_rules.h"
 
+#include "common/byte_order.h"
+
 namespace {
 
 const uint32_t kSizeCodes[] = {0x400,  0x800, 0x1000, 0x2000, 0x200,  0x180,  0x300,
                                0x1800, 0,     0,      0x4000, 0x8000, 0x10000};
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -24,7 +17,7 @@ bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, Plin
     *info = PlinthInfo{pid, 0, 0, 0x8000, 0};
     if (!rest || count < 2) return false;
     uint32_t optWords = 0;
-    const uint16_t layout = Le16(rest);
+    const uint16_t layout = GetLe16(rest);
     if (layout == 1) {
         uint32_t base = 0;
         if (pid == 0xD6) {
@@ -34,8 +27,8 @@ bool DecodeProjectHeader(uint32_t pid, const uint8_t* rest, uint32_t count, Plin
             base = 0x8011;
         }
         for (uint32_t at = 2; count >= 8 && at <= count - 8; at += 8) {
-            const uint32_t addr = Le32(rest + at);
-            const uint16_t value = Le16(rest + at + 6);
+            const uint32_t addr = GetLe32(rest + at);
+            const uint16_t value = GetLe16(rest + at + 6);
             if (base != 0) {
                 if (addr == base) info->oid = value & 0x3FF;
                 if (addr == base + 1) info->romWords = value;

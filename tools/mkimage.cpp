@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "common/ini_profile.h"
 #include "common/split_token.h"
-#include "image/file_open.h"
+#include "common/file_io.h"
 #include "image/image_load_host.h"
 #include "image/open_image.h"
 #include "image/otp_file.h"
@@ -83,32 +84,27 @@ int Usage() {
     return 2;
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
 // A header record of `form` for the body, or an empty vector when that form
 // cannot describe it.
 std::vector<uint8_t> AltHeader(const std::string& form, const BodyRecord& body) {
     std::vector<uint8_t> rec{0xC0, 0, 0};
-    Put16(rec, body.nPID);
+    AppendLe16(rec, body.nPID);
     if (form == "layout0") {
-        Put16(rec, 0);
+        AppendLe16(rec, 0);
     } else {
         int code = -1;
         for (unsigned c = 0; c < 13; ++c)
             if (RomWordsOfSizeCode(c) == body.nRomWords && (body.nRomWords || c == 8)) code = c;
         if (code < 0 || body.wOptWords > 0xFF) return {};
-        Put16(rec, 1);
-        Put16(rec, 0x40F0);
-        Put16(rec, 0);
-        Put16(rec, 0x3FFF);
-        Put16(rec, body.nOID);
-        Put16(rec, 0x40F1);
-        Put16(rec, 0);
-        Put16(rec, 0x3FFF);
-        Put16(rec, static_cast<uint32_t>(code) << 8 | body.wOptWords);
+        AppendLe16(rec, 1);
+        AppendLe16(rec, 0x40F0);
+        AppendLe16(rec, 0);
+        AppendLe16(rec, 0x3FFF);
+        AppendLe16(rec, body.nOID);
+        AppendLe16(rec, 0x40F1);
+        AppendLe16(rec, 0);
+        AppendLe16(rec, 0x3FFF);
+        AppendLe16(rec, static_cast<uint32_t>(code) << 8 | body.wOptWords);
     }
     const size_t length = rec.size() - 3 + 1;
     rec[1] = static_cast<uint8_t>(length);
@@ -215,7 +211,7 @@ int main(int argc, char** argv) {
     const VoiceKind* voice = FindVoiceKind(out);
     if (voice && voice->format == kVoiceRawWords) {
         std::vector<uint8_t> bytes;
-        for (uint16_t w : *buf.m_pBin) Put16(bytes, w);
+        for (uint16_t w : *buf.m_pBin) AppendLe16(bytes, w);
         if (!WriteBytes(out, bytes)) return 1;
         std::printf("%s: %zu voice words\n", out.c_str(), buf.m_pBin->size());
         return 0;

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "common/profile.h"
-#include "image/file_open.h"
+#include "common/byte_order.h"
+#include "common/file_io.h"
 #include "image/pc_buffer.h"
 #include "writer/driver_block.h"
 #include "writer/protocol.h"
@@ -57,13 +58,10 @@ bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
         }
         const size_t words = std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size());
         bytes.resize(words * 2);
-        for (size_t i = 0; i < words; ++i) {
-            bytes[2 * i] = static_cast<uint8_t>((*buf.m_pBin)[i]);
-            bytes[2 * i + 1] = static_cast<uint8_t>((*buf.m_pBin)[i] >> 8);
-        }
+        for (size_t i = 0; i < words; ++i) PutLe16(&bytes[2 * i], (*buf.m_pBin)[i]);
         return true;
     }
-    if (!ReadFileUtf8(path, bytes)) {
+    if (!ReadWholeFile(path, bytes)) {
         m_host.ShowMessageBox("Failed to open file!");
         return false;
     }
