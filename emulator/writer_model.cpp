@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/byte_order.h"
+#include "common/chip_family.h"
 
 namespace emu {
 
@@ -172,7 +173,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
             const uint32_t base = Addr(f);
             for (uint32_t i = 0; i < f[5]; ++i) {
                 uint16_t w;
-                if (base == 0x8000 || base == 0x80000) {
+                if (IsChipInfoAddress(base)) {
                     switch (i) {
                         case 0:
                             w = chip.locked ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/chip_family.h"
 #include "common/profile.h"
 #include "common/split_token.h"
 #include "common/text_case.h"
@@ -56,9 +57,9 @@ bool ParseBodyLine(const std::string& line, bool withPid, BodyRecord& rec) {
     rec.nExtraAddr = NextHex(rest);
     rec.wExtra = static_cast<uint16_t>(NextHex(rest));
     rec.bReset = EqualsNoCase(SplitToken(rest, ','), "noreset") ? 0 : 1;
-    const bool big = rec.nPID == 0xD6 || rec.nPID == 0xD8;
-    rec.nKind = big ? 5 : 4;
-    rec.dwOptAddr = big ? 0x80000 : 0x8000;
+    const ChipFamily& family = FamilyOf(rec.nPID);
+    rec.nKind = family.driverKind;
+    rec.dwOptAddr = family.optionBase;
     return true;
 }
 

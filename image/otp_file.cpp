@@ -5,8 +5,8 @@
 
 #include "common/byte_order.h"
 #include "common/byte_sum.h"
-#include "common/profile.h"
 #include "common/file_io.h"
+#include "common/profile.h"
 #include "image/image_load_host.h"
 
 namespace {
@@ -64,15 +64,14 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec) {
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
     if (length < 4) return false;
     buf.m_wPID = GetLe16(body);
-    // The project-information rule, over whole entries before the checksum
-    // byte at L - 1. A header that names no OID gets none, and the default
-    // option base, rather than the previous image's.
-    PlinthInfo info;
-    DecodeProjectHeader(buf.m_wPID, body + 2, std::max(length - 3u, 2u), &info);
-    buf.m_wOID = static_cast<uint16_t>(info.oid);
-    buf.m_nBinWords = info.romWords;
-    buf.m_wOptWords = static_cast<uint16_t>(info.optionBytes / 2);
-    buf.m_dwOptAddr = info.optionAddress;
+    // Whole entries before the checksum byte at L - 1 count. A header that
+    // names no OID gets none, and the default option base, rather than the
+    // previous image's.
+    const OtpHeader h = DecodeOtpHeaderRest(buf.m_wPID, body + 2, std::max(length - 3u, 2u));
+    buf.m_wOID = h.oid;
+    buf.m_nBinWords = h.romWords;
+    buf.m_wOptWords = h.optWords;
+    buf.m_dwOptAddr = h.optionBase;
     buf.m_dwProgAddr = 0;
     return true;
 }
@@ -220,25 +219,23 @@ bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
     return ok;
 }
 
+OtpHeader OtpHeaderOfBody(const BodyRecord& body) {
+    OtpHeader h;
+    h.pid = static_cast<uint16_t>(body.nPID);
+    h.oid = static_cast<uint16_t>(body.nOID);
+    h.romWords = body.nRomWords;
+    h.optWords = body.wOptWords;
+    h.optionBase = body.dwOptAddr;
+    return h;
+}
+
 std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body) {
-    std::vector<uint8_t> out;
-    const uint16_t pid = static_cast<uint16_t>(body.nPID);
-    const uint32_t k = body.nPID == 0xAD ? 0x8010 : 0x80010;
-    const uint16_t entries[5] = {
-        pid, static_cast<uint16_t>(body.nOID), static_cast<uint16_t>(body.nRomWords & 0x3FFF),
-        static_cast<uint16_t>((body.nRomWords >> 14) & 0x3FFF), body.wOptWords};
-    out.push_back(kOtpHeaderType);
-    AppendLe16(out, kOtpHeaderBytes - 3);
-    AppendLe16(out, pid);
-    AppendLe16(out, 1);
-    for (uint32_t i = 0; i < 5; ++i) {
-        AppendLe32(out, k + i);
-        AppendLe16(out, 0x3FFF);
-        AppendLe16(out, entries[i]);
-    }
-    uint8_t sum = 0;
-    AddBytesToSum(&sum, out.data(), static_cast<uint16_t>(out.size()));
-    out.push_back(static_cast<uint8_t>(-sum));
+    return BuildOtpImage(buf, body, WrittenOtpHeaderForm(OtpHeaderOfBody(body)));
+}
+
+std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body,
+                                   OtpHeaderForm form) {
+    std::vector<uint8_t> out = EncodeOtpHeader(OtpHeaderOfBody(body), form);
 
     auto putRecord = [&out](uint32_t addr, const uint16_t* words, size_t count) {
         const uint16_t length = static_cast<uint16_t>(2 * count + 5);

@@ -1,8 +1,8 @@
-#include "common/file_io.h"
 #include "optdump/cfg_scramble.h"
 
 #include <cstdio>
 
+#include "common/file_io.h"
 #include "optdump/option_source.h"
 
 namespace {

@@ -1,5 +1,3 @@
-#include "common/file_io.h"
-#include "common/text_case.h"
 #include "optdump/chip_config.h"
 
 #include <algorithm>
@@ -8,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_io.h"
+#include "common/text_case.h"
 #include "optdump/cfg_scramble.h"
 #include "optdump/dump_host.h"
 #include "optdump/option_source.h"

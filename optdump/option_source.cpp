@@ -1,11 +1,11 @@
-#include "common/byte_order.h"
-#include "common/file_io.h"
-#include "common/text_case.h"
 #include "optdump/option_source.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "common/byte_order.h"
+#include "common/file_io.h"
+#include "common/text_case.h"
 #include "optdump/chip_config.h"
 #include "optdump/dump_host.h"
 

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
+#include "common/file_io.h"
 #include "optdump/option_dump.h"
 #include "optdump/ravelin_exports.h"
 #include "plinth/plinth32.h"
 #include "plinth/plinth_rules.h"
-#include "common/file_io.h"
 #include "framework/module_path.h"
 #include "framework/text.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "optprint/print_sheet.h"
 #include "optprint/tessel_res.h"
-#include "common/file_io.h"
 #include "framework/module_path.h"
 #include "framework/text.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/profile.h"
 #include "common/byte_order.h"
 #include "common/file_io.h"
+#include "common/profile.h"
 #include "image/pc_buffer.h"
 #include "writer/driver_block.h"
 #include "writer/protocol.h"
