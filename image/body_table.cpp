@@ -1,8 +1,6 @@
 #include "image/body_table.h"
 
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 
 #include "common/chip_family.h"
 #include "common/profile.h"
@@ -20,14 +18,8 @@ uint32_t ParseHex(const std::string& token) {
     if (token.size() >= 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) i = 2;
     uint64_t value = 0;
     for (; i < token.size(); ++i) {
-        const int c = std::tolower(static_cast<unsigned char>(token[i]));
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            break;
+        const int digit = HexDigitValue(token[i]);
+        if (digit < 0) break;
         value = value * 16 + static_cast<uint64_t>(digit);
         if (value > 0xFFFFFFFFu) return 0xFFFFFFFFu;
     }

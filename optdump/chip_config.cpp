@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/file_io.h"
+#include "common/split_token.h"
 #include "common/text_case.h"
 #include "optdump/cfg_scramble.h"
 #include "optdump/dump_host.h"
@@ -65,13 +66,6 @@ class Cursor {
     const std::string& m_s;
     size_t m_pos;
 };
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
 
 // Does the line start, after blanks, with the quoted word `word`?
 bool StartsWithQuoted(const char* word, bool anyCase, Cursor* cur) {
@@ -283,8 +277,8 @@ bool ParseConfigNumber(const std::string& s, size_t* pos, uint32_t* value) {
     if (run.size() > 20) return false;
     uint64_t v = 0;
     for (char c : run) {
-        const int d = DigitValue(c);
-        if (d >= static_cast<int>(base)) return false;
+        const int d = HexDigitValue(c);
+        if (d < 0 || d >= static_cast<int>(base)) return false;
         v = v * base + static_cast<unsigned>(d);
         if (v > 0xFFFFFFFFull) return false;
     }

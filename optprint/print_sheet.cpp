@@ -1,6 +1,5 @@
 #include "optprint/print_sheet.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "common/split_token.h"
