@@ -135,6 +135,8 @@ class Emulator {
         } else if (verb == "busy" && !args.empty()) {
             model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
                                static_cast<int>(value("cmd", -1)));
+        } else if (verb == "stuck") {
+            model.SetStuck(static_cast<int>(value("cmd", -1)));
         } else if (verb == "final" && !args.empty()) {
             model.SetFinalStatus(static_cast<uint8_t>(std::strtoul(args[0].c_str(), nullptr, 16)));
         } else if (verb == "unplug") {

@@ -57,6 +57,13 @@ class WriterModel {
         m_extraBusyCmd = cmd;
     }
     void SetFinalStatus(uint8_t status) { m_forcedFinal = status; }
+    // The next long command (of this code only, when cmd is not -1) hangs in
+    // its last busy phase: polls repeat that status with the progress frozen.
+    // The writer still takes a new command, which drops the hung one.
+    void SetStuck(int cmd = -1) {
+        m_stuckNext = true;
+        m_stuckCmd = cmd;
+    }
 
     Chip chip;
     Timing timing;
@@ -79,11 +86,14 @@ class WriterModel {
         std::vector<Phase> phases;
         uint8_t final = 0;
         uint32_t progressWords = 0;
+        bool stuck = false;
     };
     std::optional<Job> m_job;
     uint32_t m_extraBusyMs = 0;
     int m_extraBusyCmd = -1;
     std::optional<uint8_t> m_forcedFinal;
+    bool m_stuckNext = false;
+    int m_stuckCmd = -1;
 
     void StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final);
     Bytes Poll(uint64_t now);

@@ -50,6 +50,9 @@ class WriterLink {
     static constexpr int kAttempts = 3;
     static constexpr int kLateDispatches = 200;
     static constexpr int kPortCount = 3;
+    // A busy phase whose poll status and progress stay the same this long
+    // ends the command with that busy status.
+    static constexpr uint32_t kBusyStallMs = 30000;
 
     explicit WriterLink(LinkHost& host) : m_host(host) {}
 

@@ -138,7 +138,9 @@ TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     EXPECT_EQ(fx.host.message, "Download OK!");
 }
 
-TEST(OpsDownload, FailedFrameStopsAndKeepsFlag) {
+// Once the erase went out the writer's flash holds no whole image, whatever
+// the flag said before: the next Program or Auto must ask for a download.
+TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
     for (bool before : {false, true}) {
         OpsFixture fx("dlfail");
         fx.fileName = WriteFile("dlfail.otp", 300);
@@ -151,10 +153,41 @@ TEST(OpsDownload, FailedFrameStopsAndKeepsFlag) {
         ASSERT_EQ(fx.link.errors.size(), 1u);
         EXPECT_EQ(fx.link.errors[0], (std::pair<uint8_t, bool>(0xC0, false)));
         EXPECT_EQ(fx.host.message, "Download fail!");
-        EXPECT_EQ(fx.downloaded, before);
+        EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
         EXPECT_EQ(fx.host.controlEnables.back(), true);
     }
+}
+
+TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
+    struct Case {
+        const char* name;
+        uint32_t key;  // status queue that fails
+        std::deque<uint16_t> statuses;
+        bool downloadedAfter;
+    };
+    const Case cases[] = {
+        {"erase", 0x5C, {0xA0}, false},  // erase given up (busy) or refused
+        {"block", 0x56, {0xC1}, false},  // the driver block fails
+        {"op40", 0x140, {0xB6}, false},  // the writer refuses the block
+        {"ok", 0x5C, {0x00}, true},      // everything well
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpsFixture fx(std::string("dlpast") + c.name);
+        fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
+        fx.downloaded = true;
+        fx.link.statuses[c.key] = c.statuses;
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_EQ(fx.downloaded, c.downloadedAfter);
+    }
+    // A source that cannot be read stops before the erase: the flag stays.
+    OpsFixture fx("dlpastnofile");
+    fx.fileName = ::testing::TempDir() + "no-such-file.otp";
+    fx.downloaded = true;
+    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    EXPECT_TRUE(fx.link.sent.empty());
+    EXPECT_TRUE(fx.downloaded);
 }
 
 TEST(OpsDownload, SourceRefusals) {
