@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/profile.h"
+#include "common/text_case.h"
 #include "image/body_table.h"
 #include "image/image_load_host.h"
 
@@ -31,11 +32,8 @@ class MemoryProfile : public Profile {
     }
 
   private:
-    static std::string Key(std::string s, const std::string& k) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::string key = k;
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s + "\n" + key;
+    static std::string Key(const std::string& s, const std::string& k) {
+        return LowerAscii(s) + "\n" + LowerAscii(k);
     }
     std::map<std::string, std::string> values_;
 };
