@@ -1,8 +1,7 @@
 #include "app/small_dialogs.h"
 
-#include <strings.h>
-
 #include "app/resource.h"
+#include "common/text_case.h"
 #include "framework/text.h"
 
 AboutDialog::AboutDialog(HWND parent) : fw::Dialog(IDD_ABOUTBOX, parent) {}
@@ -22,7 +21,7 @@ bool SetMcuDialog::OnInitDialog() {
     for (const auto& entry : m_bodies) {
         SendMessageW(list, CB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(fw::Widen(entry.first).c_str()));
-        if (strcasecmp(entry.first.c_str(), m_strBodyName.c_str()) == 0) selected = entry.first;
+        if (EqualsNoCase(entry.first, m_strBodyName)) selected = entry.first;
     }
     // The list sorts itself, so the chosen entry is found by its text once
     // every name is in.

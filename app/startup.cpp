@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/file_io.h"
 #include "common/split_token.h"
 
 StartupArgs ParseStartupCommandLine(std::string cmdLine) {
@@ -19,7 +20,5 @@ StartupArgs ParseStartupCommandLine(std::string cmdLine) {
 }
 
 std::string SettingsPathBeside(const std::string& exePath) {
-    const size_t p = exePath.rfind('\\');
-    const std::string dir = p == std::string::npos ? std::string() : exePath.substr(0, p);
-    return dir + "\\Larkspur.ini";
+    return ModuleFolder(exePath) + "Larkspur.ini";
 }

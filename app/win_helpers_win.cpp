@@ -1,6 +1,7 @@
 #include "app/win_helpers.h"
 
-#include "framework/text.h"
+#include "common/file_io.h"
+#include "framework/module_path.h"
 
 LRESULT PumpOneMessage() {
     MSG msg;
@@ -10,10 +11,5 @@ LRESULT PumpOneMessage() {
 }
 
 std::string ModuleFilePath(HINSTANCE module, const std::string& name) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    std::wstring dir(path, n < MAX_PATH ? n : MAX_PATH);
-    const size_t p = dir.rfind(L'\\');
-    dir.erase(p == std::wstring::npos ? 0 : p + 1);
-    return fw::Narrow(dir) + name;
+    return ModuleFolder(fw::ModulePath(module)) + name;
 }

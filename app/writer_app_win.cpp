@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
+#include "framework/module_path.h"
 #include "framework/text.h"
 #include "writer/profile_win.h"
 
@@ -27,10 +28,8 @@ bool WriterApp::InitInstance() {
         return false;
     }
 
-    wchar_t exe[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    const std::string exePath = fw::Narrow(std::wstring(exe, n < MAX_PATH ? n : MAX_PATH));
-    m_profile = std::make_unique<WinProfile>(fw::Widen(SettingsPathBeside(exePath)));
+    m_profile =
+        std::make_unique<WinProfile>(fw::Widen(SettingsPathBeside(fw::ModulePath(nullptr))));
 
     const StartupArgs args = ParseStartupCommandLine(fw::Narrow(CommandLine()));
     if (args.bHide) {

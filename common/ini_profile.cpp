@@ -1,6 +1,5 @@
 #include "common/ini_profile.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -11,10 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
+#include "common/file_io.h"
 #include "common/profile_edit.h"
 #include "common/split_token.h"
+#include "common/text_case.h"
 
 int ParseProfileInt(const std::string& text) {
     const std::string t = TrimWhite(text);
@@ -28,16 +28,8 @@ int ParseProfileInt(const std::string& text) {
     }
     uint32_t v = 0;
     for (;; ++p) {
-        const char c = *p;
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            break;
+        const int d = HexDigitValue(*p);
+        if (d < 0 || d >= base) break;
         v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
     }
     if (neg) v = 0u - v;
@@ -78,9 +70,9 @@ void IniProfile::Save(const std::vector<Section>& sections) const {
 std::string IniProfile::GetString(const std::string& section, const std::string& key,
                                   const std::string& def) const {
     for (const Section& s : Load()) {
-        if (strcasecmp(s.name.c_str(), section.c_str()) != 0) continue;
+        if (!EqualsNoCase(s.name, section)) continue;
         for (const Entry& e : s.entries)
-            if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+            if (EqualsNoCase(e.key, key)) {
                 std::string v = e.value;
                 // A value in matching quotes reads without them, as the system does.
                 if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
@@ -103,7 +95,7 @@ void IniProfile::WriteString(const std::string& section, const std::string& key,
     std::vector<Section> all = Load();
     Section* sec = nullptr;
     for (Section& s : all)
-        if (strcasecmp(s.name.c_str(), section.c_str()) == 0) {
+        if (EqualsNoCase(s.name, section)) {
             sec = &s;
             break;
         }
@@ -113,7 +105,7 @@ void IniProfile::WriteString(const std::string& section, const std::string& key,
     }
     bool done = false;
     for (Entry& e : sec->entries)
-        if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+        if (EqualsNoCase(e.key, key)) {
             e.value = value;
             done = true;
             break;
@@ -134,10 +126,9 @@ bool IniProfile::WriteIntDurable(const std::string& section, const std::string& 
         // A file without write permission is read-only even to a user whom
         // the system would let write it anyway.
         if ((st.st_mode & 0222) == 0) return false;
-        std::ifstream in(path_, std::ios::binary);
-        if (!in) return false;
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) return false;
+        std::vector<uint8_t> raw;
+        if (!ReadWholeFile(path_, raw)) return false;
+        bytes.assign(raw.begin(), raw.end());
     } else if (errno != ENOENT) {
         return false;
     }

@@ -7,3 +7,6 @@ std::string SplitToken(std::string& text, char sep);
 
 // Trims the C library's white-space set from both ends.
 std::string TrimWhite(const std::string& s);
+
+// Value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(char c);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "common/byte_order.h"
+#include "common/chip_family.h"
+
 namespace emu {
 
 uint16_t Chip::Word(uint32_t addr) const {
@@ -28,7 +31,7 @@ static Bytes Refuse() {
     return Reply({0x91});
 }
 static uint32_t Addr(const Bytes& f) {
-    return f[2] | f[3] << 8 | f[4] << 16;
+    return GetLe24(&f[2]);
 }
 
 WriterModel::WriterModel() : flash(kFlashSize, 0xFF) {}
@@ -41,7 +44,7 @@ bool WriterModel::DriverValid() const {
 uint32_t WriterModel::DriverRomWords() const {
     const uint8_t* d = flash.data() + kDriverAddr;
     // The image lives below the driver area; a bigger size cannot be real.
-    return std::min<uint32_t>(d[5] | d[6] << 8 | d[7] << 16, kDriverAddr / 2);
+    return std::min<uint32_t>(GetLe24(&d[5]), kDriverAddr / 2);
 }
 
 bool WriterModel::Busy(uint64_t now) const {
@@ -53,7 +56,7 @@ bool WriterModel::Busy(uint64_t now) const {
 }
 
 uint16_t WriterModel::ImageWord(uint32_t addr) const {
-    return static_cast<uint16_t>(flash[2 * addr] | flash[2 * addr + 1] << 8);
+    return GetLe16(&flash[2 * addr]);
 }
 
 void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final) {
@@ -130,10 +133,7 @@ uint8_t WriterModel::RunOperation(uint8_t mask, std::vector<Phase>& phases) {
     if (mask & 0x20) {
         phases.push_back({0xA5, timing.stepMs});
         if (chip.locked) return 0xB7;
-        for (uint32_t a = 0; a < rom; ++a) {
-            flash[2 * a] = static_cast<uint8_t>(chip.Word(a));
-            flash[2 * a + 1] = static_cast<uint8_t>(chip.Word(a) >> 8);
-        }
+        for (uint32_t a = 0; a < rom; ++a) PutLe16(&flash[2 * a], chip.Word(a));
     }
     if (mask & 0x40) {
         phases.push_back({0xA0, timing.modeMs});
@@ -182,7 +182,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
             const uint32_t base = Addr(f);
             for (uint32_t i = 0; i < f[5]; ++i) {
                 uint16_t w;
-                if (base == 0x8000 || base == 0x80000) {
+                if (IsChipInfoAddress(base)) {
                     switch (i) {
                         case 0:
                             w = chip.locked ? 1 : 0;
@@ -209,8 +209,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
                 } else {
                     w = chip.Word(base + i);
                 }
-                r.push_back(static_cast<uint8_t>(w));
-                r.push_back(static_cast<uint8_t>(w >> 8));
+                AppendLe16(r, w);
             }
             return Reply(r);
         }
@@ -238,7 +237,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
             if (chip.locked) {
                 status = 0xB7;
             } else {
-                const uint16_t w = static_cast<uint16_t>(chip.Word(Addr(f)) | f[5] | f[6] << 8);
+                const uint16_t w = static_cast<uint16_t>(chip.Word(Addr(f)) | GetLe16(&f[5]));
                 chip.words[Addr(f)] = w;
             }
             StartJob(code, now, {{0xA2, timing.flashMs}}, status);

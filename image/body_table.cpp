@@ -1,25 +1,15 @@
 #include "image/body_table.h"
 
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 
+#include "common/chip_family.h"
 #include "common/profile.h"
 #include "common/split_token.h"
+#include "common/text_case.h"
 
 const char kDefaultBodyName[] = "ZK30P11C-4";
 
 namespace {
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Unsigned hex conversion that stops at the first non-hex character; values
 // past 32 bits saturate instead of wrapping into a plausible-looking size.
@@ -28,14 +18,8 @@ uint32_t ParseHex(const std::string& token) {
     if (token.size() >= 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) i = 2;
     uint64_t value = 0;
     for (; i < token.size(); ++i) {
-        const int c = std::tolower(static_cast<unsigned char>(token[i]));
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            break;
+        const int digit = HexDigitValue(token[i]);
+        if (digit < 0) break;
         value = value * 16 + static_cast<uint64_t>(digit);
         if (value > 0xFFFFFFFFu) return 0xFFFFFFFFu;
     }
@@ -65,9 +49,9 @@ bool ParseBodyLine(const std::string& line, bool withPid, BodyRecord& rec) {
     rec.nExtraAddr = NextHex(rest);
     rec.wExtra = static_cast<uint16_t>(NextHex(rest));
     rec.bReset = EqualsNoCase(SplitToken(rest, ','), "noreset") ? 0 : 1;
-    const bool big = rec.nPID == 0xD6 || rec.nPID == 0xD8;
-    rec.nKind = big ? 5 : 4;
-    rec.dwOptAddr = big ? 0x80000 : 0x8000;
+    const ChipFamily& family = FamilyOf(rec.nPID);
+    rec.nKind = family.driverKind;
+    rec.dwOptAddr = family.optionBase;
     return true;
 }
 
@@ -106,9 +90,5 @@ const BodyRecord* FindSelectedBody(const Profile& profile, const BodyTable& tabl
 }
 
 bool IsVoiceBodyName(const std::string& name) {
-    static const char kPrefix[] = "ZV62Q";
-    if (name.size() < 5) return false;
-    for (size_t i = 0; i < 5; ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != kPrefix[i]) return false;
-    return true;
+    return StartsWithNoCase(name, "ZV62Q");
 }

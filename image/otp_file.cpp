@@ -3,28 +3,13 @@
 #include <algorithm>
 #include <new>
 
+#include "common/byte_order.h"
 #include "common/byte_sum.h"
+#include "common/file_io.h"
 #include "common/profile.h"
-#include "image/file_open.h"
 #include "core/session.h"
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, static_cast<uint16_t>(v));
-    Put16(out, static_cast<uint16_t>(v >> 16));
-}
 
 // Blocks come through here so a failed allocation is a status, never a throw.
 bool MakeBlock(std::optional<std::vector<uint16_t>>& block, size_t words, size_t maxWords) {
@@ -39,7 +24,7 @@ bool MakeBlock(std::optional<std::vector<uint16_t>>& block, size_t words, size_t
 }
 
 void CopyWords(const uint8_t* src, size_t count, uint16_t* dst) {
-    for (size_t i = 0; i < count; ++i) dst[i] = Get16(src + 2 * i);
+    for (size_t i = 0; i < count; ++i) dst[i] = GetLe16(src + 2 * i);
 }
 
 }  // namespace
@@ -60,7 +45,7 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec) {
     if (type == EOF) return kOtpFileEnd;
     uint8_t len[2];
     if (std::fread(len, 1, 2, file) != 2) return kOtpRecordShort;
-    const size_t length = static_cast<size_t>(len[0] | len[1] << 8);
+    const size_t length = GetLe16(len);
     std::vector<uint8_t> block;
     try {
         block.resize(3 + length);
@@ -78,16 +63,15 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec) {
 
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
     if (length < 4) return false;
-    buf.m_wPID = Get16(body);
-    // The project-information rule, over whole entries before the checksum
-    // byte at L - 1. A header that names no OID gets none, and the default
-    // option base, rather than the previous image's.
-    PlinthInfo info;
-    DecodeProjectHeader(buf.m_wPID, body + 2, std::max(length - 3u, 2u), &info);
-    buf.m_wOID = static_cast<uint16_t>(info.oid);
-    buf.m_nBinWords = info.romWords;
-    buf.m_wOptWords = static_cast<uint16_t>(info.optionBytes / 2);
-    buf.m_dwOptAddr = info.optionAddress;
+    buf.m_wPID = GetLe16(body);
+    // Whole entries before the checksum byte at L - 1 count. A header that
+    // names no OID gets none, and the default option base, rather than the
+    // previous image's.
+    const OtpHeader h = DecodeOtpHeaderRest(buf.m_wPID, body + 2, std::max(length - 3u, 2u));
+    buf.m_wOID = h.oid;
+    buf.m_nBinWords = h.romWords;
+    buf.m_wOptWords = h.optWords;
+    buf.m_dwOptAddr = h.optionBase;
     buf.m_dwProgAddr = 0;
     return true;
 }
@@ -137,7 +121,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxB
             break;
         }
         const uint8_t* body = rec.Body();
-        const uint32_t addr = Get32(body);
+        const uint32_t addr = GetLe32(body);
         if (addr == buf.m_dwProgAddr) {
             if (buf.m_pBin) {
                 buf.FreeBlocks();
@@ -234,25 +218,23 @@ bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session, size_
     return ok;
 }
 
+OtpHeader OtpHeaderOfBody(const BodyRecord& body) {
+    OtpHeader h;
+    h.pid = static_cast<uint16_t>(body.nPID);
+    h.oid = static_cast<uint16_t>(body.nOID);
+    h.romWords = body.nRomWords;
+    h.optWords = body.wOptWords;
+    h.optionBase = body.dwOptAddr;
+    return h;
+}
+
 std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body) {
-    std::vector<uint8_t> out;
-    const uint16_t pid = static_cast<uint16_t>(body.nPID);
-    const uint32_t k = body.nPID == 0xAD ? 0x8010 : 0x80010;
-    const uint16_t entries[5] = {
-        pid, static_cast<uint16_t>(body.nOID), static_cast<uint16_t>(body.nRomWords & 0x3FFF),
-        static_cast<uint16_t>((body.nRomWords >> 14) & 0x3FFF), body.wOptWords};
-    out.push_back(kOtpHeaderType);
-    Put16(out, kOtpHeaderBytes - 3);
-    Put16(out, pid);
-    Put16(out, 1);
-    for (uint32_t i = 0; i < 5; ++i) {
-        Put32(out, k + i);
-        Put16(out, 0x3FFF);
-        Put16(out, entries[i]);
-    }
-    uint8_t sum = 0;
-    AddBytesToSum(&sum, out.data(), static_cast<uint16_t>(out.size()));
-    out.push_back(static_cast<uint8_t>(-sum));
+    return BuildOtpImage(buf, body, WrittenOtpHeaderForm(OtpHeaderOfBody(body)));
+}
+
+std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body,
+                                   OtpHeaderForm form) {
+    std::vector<uint8_t> out = EncodeOtpHeader(OtpHeaderOfBody(body), form);
 
     auto putRecord = [&out](uint32_t addr, const uint16_t* words, size_t count) {
         const uint16_t length = static_cast<uint16_t>(2 * count + 5);
@@ -261,11 +243,11 @@ std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body) 
         AddWordToSum(&sum, length);
         AddDwordToSum(&sum, addr);
         out.push_back(kOtpDataType);
-        Put16(out, length);
-        Put32(out, addr);
+        AppendLe16(out, length);
+        AppendLe32(out, addr);
         for (size_t i = 0; i < count; ++i) {
             AddWordToSum(&sum, words[i]);
-            Put16(out, words[i]);
+            AppendLe16(out, words[i]);
         }
         out.push_back(static_cast<uint8_t>(-sum));
     };

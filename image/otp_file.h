@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
+#include "common/otp_header.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
-#include "plinth/plinth_rules.h"
 
 class Session;
 class Profile;
@@ -21,16 +22,14 @@ enum OtpReadStatus {
     kOtpFileEnd = 5,  // nothing left before the record
 };
 
-constexpr uint8_t kOtpHeaderType = 0xC0;
 constexpr uint8_t kOtpDataType = 0x65;
-constexpr size_t kOtpHeaderBytes = 48;
 constexpr uint32_t kOtpMaxDataBytes = 0xC000;  // per program/continuation record
 
 // One record: type, length L and the L body bytes (checksum last) in one block.
 struct OtpRecord {
     std::vector<uint8_t> bytes;
     uint8_t Type() const { return bytes[0]; }
-    uint16_t Length() const { return static_cast<uint16_t>(bytes[1] | bytes[2] << 8); }
+    uint16_t Length() const { return GetLe16(&bytes[1]); }
     const uint8_t* Body() const { return bytes.data() + 3; }
 };
 
@@ -64,8 +63,12 @@ bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session,
 bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session,
                    size_t maxBlockWords = SIZE_MAX);
 
-// The bytes of the .otp file for `body` holding the buffer's blocks.
+// What a header written for `body` says.
+OtpHeader OtpHeaderOfBody(const BodyRecord& body);
+// The bytes of the .otp file for `body` holding the buffer's blocks, with the
+// header in the form this program writes for the body's family.
 std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body);
+std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body, OtpHeaderForm form);
 
 // Writes the buffer as an .otp file for the driver's body, then describes the
 // buffer by that body and shows it. False (buffer unchanged) when there is no

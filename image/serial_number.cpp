@@ -1,10 +1,10 @@
 #include "image/serial_number.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "common/profile.h"
+#include "common/split_token.h"
 #include "image/pc_buffer.h"
 #include "core/front_end.h"
 #include "core/session.h"
@@ -24,23 +24,16 @@ const char kSerialSaveFailedBox[] =
 
 namespace {
 bool IsHexStart(char c) {
-    const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F');
+    return HexDigitValue(c) >= 0;
 }
 
 // Reads hex digits from the start, stopping at the first other character.
 uint32_t ReadHex(const std::string& text) {
     uint32_t v = 0;
     for (char c : text) {
-        const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        uint32_t d;
-        if (u >= '0' && u <= '9')
-            d = static_cast<uint32_t>(u - '0');
-        else if (u >= 'A' && u <= 'F')
-            d = static_cast<uint32_t>(u - 'A' + 10);
-        else
-            break;
-        v = v << 4 | d;
+        const int d = HexDigitValue(c);
+        if (d < 0) break;
+        v = v << 4 | static_cast<uint32_t>(d);
     }
     return v;
 }

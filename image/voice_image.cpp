@@ -3,21 +3,13 @@
 #include <new>
 #include <vector>
 
+#include "common/byte_order.h"
+#include "common/file_io.h"
 #include "image/body_table.h"
-#include "image/file_open.h"
 #include "core/session.h"
 #include "image/otp_file.h"
 
 namespace {
-
-const VoiceKind kKinds[] = {
-    {".R03", 0xC2, 0xE0, kVoiceRawWords, 0},         {".R06", 0xD8, 0xE1, kVoiceRawWords, 0},
-    {".R09", 0xD8, 0xE2, kVoiceRawWords, 0},         {".R12", 0xD8, 0xE3, kVoiceRawWords, 0},
-    {".R18", 0xD8, 0xE4, kVoiceRawWords, 0},         {".R36", 0xD8, 0xE5, kVoiceRawWords, 0},
-    {".E03", 0xC2, 0xE0, kVoiceBytePerWord, 0x8000}, {".E06", 0xD8, 0xE1, kVoicePlanes, 0x8400},
-    {".E09", 0xD8, 0xE2, kVoicePlanes, 0xC000},      {".E12", 0xD8, 0xE3, kVoicePlanes, 0x10800},
-    {".E18", 0xD8, 0xE4, kVoicePlanes, 0x18000},     {".E36", 0xD8, 0xE5, kVoicePlanes, 0x30000},
-};
 
 // Reads up to `count` bytes; a short file leaves the rest as it was.
 void ReadUpTo(std::FILE* file, uint8_t* dst, size_t count) {
@@ -36,15 +28,6 @@ void ReadData(std::FILE* file, uint8_t* dst, size_t count) {
 
 }  // namespace
 
-const VoiceKind* FindVoiceKind(const std::string& path) {
-    // The whole path is examined, however long, so a folder named like a
-    // voice file counts too.
-    const std::string upper = UpperAscii(path);
-    for (const VoiceKind& kind : kKinds)
-        if (upper.find(kind.ext) != std::string::npos) return &kind;
-    return nullptr;
-}
-
 bool IsVoiceFile(const std::string& path) {
     return FindVoiceKind(path) != nullptr;
 }
@@ -54,8 +37,7 @@ bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
         if (kind.format == kVoiceRawWords) {
             const std::vector<uint8_t> bytes = ReadRest(file);
             std::vector<uint16_t> words(bytes.size() / 2);
-            for (size_t i = 0; i < words.size(); ++i)
-                words[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+            for (size_t i = 0; i < words.size(); ++i) words[i] = GetLe16(&bytes[2 * i]);
             buf.m_nBinWords = static_cast<uint32_t>(words.size());
             buf.m_pBin = std::move(words);
         } else if (kind.format == kVoiceBytePerWord) {

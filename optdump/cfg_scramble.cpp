@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/file_io.h"
 #include "optdump/option_source.h"
 
 namespace {
@@ -54,7 +55,7 @@ std::vector<uint8_t> ScrambleText(const std::string& plain) {
 
 bool UnscrambleConfig(const std::string& cfgPath, const std::string& plainPath) {
     std::vector<uint8_t> stored;
-    if (!ReadWholeFile(cfgPath, &stored)) return false;
+    if (!ReadWholeFile(cfgPath, stored, PathCoding::Ansi)) return false;
     std::string plain;
     if (!UnscrambleBytes(stored, &plain)) return false;
     FILE* f = std::fopen(plainPath.c_str(), "wb");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "optdump/cfg_scramble.h"
 #include "optdump/option_source.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<uint8_t> in;
-    if (!ReadWholeFile(argv[2], &in)) {
+    if (!ReadWholeFile(argv[2], in, PathCoding::Ansi)) {
         std::fprintf(stderr, "cannot read %s\n", argv[2]);
         return 1;
     }

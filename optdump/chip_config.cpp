@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_io.h"
+#include "common/split_token.h"
+#include "common/text_case.h"
 #include "optdump/cfg_scramble.h"
 #include "optdump/dump_host.h"
 #include "optdump/option_source.h"
@@ -14,17 +17,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool EqualNoCase(const std::string& a, const char* b) {
-    const size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 // Reads one line of the configuration grammar token by token.
@@ -75,18 +67,11 @@ class Cursor {
     size_t m_pos;
 };
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
-
 // Does the line start, after blanks, with the quoted word `word`?
 bool StartsWithQuoted(const char* word, bool anyCase, Cursor* cur) {
     std::string text;
     if (!cur->Quoted(kLineChars, &text)) return false;
-    return anyCase ? EqualNoCase(text, word) : text == word;
+    return anyCase ? EqualsNoCase(text, word) : text == word;
 }
 
 bool ParseChoice(const std::string& line, bool needBraces, bool* comment, ItemChoice* choice) {
@@ -123,7 +108,7 @@ bool ParseBodyLines(const std::vector<std::string>& lines, size_t* i, ChipConfig
     Cursor cur(lines[*i]);
     std::string name;
     if (!cur.Quoted(kBodyNameChars, &name)) return false;
-    cfg->bodyName = AsciiUpper(name);
+    cfg->bodyName = UpperAscii(name);
     uint32_t* v = cfg->bodyValues;
     if (!cur.CommaNumber(&v[0]) || !cur.CommaNumber(&v[1])) return false;
     if (cur.Take(',')) {
@@ -154,7 +139,7 @@ bool ParseBody(const std::vector<std::string>& lines, size_t i, ChipConfig* cfg)
         const std::string& l = lines[i];
         const size_t p = l.find_first_not_of(" \t");
         if (p != std::string::npos && l[p] == '[' && l.size() >= p + 6 && l[p + 5] == ']' &&
-            EqualNoCase(l.substr(p + 1, 4), "BODY"))
+            EqualsNoCase(l.substr(p + 1, 4), "BODY"))
             break;
     }
     for (++i;; ++i) {
@@ -177,7 +162,7 @@ bool ParseBody(const std::vector<std::string>& lines, size_t i, ChipConfig* cfg)
             return false;
         item.name = RewritePercent(item.name);
         item.mask = static_cast<uint16_t>(mask);
-        const bool internal = EqualNoCase(item.kind, "INTERNAL_ITEM");
+        const bool internal = EqualsNoCase(item.kind, "INTERNAL_ITEM");
         // The count is a signed number in the file format: "0 or less" means none.
         const int32_t wanted = static_cast<int32_t>(count);
         for (int32_t got = 0; got < wanted;) {
@@ -201,7 +186,7 @@ bool ParseVersion(const std::vector<std::string>& lines, size_t* line, uint32_t*
         const size_t p = l.find_first_not_of(" \t");
         if (p == std::string::npos || l[p] != '[') continue;
         const size_t close = l.find(']', p + 1);
-        if (close == std::string::npos || !EqualNoCase(l.substr(p + 1, close - p - 1), "Version"))
+        if (close == std::string::npos || !EqualsNoCase(l.substr(p + 1, close - p - 1), "Version"))
             continue;
         *line = i;
         Cursor cur(l, close + 1);
@@ -233,7 +218,7 @@ bool ParseVersion(const std::vector<std::string>& lines, size_t* line, uint32_t*
 bool Compare(const ChipConfig& cfg, const std::string& name, const std::string& op,
              uint32_t number) {
     for (const ConfigItem& item : cfg.items) {
-        if (item.kind != "NON_IO_ITEM" || !EqualNoCase(item.name, name.c_str())) continue;
+        if (item.kind != "NON_IO_ITEM" || !EqualsNoCase(item.name, name.c_str())) continue;
         const uint32_t v = item.value;
         if (op == "=") return v == number;
         if (op == "!=") return v != number;
@@ -292,8 +277,8 @@ bool ParseConfigNumber(const std::string& s, size_t* pos, uint32_t* value) {
     if (run.size() > 20) return false;
     uint64_t v = 0;
     for (char c : run) {
-        const int d = DigitValue(c);
-        if (d >= static_cast<int>(base)) return false;
+        const int d = HexDigitValue(c);
+        if (d < 0 || d >= static_cast<int>(base)) return false;
         v = v * base + static_cast<unsigned>(d);
         if (v > 0xFFFFFFFFull) return false;
     }
@@ -339,7 +324,7 @@ bool HasNoPluginLine(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) {
         const size_t p = l.find_first_not_of(' ');
         if (p == std::string::npos) continue;
-        const std::string word = AsciiUpper(l.substr(p, l.find(' ', p) - p));
+        const std::string word = UpperAscii(l.substr(p, l.find(' ', p) - p));
         if (word.compare(0, 8, "OTPNODLL") == 0) return true;
     }
     return false;
@@ -381,10 +366,10 @@ bool EvaluateCondition(const ChipConfig& cfg, const std::string& cond) {
             if (pos < cond.size()) return false;
             return anyOr || group;
         }
-        if (EqualNoCase(connector, "OR")) {
+        if (EqualsNoCase(connector, "OR")) {
             anyOr = anyOr || group;
             group = true;
-        } else if (!EqualNoCase(connector, "AND")) {
+        } else if (!EqualsNoCase(connector, "AND")) {
             return false;
         }
         SkipSeparators(cond, &pos);
@@ -436,7 +421,7 @@ bool LoadChipConfig(const std::string& cfgPath, ChipConfig* cfg, OptDumpHost& ho
         return false;
     }
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(tmp, &bytes)) {
+    if (!ReadWholeFile(tmp, bytes, PathCoding::Ansi)) {
         host.ShowMessage(1, tmp);
         return false;
     }

@@ -44,4 +44,3 @@ class OptDumpHost {
 const char* EnglishMessage(int id);
 // Puts `arg` in place of the first %s of `format`; no other directive is read.
 std::string FormatMessageText(const std::string& format, const std::string& arg);
-std::string AsciiUpper(std::string s);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/text_case.h"
 #include "optdump/option_dump.h"
 
 namespace {
@@ -56,7 +57,7 @@ std::string ProgramDir(const char* argv0) {
 std::string Extension(const std::string& path) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
-    return AsciiUpper(path.substr(dot + 1));
+    return UpperAscii(path.substr(dot + 1));
 }
 
 int Usage() {

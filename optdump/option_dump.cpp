@@ -1,9 +1,9 @@
 #include "optdump/option_dump.h"
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 
+#include "common/text_case.h"
 #include "optdump/option_report.h"
 #include "plinth/plinth_rules.h"
 
@@ -31,13 +31,8 @@ std::string FormatMessageText(const std::string& format, const std::string& arg)
     return format.substr(0, p) + arg + format.substr(p + 2);
 }
 
-std::string AsciiUpper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string OptDumpHost::UpperPath(const std::string& path) {
-    return AsciiUpper(path);
+    return UpperAscii(path);
 }
 
 bool OptDumpHost::QueryOptionArea(uint16_t pid, const uint8_t* rest, uint32_t count,

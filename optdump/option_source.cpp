@@ -1,9 +1,11 @@
 #include "optdump/option_source.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
+#include "common/byte_order.h"
+#include "common/file_io.h"
+#include "common/text_case.h"
 #include "optdump/chip_config.h"
 #include "optdump/dump_host.h"
 
@@ -12,15 +14,6 @@ namespace {
 constexpr uint8_t kHeaderType = 0xC0;
 constexpr uint8_t kDataType = 0x65;
 constexpr uint32_t kChainStart = 0x90000;
-
-uint16_t U16(const std::vector<uint8_t>& f, size_t at) {
-    return static_cast<uint16_t>(f[at] | (f[at + 1] << 8));
-}
-
-uint32_t U32(const std::vector<uint8_t>& f, size_t at) {
-    return static_cast<uint32_t>(f[at]) | (static_cast<uint32_t>(f[at + 1]) << 8) |
-           (static_cast<uint32_t>(f[at + 2]) << 16) | (static_cast<uint32_t>(f[at + 3]) << 24);
-}
 
 // One record of a type/length/body stream: `start` is its type byte, `size`
 // counts type, length and body.
@@ -31,7 +24,7 @@ struct Record {
 
 bool NextRecord(const std::vector<uint8_t>& f, size_t* pos, Record* r) {
     if (f.size() < 3 || *pos > f.size() - 3) return false;
-    const size_t size = 3 + static_cast<size_t>(U16(f, *pos + 1));
+    const size_t size = 3 + static_cast<size_t>(GetLe16(&f[*pos + 1]));
     if (size > f.size() - *pos) return false;
     r->start = *pos;
     r->size = size;
@@ -58,18 +51,6 @@ uint16_t Sum16(const uint8_t* p, size_t n, uint16_t start) {
     return s;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
-    bytes->clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    uint8_t buf[16384];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->insert(bytes->end(), buf, buf + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 bool ParseOtpBytes(const std::vector<uint8_t>& f, OptionSource* src, OptDumpHost& host) {
     size_t pos = 0;
     Record head;
@@ -87,7 +68,7 @@ bool ParseOtpBytes(const std::vector<uint8_t>& f, OptionSource* src, OptDumpHost
         return false;
     }
     src->fileChecksum = Sum16(&f[0], head.size);
-    const uint16_t pid = U16(f, 3);
+    const uint16_t pid = GetLe16(&f[3]);
     uint32_t optAddr = 0;
     uint32_t optLen = 0;
     // Without an option area no record is taken as the option record.
@@ -107,7 +88,7 @@ bool ParseOtpBytes(const std::vector<uint8_t>& f, OptionSource* src, OptDumpHost
         }
         // A data record needs room for its address and check byte.
         if (f[r.start] != kDataType || r.size < 8) continue;
-        const uint32_t addr = U32(f, r.start + 3);
+        const uint32_t addr = GetLe32(&f[r.start + 3]);
         const uint8_t* data = &f[r.start + 7];
         const size_t dataLen = r.size - 8;
         const uint16_t dataSum = Sum16(data, dataLen);
@@ -126,7 +107,7 @@ bool ParseOtpBytes(const std::vector<uint8_t>& f, OptionSource* src, OptDumpHost
 bool ReadOtpSource(const std::string& path, OptionSource* src, OptDumpHost& host) {
     src->fileName = host.UpperPath(path);
     std::vector<uint8_t> f;
-    if (!ReadWholeFile(path, &f)) {
+    if (!ReadWholeFile(path, f, PathCoding::Ansi)) {
         host.ShowMessage(1, path);
         return false;
     }
@@ -136,15 +117,15 @@ bool ReadOtpSource(const std::string& path, OptionSource* src, OptDumpHost& host
 bool ParseCodBytes(const std::vector<uint8_t>& f, const std::string& path, OptionSource* src,
                    OptDumpHost& host) {
     if (f.size() < 18 || f[0] != 'C' || f[1] != 'D' ||
-        U16(f, 16) != static_cast<uint16_t>(Sum16(f.data(), f.size()) - f[16] - f[17])) {
+        GetLe16(&f[16]) != static_cast<uint16_t>(Sum16(f.data(), f.size()) - f[16] - f[17])) {
         host.ShowMessage(8, path);
         return false;
     }
     src->fileName = host.UpperPath(path);
-    src->ideVersion = U16(f, 4);
+    src->ideVersion = GetLe16(&f[4]);
     for (size_t i = 6; i < 16 && f[i] != 0; ++i) src->bodyName.push_back(static_cast<char>(f[i]));
 
-    const uint16_t headerLen = U16(f, 2);
+    const uint16_t headerLen = GetLe16(&f[2]);
     const size_t entries = headerLen >= 32 ? (headerLen - 32u) / 10u : 0;
     bool program = false;
     bool option = false;
@@ -154,9 +135,9 @@ bool ParseCodBytes(const std::vector<uint8_t>& f, const std::string& path, Optio
             host.ShowMessage(9, path);
             return false;
         }
-        const uint16_t type = U16(f, at);
-        const uint32_t len = U32(f, at + 2);
-        const uint32_t off = U32(f, at + 6);
+        const uint16_t type = GetLe16(&f[at]);
+        const uint32_t len = GetLe32(&f[at + 2]);
+        const uint32_t off = GetLe32(&f[at + 6]);
         const bool known = type == 0xB0 || type == 0xB2 || type == 0xBA;
         if (known && static_cast<uint64_t>(off) + len > f.size()) {
             host.ShowMessage(9, path);
@@ -194,7 +175,7 @@ bool ParseCodBytes(const std::vector<uint8_t>& f, const std::string& path, Optio
 
 bool ReadCodSource(const std::string& path, OptionSource* src, OptDumpHost& host) {
     std::vector<uint8_t> f;
-    if (!ReadWholeFile(path, &f)) {
+    if (!ReadWholeFile(path, f, PathCoding::Ansi)) {
         host.ShowMessage(1, path);
         return false;
     }
@@ -213,10 +194,8 @@ bool BuildOptImage(const std::vector<uint8_t>& f, std::vector<uint8_t>* image) {
         const uint8_t* data = &f[r.start] + 3;
         if (first) {
             first = false;
-            static const char kMark[] = "hconfig";
             if (type != 'H' || dataLen < 8) return false;
-            for (size_t i = 0; i < 7; ++i)
-                if (std::tolower(data[1 + i]) != kMark[i]) return false;
+            if (!EqualsNoCase(std::string(data + 1, data + 8), "hconfig")) return false;
             continue;
         }
         if (type != 'P' || dataLen <= 6) continue;
@@ -228,7 +207,7 @@ bool BuildOptImage(const std::vector<uint8_t>& f, std::vector<uint8_t>* image) {
 
 bool ReadOptSource(const std::string& path, ChipConfig* cfg, OptDumpHost& host) {
     std::vector<uint8_t> f;
-    if (!ReadWholeFile(path, &f)) {
+    if (!ReadWholeFile(path, f, PathCoding::Ansi)) {
         host.ShowMessage(1, path);
         return false;
     }

@@ -50,5 +50,3 @@ bool ParseCodBytes(const std::vector<uint8_t>& file, const std::string& path, Op
 // Builds the 1024-byte option image of an .opt file; false when its first
 // record is not the configuration header (the image is then all zeros).
 bool BuildOptImage(const std::vector<uint8_t>& file, std::vector<uint8_t>* image);
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);

@@ -3,10 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/file_io.h"
 #include "optdump/option_dump.h"
 #include "optdump/ravelin_exports.h"
 #include "plinth/plinth32.h"
 #include "plinth/plinth_rules.h"
+#include "framework/module_path.h"
 #include "framework/text.h"
 
 namespace {
@@ -28,12 +30,7 @@ class WinDumpHost : public OptDumpHost {
     }
     void ShowLiteral(const std::string& text) override { Box(fw::Widen(text, 0)); }
 
-    std::string LibraryDir() override {
-        char path[MAX_PATH * 2] = {};
-        const DWORD n = GetModuleFileNameA(g_module, path, sizeof path);
-        std::string dir(path, n < sizeof path ? n : 0);
-        return dir.substr(0, dir.find_last_of("\\/") + 1);
-    }
+    std::string LibraryDir() override { return ModuleFolder(fw::ModulePath(g_module, CP_ACP)); }
     std::string CreateTempFile(const char* prefix) override {
         char dir[MAX_PATH] = {};
         char name[MAX_PATH] = {};

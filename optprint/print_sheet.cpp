@@ -1,9 +1,9 @@
 #include "optprint/print_sheet.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "common/split_token.h"
+#include "common/text_case.h"
 #include "common/utf8_text.h"
 
 const char kSheetTitle[] = "Option Approval Sheet";
@@ -56,8 +56,7 @@ CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args) {
 
 SheetSourceKind SourceKindOf(const std::string& path) {
     if (path.size() < 3) return SheetSourceKind::Unknown;
-    std::string ext = path.substr(path.size() - 3);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = LowerAscii(path.substr(path.size() - 3));
     if (ext == "cod") return SheetSourceKind::Cod;
     if (ext == "otp" || ext == "mtp") return SheetSourceKind::Otp;
     return SheetSourceKind::Unknown;

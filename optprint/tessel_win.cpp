@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
+#include "framework/module_path.h"
 #include "framework/text.h"
-#include "image/file_open.h"
 #include "optprint/print_sheet.h"
 #include "optprint/tessel_res.h"
 
@@ -72,13 +73,7 @@ LRESULT CALLBACK DialogCreateHook(int code, WPARAM wp, LPARAM lp) {
 
 // The program's folder with a trailing backslash, then `name`.
 std::wstring BesideProgram(const wchar_t* name) {
-    wchar_t buf[512];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, 512);
-    std::wstring path(buf, n < 512 ? n : 0);
-    const size_t cut = path.rfind(L'\\');
-    path.resize(cut == std::wstring::npos ? 0 : cut);
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path + name;
+    return fw::Widen(ModuleFolder(fw::ModulePath(nullptr))) + name;
 }
 
 // Asks for a .cod file; false when the user cancels.

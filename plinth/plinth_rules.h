@@ -12,9 +12,6 @@ struct PlinthInfo {
 };
 static_assert(sizeof(PlinthInfo) == 20, "the record layout is shared with callers");
 
-// ROM words named by a header's size code; 0 for codes that name no size.
-uint32_t RomWordsOfSizeCode(unsigned code);
-
 // Applies the .otp header rules to the header body after its PID (`rest`,
 // `count` bytes, check byte excluded). False when the header names no option
 // words.

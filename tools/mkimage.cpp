@@ -3,10 +3,10 @@
 //   mkimage -o out.otp --pid AD --oid 1F2 --rom 2000 [--options 3FFF,0012]
 //           [--fill ramp|random|HHHH] [--seed N] [--header auto|entries|layout0|40f0]
 //   mkimage --info FILE [--ini SETTINGS]
-// Numbers are hexadecimal, as in the settings file's body lines. The program's
-// own writer describes sizes at 0x80010.. (0x8010.. for PID AD), which the
-// loader reads only for PIDs AD and D6; "auto" keeps that form for those and
-// rewrites the header in a form the loader reads for every other PID.
+// Numbers are hexadecimal, as in the settings file's body lines. "auto" writes
+// the header the program itself writes for the PID's family; the other forms
+// make test images of one header form ("entries" at the family's base, or at
+// 0x80010 for a family that has none).
 // An output path with a raw voice extension (.R03 .. .R36) gets the ROM
 // words alone, low byte first.
 #include <cstdio>
@@ -15,10 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "common/ini_profile.h"
+#include "common/file_io.h"
 #include "common/memory_profile.h"
 #include "common/split_token.h"
-#include "image/file_open.h"
 #include "core/session.h"
 #include "image/open_image.h"
 #include "image/otp_file.h"
@@ -76,42 +77,6 @@ int Usage() {
                  "               [--header auto|entries|layout0|40f0]\n"
                  "       mkimage --info FILE [--ini SETTINGS]\n");
     return 2;
-}
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-// A header record of `form` for the body, or an empty vector when that form
-// cannot describe it.
-std::vector<uint8_t> AltHeader(const std::string& form, const BodyRecord& body) {
-    std::vector<uint8_t> rec{0xC0, 0, 0};
-    Put16(rec, body.nPID);
-    if (form == "layout0") {
-        Put16(rec, 0);
-    } else {
-        int code = -1;
-        for (unsigned c = 0; c < 13; ++c)
-            if (RomWordsOfSizeCode(c) == body.nRomWords && (body.nRomWords || c == 8)) code = c;
-        if (code < 0 || body.wOptWords > 0xFF) return {};
-        Put16(rec, 1);
-        Put16(rec, 0x40F0);
-        Put16(rec, 0);
-        Put16(rec, 0x3FFF);
-        Put16(rec, body.nOID);
-        Put16(rec, 0x40F1);
-        Put16(rec, 0);
-        Put16(rec, 0x3FFF);
-        Put16(rec, static_cast<uint32_t>(code) << 8 | body.wOptWords);
-    }
-    const size_t length = rec.size() - 3 + 1;
-    rec[1] = static_cast<uint8_t>(length);
-    rec[2] = static_cast<uint8_t>(length >> 8);
-    uint8_t sum = 0;
-    for (uint8_t b : rec) sum = static_cast<uint8_t>(sum + b);
-    rec.push_back(static_cast<uint8_t>(-sum));
-    return rec;
 }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -205,39 +170,38 @@ int main(int argc, char** argv) {
     body.nOID = oid;
     body.nRomWords = rom;
     body.wOptWords = static_cast<uint16_t>(opt.size());
-    body.dwOptAddr = (pid == 0xD6 || pid == 0xD8) ? 0x80000 : 0x8000;
+    body.dwOptAddr = FamilyOf(pid).optionBase;
 
     const VoiceKind* voice = FindVoiceKind(out);
     if (voice && voice->format == kVoiceRawWords) {
         std::vector<uint8_t> bytes;
-        for (uint16_t w : *buf.m_pBin) Put16(bytes, w);
+        for (uint16_t w : *buf.m_pBin) AppendLe16(bytes, w);
         if (!WriteBytes(out, bytes)) return 1;
         std::printf("%s: %zu voice words\n", out.c_str(), buf.m_pBin->size());
         return 0;
     }
 
+    const OtpHeader header = OtpHeaderOfBody(body);
+    OtpHeaderForm headerForm = WrittenOtpHeaderForm(header);
     if (form == "auto") {
-        // Layout 0 where the header rule gives the PID its sizes.
-        const uint8_t layout0Body[] = {0, 0};
-        PlinthInfo info;
-        const bool layout0 = DecodeProjectHeader(pid, layout0Body, 2, &info);
-        form = pid == 0xAD || pid == 0xD6 ? "entries" : layout0 ? "layout0" : "40f0";
+        form = headerForm == OtpHeaderForm::Entries ? "entries"
+               : headerForm == OtpHeaderForm::Fixed ? "layout0"
+                                                    : "40f0";
+    } else if (form == "entries") {
+        headerForm = OtpHeaderForm::Entries;
+    } else if (form == "layout0") {
+        headerForm = OtpHeaderForm::Fixed;
+    } else {
+        headerForm = OtpHeaderForm::SizeCode;
+        if (!OtpHeaderFits(header, headerForm)) {
+            std::fprintf(stderr, "mkimage: the 40f0 header cannot describe these sizes\n");
+            return 2;
+        }
     }
-    if (form == "entries") {
-        ConsoleHost host("");
-        if (!WriteOtpFile(out, buf, &body, host.session())) return 1;
-        std::printf("%s: %s", out.c_str(), host.message().c_str());
-        return 0;
-    }
-    const std::vector<uint8_t> header = AltHeader(form, body);
-    if (header.empty()) {
-        std::fprintf(stderr, "mkimage: the 40f0 header cannot describe these sizes\n");
-        return 2;
-    }
-    std::vector<uint8_t> bytes = BuildOtpImage(buf, body);
-    bytes.erase(bytes.begin(), bytes.begin() + kOtpHeaderBytes);
-    bytes.insert(bytes.begin(), header.begin(), header.end());
-    if (!WriteBytes(out, bytes)) return 1;
-    std::printf("%s: PID %Xh, OID %Xh, %s header\n", out.c_str(), pid, oid, form.c_str());
+    if (!WriteBytes(out, BuildOtpImage(buf, body, headerForm))) return 1;
+    if (form == "entries")
+        std::printf("%s: %s", out.c_str(), FilePidLine(header.pid, header.oid).c_str());
+    else
+        std::printf("%s: PID %Xh, OID %Xh, %s header\n", out.c_str(), pid, oid, form.c_str());
     return 0;
 }

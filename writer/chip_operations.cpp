@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/chip_family.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "core/session.h"
@@ -15,10 +16,6 @@ const char kNotSupportedMessage[] = "This function is not supported!";
 
 namespace {
 constexpr uint8_t kChipInfoWords = 0x20;
-// Configuration words of most bodies; the chips with identification 0xD6 keep
-// them higher up.
-constexpr uint32_t kConfigAddr = 0x8000;
-constexpr uint32_t kConfigAddrHigh = 0x80000;
 
 uint16_t WordAt(const uint8_t* data, size_t count, size_t n) {
     const uint8_t lo = 2 * n < count ? data[2 * n] : 0;
@@ -32,7 +29,7 @@ bool BufferHasData(const PcBuffer& buf, bool voice) {
 }
 
 bool IsUnsupportedLockBody(const BodyRecord* body) {
-    return body != nullptr && (body->nPID == 0xD8 || body->nPID == 0xC2);
+    return body != nullptr && FamilyOf(body->nPID).voice;
 }
 
 AutoPlan BuildAutoPlan(bool blank, bool program, bool verify, bool lock) {
@@ -68,9 +65,9 @@ ChipInfo ParseChipInfo(const uint8_t* data, size_t count) {
 
 uint32_t ChipInfoReadAddress(uint8_t idByte, const BodyTable& bodies, const BodyRecord* body) {
     for (const auto& entry : bodies)
-        if (entry.second->nPID == idByte) return idByte == 0xD6 ? kConfigAddrHigh : kConfigAddr;
+        if (entry.second->nPID == idByte) return FamilyOf(idByte).chipInfoAddress;
     // An unknown chip and no body to go by: the usual place of the words.
-    return body ? body->dwOptAddr : kConfigAddr;
+    return body ? body->dwOptAddr : OtherChipsFamily().chipInfoAddress;
 }
 
 std::string FormatChipInfo(const ChipInfo& info, const std::string& name) {

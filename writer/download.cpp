@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/byte_order.h"
+#include "common/file_io.h"
 #include "common/profile.h"
 #include "core/session.h"
-#include "image/file_open.h"
 #include "image/pc_buffer.h"
 #include "image/voice_image.h"
 #include "writer/driver_block.h"
@@ -59,13 +60,10 @@ bool Session::TakeSource(std::vector<uint8_t>& bytes) {
         }
         const size_t words = std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size());
         bytes.resize(words * 2);
-        for (size_t i = 0; i < words; ++i) {
-            bytes[2 * i] = static_cast<uint8_t>((*buf.m_pBin)[i]);
-            bytes[2 * i + 1] = static_cast<uint8_t>((*buf.m_pBin)[i] >> 8);
-        }
+        for (size_t i = 0; i < words; ++i) PutLe16(&bytes[2 * i], (*buf.m_pBin)[i]);
         return true;
     }
-    if (!ReadFileUtf8(path, bytes)) {
+    if (!ReadWholeFile(path, bytes)) {
         m_front.ShowBox("Failed to open file!");
         return false;
     }

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/file_io.h"
 #include "common/profile_edit.h"
 #include "framework/text.h"
-#include "image/file_open.h"
 
 using fw::Narrow;
 using fw::Widen;
@@ -70,7 +70,7 @@ bool WinProfile::WriteIntDurable(const std::string& section, const std::string& 
         // Moving a file over a read-only one can succeed: refuse it here.
         if (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
         std::vector<uint8_t> raw;
-        if (!ReadFileUtf8(Narrow(m_path), raw)) return false;
+        if (!ReadWholeFile(Narrow(m_path), raw)) return false;
         bytes.assign(raw.begin(), raw.end());
     }
     SetProfileValue(bytes, section, key, std::to_string(value));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/byte_sum.h"
 
 bool IsBusyStatus(uint8_t status) {
@@ -94,28 +95,22 @@ Frame MakePollFrame() {
     return MakeFrame(CMD_POLL, nullptr, 0);
 }
 
-static void PutAddr(uint8_t* p, uint32_t addr) {
-    p[0] = static_cast<uint8_t>(addr);
-    p[1] = static_cast<uint8_t>(addr >> 8);
-    p[2] = static_cast<uint8_t>(addr >> 16);
-}
-
 Frame MakeReadFlashFrame(uint32_t addr, uint8_t count) {
     uint8_t p[4];
-    PutAddr(p, addr);
+    PutLe24(p, addr);
     p[3] = count;
     return MakeFrame(CMD_READ_FLASH, p, 4);
 }
 
 Frame MakeReadWordFrame(uint32_t addr) {
     uint8_t p[3];
-    PutAddr(p, addr);
+    PutLe24(p, addr);
     return MakeFrame(CMD_READ_WORD, p, 3);
 }
 
 Frame MakeReadBlockFrame(uint32_t addr, uint8_t words) {
     uint8_t p[4];
-    PutAddr(p, addr);
+    PutLe24(p, addr);
     p[3] = words;
     return MakeFrame(CMD_READ_BLOCK, p, 4);
 }
@@ -123,16 +118,15 @@ Frame MakeReadBlockFrame(uint32_t addr, uint8_t words) {
 Frame MakeWriteFlashFrame(uint32_t addr, const uint8_t* data, size_t count) {
     uint8_t p[3 + kMaxFlashChunk];
     count = std::min(count, kMaxFlashChunk);
-    PutAddr(p, addr);
+    PutLe24(p, addr);
     if (count) std::memcpy(p + 3, data, count);
     return MakeFrame(CMD_WRITE_FLASH, p, 3 + count);
 }
 
 Frame MakeWriteWordFrame(uint32_t addr, uint16_t word) {
     uint8_t p[5];
-    PutAddr(p, addr);
-    p[3] = static_cast<uint8_t>(word);
-    p[4] = static_cast<uint8_t>(word >> 8);
+    PutLe24(p, addr);
+    PutLe16(&p[3], word);
     return MakeFrame(CMD_WRITE_WORD, p, 5);
 }
 
@@ -182,7 +176,7 @@ uint16_t DecodeReply(uint8_t expected, const uint8_t* buf, size_t count, uint8_t
         result = static_cast<uint16_t>(buf[2] | (dataLen >= 2 ? buf[3] << 8 : 0));
     } else if (expected == CMD_VERSION) {
         good = code == 0xA0 && dataLen >= 2;
-        if (good) result = static_cast<uint16_t>(buf[2] | buf[3] << 8);
+        if (good) result = GetLe16(&buf[2]);
     } else if (selftest) {
         good = code == 0xA1 && dataLen >= 1;
         if (good) result = static_cast<uint16_t>(WS_ACK | buf[2] << 8);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/byte_order.h"
+
 void WriterLink::OnSerialByte(uint8_t byte) {
     if (m_nReceived < kReceiveBufferSize) {
         m_receive[m_nReceived++] = byte;
@@ -146,7 +148,7 @@ uint16_t WriterLink::ReadWord(uint32_t addr) {
     Send(MakeReadWordFrame(addr));
     uint8_t word[2] = {0, 0};
     if (WaitReply(CMD_READ_WORD, word, sizeof word) != WS_OK) return 0;
-    return static_cast<uint16_t>(word[0] | word[1] << 8);
+    return GetLe16(word);
 }
 
 WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {

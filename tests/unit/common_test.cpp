@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "common/byte_order.h"
 #include "common/byte_sum.h"
+#include "common/file_io.h"
 #include "common/ini_profile.h"
 #include "common/split_token.h"
+#include "common/text_case.h"
 
 TEST(SplitToken, CommandLineAndBodyLineCases) {
     std::string t = "ab\tcd ef";
@@ -89,4 +92,50 @@ TEST_F(IniProfileTest, WritesReadBackAndMissingFileGivesDefaults) {
     p.WriteString("setting", "bodyname", "B");
     EXPECT_EQ(static_cast<uint32_t>(p.GetInt("serial", "data", 0)), 0x80000000u);
     EXPECT_EQ(p.GetString("Setting", "BodyName", ""), "B");
+}
+
+TEST(SharedHelpers, ByteOrderCaseFoldingHexDigitsAndFolders) {
+    uint8_t b[4];
+    PutLe32(b, 0x12345678);
+    EXPECT_EQ(b[0], 0x78);
+    EXPECT_EQ(b[3], 0x12);
+    EXPECT_EQ(GetLe24(b), 0x345678u);
+    EXPECT_EQ(GetLe16(b + 2), 0x1234);
+    std::vector<uint8_t> out;
+    AppendLe32(out, 0xA1B2C3D4);
+    EXPECT_EQ(out, (std::vector<uint8_t>{0xD4, 0xC3, 0xB2, 0xA1}));
+
+    // Only ASCII letters fold: UTF-8 and code-page bytes pass unchanged.
+    EXPECT_EQ(UpperAscii("zk\xc3\xa9.e09"), "ZK\xc3\xa9.E09");
+    EXPECT_EQ(LowerAscii("COD\xC9"), "cod\xC9");
+    EXPECT_TRUE(EqualsNoCase("NoReset", "noreset"));
+    EXPECT_FALSE(EqualsNoCase("noreset", "noreset "));
+    EXPECT_TRUE(StartsWithNoCase("zv62q160", "ZV62Q"));
+    EXPECT_FALSE(StartsWithNoCase("ZV62", "ZV62Q"));
+
+    EXPECT_EQ(HexDigitValue('7'), 7);
+    EXPECT_EQ(HexDigitValue('f'), 15);
+    EXPECT_EQ(HexDigitValue('F'), 15);
+    EXPECT_EQ(HexDigitValue('g'), -1);
+    EXPECT_EQ(HexDigitValue('\xE6'), -1);
+
+    EXPECT_EQ(ModuleFolder("C:\\Tools\\Ravelin32.dll"), "C:\\Tools\\");
+    EXPECT_EQ(ModuleFolder("\\\\srv\\share\\P.exe"), "\\\\srv\\share\\");
+}
+
+TEST(SharedHelpers, WholeFileReading) {
+    const std::string path = TestTempPath(".bin");
+    std::vector<uint8_t> bytes{1, 2, 3};
+    std::remove(path.c_str());
+    EXPECT_FALSE(ReadWholeFile(path, bytes));
+    EXPECT_TRUE(bytes.empty());
+    std::vector<uint8_t> big(200000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(big.data(), 1, big.size(), f);
+    std::fclose(f);
+    ASSERT_TRUE(ReadWholeFile(path, bytes, PathCoding::Ansi));
+    EXPECT_EQ(bytes, big);  // more than one read chunk
+    std::remove(path.c_str());
 }

@@ -1,4 +1,4 @@
-#include "image/file_open.h"
+#include "common/file_io.h"
 
 #include <new>
 
@@ -71,6 +71,10 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #endif
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode, PathCoding coding) {
+    return coding == PathCoding::Utf8 ? OpenFileUtf8(path, mode) : std::fopen(path.c_str(), mode);
+}
+
 std::vector<uint8_t> ReadRest(std::FILE* file) {
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
@@ -80,22 +84,23 @@ std::vector<uint8_t> ReadRest(std::FILE* file) {
     return bytes;
 }
 
-bool ReadFileUtf8(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::FILE* file = OpenFileUtf8(path, "rb");
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, PathCoding coding) {
+    bytes.clear();
+    std::FILE* file = OpenFile(path, "rb", coding);
     if (!file) return false;
     bool ok = false;
     try {
         bytes = ReadRest(file);
         ok = !std::ferror(file);
     } catch (const std::bad_alloc&) {
-        bytes.clear();
     }
+    if (!ok) bytes.clear();
     std::fclose(file);
     return ok;
 }
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
+std::string ModuleFolder(const std::string& modulePath) {
+    // Module paths always carry their folder; callers append a file name.
+    const size_t cut = modulePath.find_last_of("\\/");
+    return (cut == std::string::npos ? std::string() : modulePath.substr(0, cut)) + "\\";
 }
