@@ -4,7 +4,8 @@
 # Builds an optimised ASan+UBSan fuzz tree in build/fuzz, runs each target (all
 # of tests/fuzz/*_fuzz.cpp when none is named) for COUNT inputs, one after the
 # other, starting from its kept corpus tests/fuzz/corpus/<target>/, then merges
-# the corpus back minimised. Prints one line per target:
+# the corpus back minimised (inputs not named by their hash, the regression
+# inputs of fixed findings, are kept as they are). Prints one line per target:
 #   target  inputs  seconds  exec/s  cov  ft  corpus  findings
 # Findings (crash-, leak-, timeout-, oom- files) stay in build/fuzz/findings/<target>/
 # and make the script exit non-zero. Run it under nice: it keeps one core busy.
@@ -70,8 +71,21 @@ for t in "${targets[@]}"; do
     "$bin" -merge=1 -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         "$work/merged" "$corpus" "$work/new" >"$work/merge.log" 2>&1
     if [ $? -eq 0 ] && [ -n "$(ls -A "$work/merged")" ]; then
-        rm -f "$corpus"/*
-        cp "$work/merged"/* "$corpus"/
+        # Inputs named by hand are regression inputs of fixed findings: they
+        # stay under their names whatever the merge thinks of them.
+        keep=" "
+        for f in "$corpus"/*; do
+            [ -f "$f" ] || continue
+            name=$(basename "$f")
+            if [[ $name =~ ^[0-9a-f]{40}$ ]]; then
+                rm -f "$f"
+            else
+                keep+="$(sha1sum <"$f" | cut -c1-40) "
+            fi
+        done
+        for f in "$work/merged"/*; do
+            [[ $keep == *" $(basename "$f") "* ]] || cp "$f" "$corpus"/
+        done
     fi
     kept=$(find "$corpus" -type f | wc -l)
 
