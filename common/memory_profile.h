@@ -1,10 +1,9 @@
 #pragma once
-#include <strings.h>
-
 #include <map>
 #include <string>
 
 #include "common/profile.h"
+#include "common/text_case.h"
 
 // Settings held in memory: what is written stays here and is read back first;
 // other keys come from `base` (when given), which is never written. Tools and
@@ -36,12 +35,9 @@ class MemoryProfile : public Profile {
 
   private:
     // Sections and keys match without regard to case, as in the file.
-    struct NoCase {
-        bool operator()(const std::string& a, const std::string& b) const {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        }
-    };
-    static std::string Key(const std::string& s, const std::string& k) { return s + "\n" + k; }
+    static std::string Key(const std::string& s, const std::string& k) {
+        return LowerAscii(s) + "\n" + LowerAscii(k);
+    }
     const Profile* base_;
-    std::map<std::string, std::string, NoCase> values_;
+    std::map<std::string, std::string> values_;
 };

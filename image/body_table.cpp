@@ -37,8 +37,11 @@ bool ParseBodyLine(const std::string& line, bool withPid, BodyRecord& rec) {
     const std::string name = SplitToken(rest, ',');
     if (name.empty()) return false;
     rec = BodyRecord();
-    // The name doubles as the key, so it is cut to what the record can hold.
-    std::snprintf(rec.szName, sizeof rec.szName, "%s", name.c_str());
+    // The name doubles as the key, so it is cut to what the record can hold;
+    // blanks the cut leaves at the end go too, or the name written back as
+    // BodyName would read back without them and name no body.
+    const std::string kept = TrimWhite(name.substr(0, sizeof rec.szName - 1));
+    std::snprintf(rec.szName, sizeof rec.szName, "%s", kept.c_str());
     if (withPid) rec.nPID = NextHex(rest);
     rec.nOID = NextHex(rest);
     // Old-style lines carry no PID; their chips use the header form whose
