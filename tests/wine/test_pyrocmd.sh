@@ -5,9 +5,11 @@
 # window through the settings file.
 . "$(dirname "$0")/e2e-lib.sh"
 
-# pyrocmd ARGS...: stdout in $OUT, stderr in $ERR, the exit status in $RC.
+# pyrocmd ARGS...: stdout in $OUT, stderr in $ERR, the exit status in $RC;
+# standard input from $IN (empty: none).
 pyrocmd() {
-    timeout 120 "$WINE" "$SCEN/pyrocmd.exe" "$@" >"$SCEN/stdout" 2>"$SCEN/stderr" </dev/null
+    printf '%s' "${IN:-}" >"$SCEN/stdin"
+    timeout 120 "$WINE" "$SCEN/pyrocmd.exe" "$@" >"$SCEN/stdout" 2>"$SCEN/stderr" <"$SCEN/stdin"
     RC=$?
     OUT=$(tr -d '\r' <"$SCEN/stdout")
     ERR=$(tr -d '\r' <"$SCEN/stderr")
@@ -127,10 +129,22 @@ make_image "$SCEN/img.otp"
 serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "word 10 3FFF" --do "swap on"
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 2 --no-wait --no-serial
 check "a failed chip makes the run exit 1" 1 "$RC"
-check "its line says FAIL with the message line's text" 1 \
-    "$(echo "$OUT" | sed -n 2p | grep -c '^Chip 1  FAIL  ')"
+check "its line says FAIL with the message line's text" "Chip 1  FAIL  Verify failed!" \
+    "$(echo "$OUT" | sed -n 2p)"
 check "the next chip passes" "Chip 2  PASS  Programming/Verify OK!" "$(echo "$OUT" | sed -n 3p)"
 check "the summary counts both" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 1, failed: 1, ')"
+
+# Waiting for Enter: one Enter, then the input ends, so the run stops short.
+IN=$'\n'
+pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-serial --json
+IN=
+check "a run that ends early exits 1" 1 "$RC"
+check "the chip before the end of input is done" \
+    '{"type":"chip","chip":1,"serial":null,"result":"Programming/Verify OK!","pass":true}' \
+    "$(echo "$OUT" | sed -n 2p)"
+check "each chip is asked for on stderr" "Put chip 1 in the socket, then press Enter.|Put chip 2 in the socket, then press Enter." \
+    "$(echo "$ERR" | paste -sd'|')"
+check "the JSON summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^{"type":"summary","passed":1,"failed":0,')"
 serial_stop_emulator 1
 
 finish
