@@ -135,6 +135,8 @@ class Emulator {
         } else if (verb == "busy" && !args.empty()) {
             model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
                                static_cast<int>(value("cmd", -1)));
+        } else if (verb == "swap" && !args.empty()) {
+            model.swapChips = args[0] == "on";
         } else if (verb == "stuck") {
             model.SetStuck(static_cast<int>(value("cmd", -1)));
         } else if (verb == "final" && !args.empty()) {

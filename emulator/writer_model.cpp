@@ -254,6 +254,10 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
         case 0x5A:
         case 0x5B:
             if (n != 4) return Refuse();
+            if (swapChips && progMode && code == 0x5B) {
+                chip.words.clear();
+                chip.locked = false;
+            }
             progMode = code == 0x5A;
             StartJob(code, now, {{0xA0, timing.modeMs}}, 0);
             return Ack();

@@ -71,6 +71,9 @@ class WriterModel {
     uint8_t selftestFaults = 0;
     std::vector<uint8_t> flash;
     bool progMode = false;
+    // A handler: leaving programming mode puts a new blank chip of the same
+    // kind in the socket.
+    bool swapChips = false;
 
     bool DriverValid() const;
     uint32_t DriverRomWords() const;

@@ -6,7 +6,7 @@
 . "$(dirname "$0")/../tests/wine/testlib.sh"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 version=$(tr -d ' \r\n' <"$root/VERSION")
-required="Larkspur.ini Plinth32.dll Pyrograph.exe Ravelin32.dll Tessel32.exe ZK20P08B.CFG \
+required="Larkspur.ini Plinth32.dll Pyrograph.exe pyrocmd.exe Ravelin32.dll Tessel32.exe ZK20P08B.CFG \
 ZK30P11C-4.CFG ZK40P22A.CFG ZK40P22A.DLL"
 
 # table MSI NAME: the rows of one MSI table, without its three header lines.

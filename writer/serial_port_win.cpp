@@ -248,7 +248,10 @@ void SerialPort::WriteService() {
 
 void SerialPort::Write(const BYTE* bytes, int length) {
     if (!m_hPort) {
-        MessageBoxW(m_hOwner, L"COM port open failed!", L"Pyrograph", MB_OK);
+        if (m_pErrorSink)
+            m_pErrorSink("COM port open failed!");
+        else
+            MessageBoxW(m_hOwner, L"COM port open failed!", L"Pyrograph", MB_OK);
         return;
     }
     if (length == 0) length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(bytes)));
@@ -373,5 +376,8 @@ void SerialPort::ReportError(const char* operation) {
                   "WARNING:  %s Failed with the following error: \n%s\nPort: %u\n", operation,
                   system ? system : "", m_nPortNr);
     if (system) LocalFree(system);
-    MessageBoxA(nullptr, text, "Application Error", MB_ICONSTOP);
+    if (m_pErrorSink)
+        m_pErrorSink(text);
+    else
+        MessageBoxA(nullptr, text, "Application Error", MB_ICONSTOP);
 }

@@ -29,6 +29,10 @@ class SerialPort {
     void Close();
     void ReportError(const char* operation);
 
+    // Where errors go instead of a message box (a console has nobody to
+    // close one); may be called from the monitor thread.
+    void SetErrorSink(void (*sink)(const char* text)) { m_pErrorSink = sink; }
+
     bool IsOpen() const { return m_hPort != nullptr; }
     UINT PortNumber() const { return m_nPortNr; }
 
@@ -60,4 +64,5 @@ class SerialPort {
     DWORD m_dwOccurred = 0;  // written when a pending comm-event wait completes
     DWORD m_nWriteBufferSize = 0;
     int m_nWriteSize = 0;
+    void (*m_pErrorSink)(const char* text) = nullptr;
 };

@@ -123,6 +123,31 @@ TEST(LinkEmulator, SerialWordsAndChipInformation) {
     EXPECT_EQ(b.h.link.Query(CMD_SELFTEST), 0x0590);
 }
 
+TEST(LinkEmulator, AHandlerSwapsTheChipOnlyWhenProgrammingModeIsLeft) {
+    Bench b;
+    b.model.chip.pid = 0x66;
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_ENTER_PROG), 0);
+    ASSERT_EQ(b.h.link.WriteWord(7, 0x0012), 0);
+    b.model.chip.locked = true;
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_EXIT_PROG), 0);
+    EXPECT_TRUE(b.model.chip.locked);  // no handler: the same chip stays
+    EXPECT_EQ(b.model.chip.Word(7), 0x12);
+
+    b.model.swapChips = true;
+    b.model.chip.locked = false;
+    // Leaving a mode not entered brings no chip.
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_EXIT_PROG), 0);
+    EXPECT_EQ(b.model.chip.Word(7), 0x12);
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_ENTER_PROG), 0);
+    EXPECT_EQ(b.h.link.ReadWord(7), 0x12);
+    b.model.chip.locked = true;
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_EXIT_PROG), 0);
+    // A new blank chip of the same kind.
+    EXPECT_FALSE(b.model.chip.locked);
+    EXPECT_EQ(b.model.chip.Word(7), 0);
+    EXPECT_EQ(b.model.chip.pid, 0x66);
+}
+
 TEST(LinkEmulator, NewCommandWhileBusyIsRefusedAndPollShowsTheStep) {
     Bench b;
     b.model.SetExtraBusy(5000);
