@@ -41,6 +41,7 @@ bool WriterApp::InitInstance() {
     {
         WriterDialog dlg(*m_profile);
         dlg.SetStartupFile(args.strFile);
+        dlg.StartLog(ProgramDirOf(exePath));
         dlg.DoModal();
     }
     return false;
