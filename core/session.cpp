@@ -107,5 +107,15 @@ void Session::ShowChecksum(int flag) {
 }
 
 bool Session::OnDetectConnect() {
-    return m_link.OnDetectConnect([this] { return CheckDriver(); });
+    const bool ok = m_link.OnDetectConnect([this] { return CheckDriver(); });
+    SayPortsRefusal();
+    return ok;
+}
+
+void Session::SayPortsRefusal() {
+    const std::string text = m_link.TakePortsMessage();
+    if (text.empty()) return;
+    m_front.AppendMessage(" " + text);
+    m_front.Trace(text + "\r\n");
+    m_front.PushTexts();
 }

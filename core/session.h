@@ -196,6 +196,9 @@ class Session {
     template <class Body>
     void Logged(const char* operation, Body body);
     void LogOperation(const char* operation, bool pass);
+    // A refused [Setting] Ports, said after the command that searched, so
+    // the command's own texts do not cover it at once.
+    void SayPortsRefusal();
 
     Profile& m_profile;
     NotingFrontEnd m_noting;
@@ -219,6 +222,7 @@ bool Session::Exclusive(Command command) {
         Session& session;
         ~Running() {
             session.m_bOpsRunning = false;
+            session.SayPortsRefusal();
             session.m_front.ShowRunning(false);
         }
     } running{*this};

@@ -156,6 +156,12 @@ WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
 void WriterLink::SetPorts(const PortList& list) {
     m_ports = list.ports;
     m_strPortsMessage = list.strMessage;
+    m_bSearched = false;
+}
+
+std::string WriterLink::TakePortsMessage() {
+    if (!m_bSearched) return std::string();
+    return std::move(m_strPortsMessage);
 }
 
 bool WriterLink::Connect() {
@@ -186,13 +192,8 @@ bool WriterLink::Connect() {
         m_front.SetText(FrontText::kMessage, "Disconnected from the Pyrograph.");
         m_front.SetText(FrontText::kLink, "Disconnected");
     }
-    // Said once, after the search's own result, so it stays on the line until
-    // the next command; a port given alone makes the list irrelevant.
-    if (!m_strPortsMessage.empty() && m_nOnlyPort <= 0) {
-        m_front.AppendMessage(" " + m_strPortsMessage);
-        m_front.Trace(m_strPortsMessage + "\r\n");
-        m_strPortsMessage.clear();
-    }
+    // A port given alone makes the list irrelevant.
+    if (m_nOnlyPort <= 0) m_bSearched = true;
     m_front.PushTexts();
     m_front.EnableOperationControls(true);
     return connected;

@@ -51,9 +51,10 @@ class WriterLink {
     // EnsureConnected; the first time, also `checkDriver`, whose result is then the result.
     bool OnDetectConnect(const std::function<bool()>& checkDriver);
 
-    // The COM numbers searched, in order (1, 2, 3 until set); a refusal
-    // message of the list goes to the message line after the next search.
+    // The COM numbers searched, in order (1, 2, 3 until set).
     void SetPorts(const PortList& list);
+    // Once a search went over the list: the list's refusal message, once; else empty.
+    std::string TakePortsMessage();
     // Searches this port alone, whatever the list says; 0 goes back to the list.
     void SetOnlyPort(int port) { m_nOnlyPort = port; }
 
@@ -75,6 +76,7 @@ class WriterLink {
     std::vector<int> m_ports{1, 2, 3};
     std::string m_strPortsMessage;
     int m_nOnlyPort = 0;
+    bool m_bSearched = false;
     std::string m_strFirmware;
     bool m_bFirstConnect = true;
 };

@@ -418,17 +418,19 @@ TEST_F(SessionTest, PortsSettingOrdersTheSearch) {
         Session session(profile_, front, port);
         port.sink = &session.Link();
         if (c.only) session.UseOnlyPort(c.only);
-        session.Link().EnsureConnected();
+        session.OnDetectConnect();
         EXPECT_EQ(port.opened, c.opened);
         EXPECT_EQ(front.texts[FrontText::kLink], c.link);
-        const std::string result =
-            c.link[0] == 'C' ? "Connect with Pyrograph." : "Disconnected from the Pyrograph.";
-        const std::string refusal = ParsePortList("x").strMessage;
-        EXPECT_EQ(front.Message(), c.refused ? result + " " + refusal : result);
+        const std::string refusal = " " + ParsePortList("x").strMessage;
+        const std::string& message = front.Message();
+        const bool said =
+            message.size() > refusal.size() &&
+            message.compare(message.size() - refusal.size(), refusal.size(), refusal) == 0;
+        EXPECT_EQ(said, c.refused) << message;
 
         // Said once per run: the next search keeps quiet about it.
         port.writerPort = 0;
-        session.Link().EnsureConnected();
+        session.OnDetectConnect();
         EXPECT_EQ(front.Message(), "Disconnected from the Pyrograph.");
     }
 }
