@@ -19,6 +19,11 @@ StartupArgs ParseStartupCommandLine(std::string cmdLine) {
     return args;
 }
 
+std::string ProgramDirOf(const std::string& exePath) {
+    const size_t p = exePath.rfind('\\');
+    return p == std::string::npos ? std::string() : exePath.substr(0, p + 1);
+}
+
 std::string SettingsPathBeside(const std::string& exePath) {
     return ModuleFolder(exePath) + "Larkspur.ini";
 }

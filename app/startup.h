@@ -11,5 +11,7 @@ struct StartupArgs {
 };
 StartupArgs ParseStartupCommandLine(std::string cmdLine);
 
+// The program's folder with its closing backslash ("" without one).
+std::string ProgramDirOf(const std::string& exePath);
 // The settings file beside the program: cut at the last backslash, which goes.
 std::string SettingsPathBeside(const std::string& exePath);

@@ -28,8 +28,8 @@ bool WriterApp::InitInstance() {
         return false;
     }
 
-    m_profile =
-        std::make_unique<WinProfile>(fw::Widen(SettingsPathBeside(fw::ModulePath(nullptr))));
+    const std::string exePath = fw::ModulePath(nullptr);
+    m_profile = std::make_unique<WinProfile>(fw::Widen(SettingsPathBeside(exePath)));
 
     const StartupArgs args = ParseStartupCommandLine(fw::Narrow(CommandLine()));
     if (args.bHide) {
@@ -40,6 +40,7 @@ bool WriterApp::InitInstance() {
     {
         WriterDialog dlg(*m_profile);
         dlg.SetStartupFile(args.strFile);
+        dlg.StartLog(ProgramDirOf(exePath));
         dlg.DoModal();
     }
     return false;

@@ -50,6 +50,7 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     ~WriterDialog() override;
 
     void SetStartupFile(const std::string& path) { m_strStartFile = path; }
+    void StartLog(const std::string& programDir) { m_session.StartLog("Pyrograph", programDir); }
     const Session& GetSession() const { return m_session; }
 
     // --- FrontEnd ------------------------------------------------------------

@@ -1,8 +1,38 @@
 #include "core/session.h"
 
 Session::Session(Profile& profile, FrontEnd& front, LinkPort& port)
-    : m_profile(profile), m_front(front), m_link(front, port) {
+    : m_profile(profile), m_noting(front), m_front(m_noting), m_link(m_noting, port) {
     LoadBodyTable(m_profile, m_bodyTable);
+    m_link.SetPorts(ReadPortList(m_profile));
+}
+
+void Session::StartLog(const std::string& frontEndName, const std::string& programDir) {
+    m_strFrontEndName = frontEndName;
+    m_log = ProductionLog(ReadLogPath(m_profile, programDir));
+}
+
+void Session::LogOperation(const char* operation, bool pass) {
+    if (!m_log.IsOn()) return;
+    LogRecord r;
+    r.time = LocalTimeNow();
+    r.strFrontEnd = m_strFrontEndName;
+    if (m_link.IsConnected()) {
+        r.nPort = m_link.PortNumber();
+        r.strFirmware = m_link.Firmware();
+    }
+    r.strImagePath = m_strFileName;
+    if (m_buffer.m_pBin) r.strChecksum = FormatChecksum(BufferChecksum(m_buffer));
+    if (m_pBody) r.strBody = m_pBody->szName;
+    r.strOperation = operation;
+    r.bSerial = m_bSerialWritten;
+    r.dwSerial = m_dwLoggedSerial;
+    r.strResult = m_noting.LastText();
+    r.bPass = pass;
+    const std::string failure = m_log.Append(r);
+    if (failure.empty()) return;
+    // After the operation's own text, which stays readable before it.
+    m_front.AppendMessage(" " + failure);
+    m_front.PushTexts();
 }
 
 void Session::ReadSettings() {
@@ -77,5 +107,15 @@ void Session::ShowChecksum(int flag) {
 }
 
 bool Session::OnDetectConnect() {
-    return m_link.OnDetectConnect([this] { return CheckDriver(); });
+    const bool ok = m_link.OnDetectConnect([this] { return CheckDriver(); });
+    SayPortsRefusal();
+    return ok;
+}
+
+void Session::SayPortsRefusal() {
+    const std::string text = m_link.TakePortsMessage();
+    if (text.empty()) return;
+    m_front.AppendMessage(" " + text);
+    m_front.Trace(text + "\r\n");
+    m_front.PushTexts();
 }

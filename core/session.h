@@ -12,7 +12,51 @@
 #include "image/serial_number.h"
 #include "writer/link_port.h"
 #include "writer/ops_context.h"
+#include "writer/production_log.h"
 #include "writer/writer_link.h"
+
+// Passes everything on to the real front end and keeps the last text the
+// user was shown, message line or box: what an operation ended with.
+class NotingFrontEnd : public FrontEnd {
+  public:
+    explicit NotingFrontEnd(FrontEnd& front) : m_front(front) {}
+    const std::string& LastText() const { return m_strLast; }
+    void ForgetText() { m_strLast.clear(); }
+
+    void SetText(FrontText which, const std::string& text) override {
+        if (which == FrontText::kMessage) m_strLast = m_strMessage = text;
+        m_front.SetText(which, text);
+    }
+    void AppendMessage(const std::string& text) override {
+        m_strLast = m_strMessage += text;
+        m_front.AppendMessage(text);
+    }
+    void PushTexts() override { m_front.PushTexts(); }
+    void PullTexts() override { m_front.PullTexts(); }
+    void ProgressStart(int maxPos) override { m_front.ProgressStart(maxPos); }
+    void ProgressStep(int pos) override { m_front.ProgressStep(pos); }
+    void ProgressEnd() override { m_front.ProgressEnd(); }
+    int ShowBox(const std::string& text, unsigned flags) override {
+        // A question is no result: the command goes on after the answer.
+        if (!(flags & kBoxYesNo)) m_strLast = text;
+        return m_front.ShowBox(text, flags);
+    }
+    void Beep() override { m_front.Beep(); }
+    bool Breathe() override { return m_front.Breathe(); }
+    void EnableOperationControls(bool enable) override { m_front.EnableOperationControls(enable); }
+    void EnableInput(bool enable) override { m_front.EnableInput(enable); }
+    void ShowRunning(bool running) override { m_front.ShowRunning(running); }
+    void ShowModes(bool voice, bool checkId, bool serial) override {
+        m_front.ShowModes(voice, checkId, serial);
+    }
+    void ResetHexView(int maxRow) override { m_front.ResetHexView(maxRow); }
+    void Trace(const std::string& text) override { m_front.Trace(text); }
+
+  private:
+    FrontEnd& m_front;
+    std::string m_strMessage;  // the message line as appended to
+    std::string m_strLast;
+};
 
 // What one user of the writer works on: the PC buffer, the chip bodies, the
 // link to the writer and the settings, with every command a front end offers.
@@ -26,6 +70,12 @@ class Session {
     Session& operator=(const Session&) = delete;
 
     FrontEnd& Front() { return m_front; }
+    // The production log of [Log] File (relative names beside the program,
+    // `programDir` ending in its separator); its lines name `frontEndName`.
+    // Without this call nothing is logged.
+    void StartLog(const std::string& frontEndName, const std::string& programDir);
+    // The writer on this COM port alone instead of the [Setting] Ports search.
+    void UseOnlyPort(int port) { m_link.SetOnlyPort(port); }
     Profile& Settings() { return m_profile; }
     const Profile& Settings() const { return m_profile; }
     const BodyTable& Bodies() const { return m_bodyTable; }
@@ -132,8 +182,9 @@ class Session {
     bool TakeSource(std::vector<uint8_t>& bytes);
     bool CheckData();
     void DownloadPrompt();
+    // Runs `body` (true: done) in programming mode and leaves it; true when both went well.
     template <class Body>
-    void Framed(Body body);
+    bool Framed(Body body);
     int DriverProgressMax() const;
     // Before a programming pass with numbering on: the chip's serial words
     // blank and the next number saved; false stops the pass.
@@ -141,13 +192,25 @@ class Session {
     // Serial write after a programming pass; false leaves the failure text.
     bool FinishSerial();
     void SetMessage(const std::string& text) { m_front.SetText(FrontText::kMessage, text); }
+    // Runs a chip operation (`body` returns pass) and logs its line.
+    template <class Body>
+    void Logged(const char* operation, Body body);
+    void LogOperation(const char* operation, bool pass);
+    // A refused [Setting] Ports, said after the command that searched, so
+    // the command's own texts do not cover it at once.
+    void SayPortsRefusal();
 
     Profile& m_profile;
+    NotingFrontEnd m_noting;
     FrontEnd& m_front;
     WriterLink m_link;
     WriterOpsLink m_opsLink{m_link};
     OpsLink* m_pLink = &m_opsLink;
     bool m_bOpsRunning = false;
+    ProductionLog m_log{std::string()};
+    std::string m_strFrontEndName;
+    bool m_bSerialWritten = false;  // the last operation wrote m_dwLoggedSerial
+    uint32_t m_dwLoggedSerial = 0;
 };
 
 template <class Command>
@@ -159,9 +222,18 @@ bool Session::Exclusive(Command command) {
         Session& session;
         ~Running() {
             session.m_bOpsRunning = false;
+            session.SayPortsRefusal();
             session.m_front.ShowRunning(false);
         }
     } running{*this};
     command();
     return true;
+}
+
+template <class Body>
+void Session::Logged(const char* operation, Body body) {
+    m_noting.ForgetText();
+    m_bSerialWritten = false;
+    const bool pass = body();
+    LogOperation(operation, pass);
 }

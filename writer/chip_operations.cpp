@@ -100,12 +100,14 @@ void Session::DownloadPrompt() {
 }
 
 template <class Body>
-void Session::Framed(Body body) {
+bool Session::Framed(Body body) {
     m_front.EnableInput(false);
-    body();
-    m_pLink->PollingCommand(CMD_EXIT_PROG);
+    const bool ok = body();
+    // A chip left in programming mode is no pass: the failure is the last text.
+    const bool left = m_pLink->PollingCommand(CMD_EXIT_PROG) == 0;
     m_front.EnableInput(true);
     m_front.PushTexts();
+    return ok && left;
 }
 
 int Session::DriverProgressMax() const {
@@ -131,6 +133,8 @@ bool Session::PrepareSerial() {
 
 bool Session::FinishSerial() {
     SerialNumber& sn = m_serial;
+    m_bSerialWritten = true;  // even when it fails: the chip may hold part of it
+    m_dwLoggedSerial = sn.m_dwSerial;
     if (!WriteSerialNumber(sn, *m_pLink, m_front)) return false;
     sn.m_dwSerial = NextSerial(sn.m_dwSerial);
     ShowSerialNumber(1);
@@ -139,53 +143,69 @@ bool Session::FinishSerial() {
 
 void Session::OnBlankCheck() {
     Exclusive([this] {
-        if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return;
-        Framed([&] {
-            if (!EnterProgramming()) return;
-            if (m_pLink->RunOperation(OP_BLANK, DriverProgressMax()) == 0) SetMessage("Blank!");
+        Logged("Blank Check", [this] {
+            if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return false;
+            return Framed([&] {
+                if (!EnterProgramming()) return false;
+                if (m_pLink->RunOperation(OP_BLANK, DriverProgressMax()) != 0) return false;
+                SetMessage("Blank!");
+                return true;
+            });
         });
     });
 }
 
 void Session::OnProgram() {
     Exclusive([this] {
-        if (!CheckData()) return;
-        DownloadPrompt();
-        if (!m_pLink->EnsureConnected()) return;
-        Framed([&] {
-            if (!EnterProgramming()) return;
-            const bool serial = m_serial.m_bSerial;
-            if (serial && !PrepareSerial()) return;
-            if (m_pLink->RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
-                return;
-            if (!serial || FinishSerial()) SetMessage("Program OK!");
+        Logged("Program", [this] {
+            if (!CheckData()) return false;
+            DownloadPrompt();
+            if (!m_pLink->EnsureConnected()) return false;
+            return Framed([&] {
+                if (!EnterProgramming()) return false;
+                const bool serial = m_serial.m_bSerial;
+                if (serial && !PrepareSerial()) return false;
+                if (m_pLink->RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
+                    return false;
+                if (serial && !FinishSerial()) return false;
+                SetMessage("Program OK!");
+                return true;
+            });
         });
     });
 }
 
 void Session::OnVerify() {
     Exclusive([this] {
-        if (!CheckData()) return;
-        DownloadPrompt();
-        if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return;
-        Framed([&] {
-            if (!EnterProgramming()) return;
-            if (m_pLink->RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords)) == 0)
+        Logged("Verify", [this] {
+            if (!CheckData()) return false;
+            DownloadPrompt();
+            if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return false;
+            return Framed([&] {
+                if (!EnterProgramming()) return false;
+                if (m_pLink->RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords)) != 0)
+                    return false;
                 SetMessage("Verify OK!");
+                return true;
+            });
         });
     });
 }
 
 void Session::OnLock() {
     Exclusive([this] {
-        if (IsUnsupportedLockBody(m_pBody)) {
-            m_front.ShowBox(kNotSupportedMessage);
-            return;
-        }
-        if (!m_pLink->EnsureConnected()) return;
-        Framed([&] {
-            if (!EnterProgramming()) return;
-            if (m_pLink->RunOperation(OP_LOCK, 0) == 0) SetMessage("Lock OK!");
+        Logged("Lock", [this] {
+            if (IsUnsupportedLockBody(m_pBody)) {
+                m_front.ShowBox(kNotSupportedMessage);
+                return false;
+            }
+            if (!m_pLink->EnsureConnected()) return false;
+            return Framed([&] {
+                if (!EnterProgramming()) return false;
+                if (m_pLink->RunOperation(OP_LOCK, 0) != 0) return false;
+                SetMessage("Lock OK!");
+                return true;
+            });
         });
     });
 }
@@ -195,55 +215,63 @@ void Session::OnAuto() {
         const AutoSteps& flags = m_auto;
         const AutoPlan plan =
             BuildAutoPlan(flags.bBlank, flags.bProgram, flags.bVerify, flags.bLock);
-        if (plan.mask == 0) return;
-        if ((flags.bProgram || flags.bVerify) && !CheckData()) return;
-        DownloadPrompt();
-        if (!m_pLink->EnsureConnected()) return;
-        Framed([&] {
-            if (!EnterProgramming()) return;
-            const bool serial = flags.bProgram && m_serial.m_bSerial;
-            if (serial && !PrepareSerial()) return;
-            if (m_pLink->RunOperation(plan.mask, DriverProgressMax()) != 0) return;
-            if (!serial || FinishSerial()) SetMessage(plan.text);
+        if (plan.mask == 0) return;  // nothing to do, nothing to log
+        Logged("Auto", [&] {
+            if ((flags.bProgram || flags.bVerify) && !CheckData()) return false;
+            DownloadPrompt();
+            if (!m_pLink->EnsureConnected()) return false;
+            return Framed([&] {
+                if (!EnterProgramming()) return false;
+                const bool serial = flags.bProgram && m_serial.m_bSerial;
+                if (serial && !PrepareSerial()) return false;
+                if (m_pLink->RunOperation(plan.mask, DriverProgressMax()) != 0) return false;
+                if (serial && !FinishSerial()) return false;
+                SetMessage(plan.text);
+                return true;
+            });
         });
     });
 }
 
 void Session::OnChipInfo() {
     Exclusive([this] {
-        if (IsUnsupportedLockBody(m_pBody)) {
-            m_front.ShowBox(kNotSupportedMessage);
-            return;
-        }
-        if (!m_pLink->EnsureConnected()) return;
-        m_front.EnableInput(false);
-        if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) {
-            m_front.EnableInput(true);
-            return;
-        }
-        uint8_t data[256] = {};
-        const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
-        const uint8_t status = static_cast<uint8_t>(
-            m_pLink->Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
-        if (status != 0) {
-            m_pLink->ShowWriterError(status, false);
+        Logged("Chip Info", [this] {
+            if (IsUnsupportedLockBody(m_pBody)) {
+                m_front.ShowBox(kNotSupportedMessage);
+                return false;
+            }
+            if (!m_pLink->EnsureConnected()) return false;
+            m_front.EnableInput(false);
+            if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) {
+                m_front.EnableInput(true);
+                return false;
+            }
+            uint8_t data[256] = {};
+            const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
+            const uint8_t status = static_cast<uint8_t>(
+                m_pLink->Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
+            if (status != 0) {
+                m_pLink->ShowWriterError(status, false);
+                m_pLink->PollingCommand(CMD_EXIT_PROG);
+                m_front.EnableInput(true);
+                return false;
+            }
+            const uint32_t addr = ChipInfoReadAddress(data[0], m_bodyTable, m_pBody);
+            const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
+            uint8_t words[256] = {};
+            const uint16_t result =
+                m_pLink->Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
             m_pLink->PollingCommand(CMD_EXIT_PROG);
+            if (result != 0) {
+                m_front.ShowBox("Failed to get chip info!");
+            } else {
+                const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
+                const std::string name =
+                    FindBodyName(m_bodyTable, info.wPowerOnID, info.wSoftwareID);
+                m_front.ShowBox(FormatChipInfo(info, name), kBoxInformation);
+            }
             m_front.EnableInput(true);
-            return;
-        }
-        const uint32_t addr = ChipInfoReadAddress(data[0], m_bodyTable, m_pBody);
-        const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
-        uint8_t words[256] = {};
-        const uint16_t result =
-            m_pLink->Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
-        m_pLink->PollingCommand(CMD_EXIT_PROG);
-        if (result != 0) {
-            m_front.ShowBox("Failed to get chip info!");
-        } else {
-            const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
-            const std::string name = FindBodyName(m_bodyTable, info.wPowerOnID, info.wSoftwareID);
-            m_front.ShowBox(FormatChipInfo(info, name), kBoxInformation);
-        }
-        m_front.EnableInput(true);
+            return result == 0;
+        });
     });
 }

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "writer/port_list.h"
 
 namespace {
 
@@ -70,13 +73,13 @@ bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT 
         CloseHandle(m_hPort);
         m_hPort = nullptr;
     }
-    wchar_t device[16];
-    swprintf(device, 16, L"COM%u", portNumber);
+    const std::string name = PortDeviceName(static_cast<int>(portNumber));
+    const std::wstring device(name.begin(), name.end());  // ASCII only
     char definition[64];
     std::snprintf(definition, sizeof definition, "baud=%u parity=%c data=%u stop=1", baud, parity,
                   dataBits);
 
-    HANDLE h = CreateFileW(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         LeaveCriticalSection(&m_csLock);

@@ -155,6 +155,17 @@ WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
     return SendAndPoll(MakeWriteWordFrame(addr, word), CMD_WRITE_WORD, 0, 0);
 }
 
+void WriterLink::SetPorts(const PortList& list) {
+    m_ports = list.ports;
+    m_strPortsMessage = list.strMessage;
+    m_bSearched = false;
+}
+
+std::string WriterLink::TakePortsMessage() {
+    if (!m_bSearched) return std::string();
+    return std::move(m_strPortsMessage);
+}
+
 bool WriterLink::Connect() {
     m_front.EnableOperationControls(false);
     if (m_nPortIndex != -1) {
@@ -163,10 +174,9 @@ bool WriterLink::Connect() {
     }
     m_front.SetText(FrontText::kMessage, "Connecting to Pyrograph...");
     m_front.PushTexts();
-    for (int n = 1; n <= kPortCount; ++n) {
-        char text[32];
-        std::snprintf(text, sizeof text, "Detecting COM%d...", n);
-        m_front.SetText(FrontText::kLink, text);
+    const std::vector<int> ports = m_nOnlyPort > 0 ? std::vector<int>{m_nOnlyPort} : m_ports;
+    for (const int n : ports) {
+        m_front.SetText(FrontText::kLink, DetectingLinkText(n));
         m_front.PushTexts();
         m_front.Breathe();
         if (m_port.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
@@ -178,14 +188,14 @@ bool WriterLink::Connect() {
     }
     const bool connected = m_nPortIndex != -1;
     if (connected) {
-        char text[32];
-        std::snprintf(text, sizeof text, "Connected(COM%d)", m_nPortIndex + 1);
         m_front.SetText(FrontText::kMessage, "Connect with Pyrograph.");
-        m_front.SetText(FrontText::kLink, text);
+        m_front.SetText(FrontText::kLink, ConnectedLinkText(PortNumber()));
     } else {
         m_front.SetText(FrontText::kMessage, "Disconnected from the Pyrograph.");
         m_front.SetText(FrontText::kLink, "Disconnected");
     }
+    // A port given alone makes the list irrelevant.
+    if (m_nOnlyPort <= 0) m_bSearched = true;
     m_front.PushTexts();
     m_front.EnableOperationControls(true);
     return connected;
@@ -197,11 +207,13 @@ bool WriterLink::EnsureConnected() {
     }
     std::string version = "Software(V1.2)";
     const uint16_t r = Query(CMD_VERSION);
+    m_strFirmware.clear();
     // A version reply that never arrived or failed its sum is no version either.
     if (r != WS_REFUSED && r != WS_BAD_REPLY && r != WS_TIMEOUT && r != WS_CHECKSUM) {
         char text[32];
-        std::snprintf(text, sizeof text, ", Firmware(V%02X%02X)", r & 0xFF, r >> 8);
-        version += text;
+        std::snprintf(text, sizeof text, "V%02X%02X", r & 0xFF, r >> 8);
+        m_strFirmware = text;
+        version += ", Firmware(" + m_strFirmware + ")";
     }
     m_front.SetText(FrontText::kVersion, version);
     m_front.PushTexts();

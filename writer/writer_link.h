@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/front_end.h"
 #include "writer/link_port.h"
+#include "writer/port_list.h"
 #include "writer/protocol.h"
 
 // Reply waits, polling, retries and the search for the writer.
@@ -14,7 +16,6 @@ class WriterLink {
     static constexpr uint32_t kReplyTimeout = 1000;
     static constexpr int kAttempts = 3;
     static constexpr int kLateDispatches = 200;
-    static constexpr int kPortCount = 3;
     // A busy phase whose poll status and progress stay the same this long
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
@@ -50,7 +51,18 @@ class WriterLink {
     // EnsureConnected; the first time, also `checkDriver`, whose result is then the result.
     bool OnDetectConnect(const std::function<bool()>& checkDriver);
 
+    // The COM numbers searched, in order (1, 2, 3 until set).
+    void SetPorts(const PortList& list);
+    // Once a search went over the list: the list's refusal message, once; else empty.
+    std::string TakePortsMessage();
+    // Searches this port alone, whatever the list says; 0 goes back to the list.
+    void SetOnlyPort(int port) { m_nOnlyPort = port; }
+
     int PortIndex() const { return m_nPortIndex; }
+    // COM number of the writer found; 0 when none.
+    int PortNumber() const { return m_nPortIndex + 1; }
+    // "V0102" as the writer last reported it; empty when it did not.
+    const std::string& Firmware() const { return m_strFirmware; }
     bool FirstConnect() const { return m_bFirstConnect; }
     // Program end: the caller closes the port when this says it is open.
     bool IsConnected() const { return m_nPortIndex != -1; }
@@ -61,5 +73,10 @@ class WriterLink {
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;
     int m_nPortIndex = -1;
+    std::vector<int> m_ports{1, 2, 3};
+    std::string m_strPortsMessage;
+    int m_nOnlyPort = 0;
+    bool m_bSearched = false;
+    std::string m_strFirmware;
     bool m_bFirstConnect = true;
 };

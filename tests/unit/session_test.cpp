@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "common/ini_profile.h"
 #include "core/session.h"
@@ -14,6 +15,8 @@
 #include "image/option_view.h"
 #include "image/otp_file.h"
 #include "tests/unit/temp_path.h"
+#include "writer/port_list.h"
+#include "writer/production_log.h"
 
 namespace {
 
@@ -66,14 +69,16 @@ class ScriptedFrontEnd : public FrontEnd {
     void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
 
-// The writer model on COM1; its reply bytes reach the session's link one per
-// pumped message, as the window's serial messages deliver them.
+// The writer model on one COM port (COM1 unless moved); its reply bytes reach the session's link
+// one per pumped message, as the window's serial messages deliver them.
 class ModelPort : public LinkPort {
   public:
     emu::WriterModel model;
     WriterLink* sink = nullptr;
     std::vector<emu::Bytes> sent;
     std::function<void()> onPump;  // a message the user sends during a wait
+    int writerPort = 1;
+    std::vector<int> opened;
 
     int Count(uint8_t code) const {
         int n = 0;
@@ -82,6 +87,7 @@ class ModelPort : public LinkPort {
     }
 
     bool OpenPort(int n) override {
+        opened.push_back(n);
         m_open = n;
         return true;
     }
@@ -89,7 +95,7 @@ class ModelPort : public LinkPort {
     void WritePort(const uint8_t* bytes, size_t count) override {
         sent.emplace_back(bytes, bytes + count);
         m_pending.clear();
-        if (m_open == 1)
+        if (m_open == writerPort)
             for (uint8_t b : model.Handle(sent.back(), m_now)) m_pending.push_back(b);
     }
     bool PumpOneMessage() override {
@@ -383,6 +389,132 @@ TEST_F(SessionTest, SerialSetupChecksTheAddressesAgainstTheImage) {
     EXPECT_EQ(front_.texts[FrontText::kChecksum],
               FormatChecksum(static_cast<uint16_t>(8 * 1 + 4 + 3 + 2 + 1)));
     EXPECT_EQ(*session_.m_buffer.m_pBin, std::vector<uint16_t>(8, 0x0100));
+}
+
+// [Setting] Ports decides where the session looks for the writer; a port
+// given alone overrides it; a refused list is said once, after the search.
+TEST_F(SessionTest, PortsSettingOrdersTheSearch) {
+    struct Case {
+        const char* ports;
+        int writer, only;
+        std::vector<int> opened;
+        const char* link;
+        bool refused;
+    } cases[] = {
+        {"12, 7,9", 7, 0, {12, 7}, "Connected(COM7)", false},
+        {"12,7", 9, 0, {12, 7}, "Disconnected", false},
+        {"", 3, 0, {1, 2, 3}, "Connected(COM3)", false},
+        {"7,x", 2, 0, {1, 2}, "Connected(COM2)", true},
+        {"0", 4, 0, {1, 2, 3}, "Disconnected", true},
+        {"7", 12, 12, {12}, "Connected(COM12)", false},
+        {"bad", 5, 5, {5}, "Connected(COM5)", false},  // the list is not used at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ports);
+        profile_.WriteString("Setting", "Ports", c.ports);
+        ScriptedFrontEnd front;
+        ModelPort port;
+        port.writerPort = c.writer;
+        Session session(profile_, front, port);
+        port.sink = &session.Link();
+        if (c.only) session.UseOnlyPort(c.only);
+        session.OnDetectConnect();
+        EXPECT_EQ(port.opened, c.opened);
+        EXPECT_EQ(front.texts[FrontText::kLink], c.link);
+        const std::string refusal = " " + ParsePortList("x").strMessage;
+        const std::string& message = front.Message();
+        const bool said =
+            message.size() > refusal.size() &&
+            message.compare(message.size() - refusal.size(), refusal.size(), refusal) == 0;
+        EXPECT_EQ(said, c.refused) << message;
+
+        // Said once per run: the next search keeps quiet about it.
+        port.writerPort = 0;
+        session.OnDetectConnect();
+        EXPECT_EQ(front.Message(), "Disconnected from the Pyrograph.");
+    }
+}
+
+// Splits one CSV line without quoted fields.
+std::vector<std::string> Columns(const std::string& line) {
+    std::vector<std::string> cols;
+    std::stringstream in(line);
+    for (std::string col; std::getline(in, col, ',');) cols.push_back(col);
+    return cols;
+}
+
+// The file's lines; a quoted field keeps its own bare line breaks.
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> lines;
+    for (size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2))
+        lines.push_back(text.substr(0, end));
+    EXPECT_TRUE(text.empty());  // every line ends in CR LF
+    return lines;
+}
+
+TEST_F(SessionTest, ChipOperationsWriteTheProductionLog) {
+    const std::string dir = ::testing::TempDir();
+    const std::string name = TestTempPath(".csv").substr(dir.size());
+    files_.push_back(dir + name);
+    profile_.WriteString("Log", "File", name);
+    session_.StartLog("pyrocmd", dir);
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    const std::string image = WriteImage("ZK30P11C-4", 0x2000);
+    ASSERT_TRUE(session_.OpenImage(image));
+    session_.OnDownload();
+    ASSERT_EQ(front_.Message(), "Download OK!");
+    ASSERT_FALSE(std::ifstream(dir + name).good());  // a download touches no chip
+
+    session_.m_serial.m_bSerial = true;
+    session_.m_serial.m_dwSerial = 0x0000012A;
+    session_.m_auto = {false, true, true, false};
+    session_.OnAuto();
+    ASSERT_EQ(front_.Message(), "Programming/Verify OK!");
+    session_.m_serial.m_bSerial = false;
+    port_.model.chip.words[5] = 0x1234;  // not blank
+    session_.OnBlankCheck();
+    const std::string notBlank = front_.Message();
+    session_.OnChipInfo();
+
+    const std::vector<std::string> lines = ReadLines(dir + name);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], LogFileHeader().substr(0, LogFileHeader().size() - 2));
+    const std::string checksum = FormatChecksum(BufferChecksum(session_.m_buffer));
+    const std::vector<std::string> pass = Columns(lines[1]);
+    EXPECT_EQ(pass, (std::vector<std::string>{pass[0], "pyrocmd", "COM1", "V0102", image, checksum,
+                                              "ZK30P11C-4", "Auto", "0000012AH",
+                                              "Programming/Verify OK!", "PASS"}));
+    const std::vector<std::string> fail = Columns(lines[2]);
+    EXPECT_EQ(fail, (std::vector<std::string>{fail[0], "pyrocmd", "COM1", "V0102", image, checksum,
+                                              "ZK30P11C-4", "Blank Check", "", notBlank, "FAIL"}));
+    EXPECT_EQ(notBlank, WriterStatusMessage(WS_NOT_BLANK));
+    // Chip Info ends in a box, whose text is the result (quoted: it has line breaks).
+    EXPECT_NE(lines[3].find(",Chip Info,,\"MCU:"), std::string::npos);
+    EXPECT_EQ(lines[3].substr(lines[3].size() - 5), ",PASS");
+    EXPECT_EQ(front_.boxes.size(), 1u);
+}
+
+TEST_F(SessionTest, UnwritableLogIsSaidOnceAndProgrammingGoesOn) {
+    profile_.WriteString("Log", "File", "no-such-dir/log.csv");
+    session_.StartLog("Pyrograph", ::testing::TempDir() + "missing-folder-of-this-test/");
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x2000)));
+    session_.OnDownload();
+    session_.OnProgram();
+    EXPECT_EQ(front_.Message().rfind("Program OK! Cannot write the log file '", 0), 0u);
+    EXPECT_FALSE(port_.model.chip.words.empty());
+    session_.OnVerify();
+    EXPECT_EQ(front_.Message(), "Verify OK!");
+
+    // No [Log] File: nothing is written, nothing is said.
+    profile_.WriteString("Log", "File", "");
+    session_.StartLog("Pyrograph", ::testing::TempDir());
+    session_.OnProgram();
+    EXPECT_EQ(front_.Message(), "Program OK!");
 }
 
 }  // namespace

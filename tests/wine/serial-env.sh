@@ -42,10 +42,12 @@ serial_apply_ports() {
 }
 
 # serial_setup N...: COMN mapped to $SERIAL_DIR/comN for each N given (start
-# an emulator there), the other ports of COM1-COM3 parked.
+# an emulator there), the other ports of COM1-COM3 parked, and so are ports
+# above COM3 that an earlier call of this shell mapped.
+_serial_mapped=""
 serial_setup() {
     local n
-    for n in 1 2 3; do
+    for n in $(printf '%s\n' 1 2 3 $_serial_mapped "$@" | sort -nu); do
         if [[ " $* " == *" $n "* ]]; then
             serial_map_port "$n" "$SERIAL_DIR/com$n"
         else
@@ -53,6 +55,7 @@ serial_setup() {
             rm -f "$WINEPREFIX/dosdevices/com$n"
         fi
     done
+    _serial_mapped="$*"
     serial_apply_ports
 }
 
