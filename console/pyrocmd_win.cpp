@@ -10,6 +10,7 @@
 #include "app/console_output.h"
 #include "app/startup.h"
 #include "core/session.h"
+#include "framework/module_path.h"
 #include "framework/text.h"
 #include "image/body_table.h"
 #include "writer/chip_operations.h"
@@ -86,27 +87,6 @@ class ConsoleFrontEnd : public SilentFrontEnd {
     std::string m_strMessage, m_strBox, m_strInfo, m_strLink, m_strVersion;
 };
 
-// Until the search takes a port list of its own, --port maps the search's
-// first port onto the one asked for and skips the others.
-class ConsoleLinkPort : public WinLinkPort {
-  public:
-    using WinLinkPort::WinLinkPort;
-    void SetFixedPort(int port) { m_nFixed = port; }
-    int OpenedPort() const { return m_nOpened; }
-
-    bool OpenPort(int portNumber) override {
-        const int port = m_nFixed == 0 ? portNumber : portNumber == 1 ? m_nFixed : 0;
-        m_nOpened = 0;
-        if (port == 0 || !WinLinkPort::OpenPort(port)) return false;
-        m_nOpened = port;
-        return true;
-    }
-
-  private:
-    int m_nFixed = 0;
-    int m_nOpened = 0;
-};
-
 Session* g_session = nullptr;
 
 LRESULT CALLBACK PortWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -167,8 +147,11 @@ std::string HexWords(const std::vector<uint16_t>& words) {
 
 class Pyrocmd {
   public:
-    Pyrocmd(const ConsoleArgs& args, Profile& profile)
-        : m_args(args), m_port(m_serialPort), m_session(profile, m_front, m_port) {
+    Pyrocmd(const ConsoleArgs& args, Profile& profile, const std::string& programDir)
+        : m_args(args),
+          m_programDir(programDir),
+          m_port(m_serialPort),
+          m_session(profile, m_front, m_port) {
         g_session = &m_session;
     }
     ~Pyrocmd() { g_session = nullptr; }
@@ -188,18 +171,20 @@ class Pyrocmd {
     std::string SuccessText(ConsoleCommand command) const;
 
     const ConsoleArgs& m_args;
+    const std::string m_programDir;
     ConsoleFrontEnd m_front;
     SerialPort m_serialPort;
-    ConsoleLinkPort m_port;
+    WinLinkPort m_port;
     Session m_session;
 };
 
 int Pyrocmd::Run() {
     m_serialPort.SetErrorSink(PrintSerialError);
     m_port.SetWindow(CreatePortWindow());
-    m_port.SetFixedPort(m_args.nPort);
+    m_session.UseOnlyPort(m_args.nPort);
 
     m_session.ReadSettings();
+    m_session.StartLog("pyrocmd", m_programDir);
     if (m_args.nSerial != -1) m_session.m_serial.m_bSerial = m_args.nSerial == 1;
     if (!m_session.SelectStartBody()) return kExitOperationFailed;  // no settings file
     if (!m_args.strMcu.empty() && !LookupBody(m_session.Bodies(), m_args.strMcu)) {
@@ -288,7 +273,7 @@ int Pyrocmd::Detect() {
         Report("detect", m_front.Result(), false);
         return kExitNoWriter;
     }
-    const std::string port = "COM" + std::to_string(m_port.OpenedPort());
+    const std::string port = "COM" + std::to_string(m_session.Link().PortNumber());
     if (m_args.bJson) {
         Print(stdout,
               JsonLine()
@@ -435,10 +420,8 @@ int wmain(int argc, wchar_t** argv) {
         return kExitOk;
     }
 
-    wchar_t exe[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    const std::string exePath = fw::Narrow(std::wstring(exe, n < MAX_PATH ? n : MAX_PATH));
+    const std::string exePath = fw::ModulePath(nullptr);
     WinProfile profile(fw::Widen(SettingsPathBeside(exePath)));
-    Pyrocmd program(parsed, profile);
+    Pyrocmd program(parsed, profile, ProgramDirOf(exePath));
     return program.Run();
 }

@@ -77,7 +77,9 @@ trap 'serial_stop_all; serial_setup' EXIT
 scenario pyrocmd-run "$SAMPLE_INI
 [Serial]
 Enable=1
-Data=305419896"
+Data=305419896
+[Log]
+File=prod.csv"
 make_image "$SCEN/img.otp"
 serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "swap on"
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-wait
@@ -89,6 +91,9 @@ check "the summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 3, failed: 0,
 check "the writer got three consecutive numbers" "12345678 12345679 1234567A" "$(chip_numbers)"
 check "[Serial] Data holds the next one" 305419899 "$(ini_value Serial Data)"
 check "Enable is left as it was" 1 "$(ini_value Serial Enable)"
+check "the production log: a line per chip with its number" \
+    "pyrocmd,Auto,12345678H,PASS|pyrocmd,Auto,12345679H,PASS|pyrocmd,Auto,1234567AH,PASS" \
+    "$(sed -n 2,4p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f2,8,9,11 | paste -sd'|')"
 
 # The window goes on from there, then pyrocmd again: no number twice.
 start_pyrograph "$(winpath "$SCEN/img.otp")"
@@ -124,10 +129,14 @@ scenario pyrocmd-fail "$SAMPLE_INI
 Blank=0
 Program=1
 Verify=1
-Lock=0"
+Lock=0
+[Log]
+File=prod.csv"
 make_image "$SCEN/img.otp"
 serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "word 10 3FFF" --do "swap on"
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 2 --no-wait --no-serial
+check "the log marks the failed chip" "Auto,,Verify failed!,FAIL|Auto,,Programming/Verify OK!,PASS" \
+    "$(sed -n 2,3p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f8- | paste -sd'|')"
 check "a failed chip makes the run exit 1" 1 "$RC"
 check "its line says FAIL with the message line's text" "Chip 1  FAIL  Verify failed!" \
     "$(echo "$OUT" | sed -n 2p)"
