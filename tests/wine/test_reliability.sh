@@ -57,7 +57,7 @@ serial_control 1 "stuck cmd=59"
 before=$(rx_frames | wc -l)
 t0=$(date +%s)
 ui click Pyrograph 6 >/dev/null
-check_true "a hung Program ends with Writer is busy." wait_message "Writer is busy." 60
+check_true "a hung Program ends with Writer is busy." wait_message "Writer is busy." 150
 took=$(($(date +%s) - t0))
 check_true "it is given up after 30 s without change (took $took s)" test "$took" -ge 29 -a "$took" -le 45
 check "programming mode entered, the operation sent once, mode left" \
@@ -72,7 +72,7 @@ check_true "the next Program on the writer, healthy again, succeeds" wait_messag
 serial_control 1 "busy 35000 cmd=59"
 t0=$(date +%s)
 ui click Pyrograph 7 >/dev/null
-check_true "a 35 s verify whose progress moves ends with Verify OK!" wait_message "Verify OK!" 60
+check_true "a 35 s verify whose progress moves ends with Verify OK!" wait_message "Verify OK!" 150
 check_true "it ran its full length ($(($(date +%s) - t0)) s)" test $(($(date +%s) - t0)) -ge 34
 finish_scenario
 
