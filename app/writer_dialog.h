@@ -14,8 +14,8 @@
 #include "writer/chip_operations.h"
 #include "writer/ops_context.h"
 
-#include "writer/dialog_link_host_win.h"  // also WM_SERIAL_BYTE
-#include "writer/serial_port_win.h"
+#include "writer/dialog_link_host_win.h"
+#include "writer/port_win.h"
 
 class WriterDialog;
 
@@ -93,7 +93,6 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     void OnAutoSetup();
     void OnSerialSetupCommand() { SerialSetup(); }
     bool OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result);
-    bool OnSerialByteMessage(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnPaint(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnQueryDragIcon(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnInitMenuPopup(WPARAM wp, LPARAM lp, INT_PTR& result);
@@ -109,8 +108,7 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     void OnDownload();
     void OnSelectMcu();
     void OnDiagnosis();
-    void OnSerialByte(uint8_t byte);  // appends to the receive buffer
-    void CloseSerialPort();           // at destroy, when a port is open
+    void CloseSerialPort();  // at destroy, when a port is open
 
     // --- Chip operations ---------------------------------------------------
     void OnAuto();
@@ -179,8 +177,8 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
 
   private:
     friend class DialogLinkHost;
-    SerialPort m_serialPort;
-    DialogLinkHost m_linkHost{*this, m_serialPort};
+    WinPort m_port{m_hWnd};
+    DialogLinkHost m_linkHost{*this, m_port};
     // Driver check run after the first successful Detect Connect, set by the
     // download side; while it is empty the first connect checks nothing more.
     std::function<bool()> m_fnCheckDriver{[this] { return CheckDriver(); }};

@@ -127,7 +127,6 @@ bool WriterDialog::OnRoute(fw::RouteKind kind, UINT id) {
 bool WriterDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
     static const fw::MessageRoute<WriterDialog> kMessages[] = {
         {WM_VSCROLL, &WriterDialog::OnVScroll},
-        {WM_SERIAL_BYTE, &WriterDialog::OnSerialByteMessage},
         {WM_PAINT, &WriterDialog::OnPaint},
         {WM_QUERYDRAGICON, &WriterDialog::OnQueryDragIcon},
         {WM_INITMENUPOPUP, &WriterDialog::OnInitMenuPopup},
@@ -253,12 +252,6 @@ bool WriterDialog::OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result) {
         if (GetScrollInfo(bar, SB_CTL, &si)) thumb = si.nTrackPos;
     }
     ScrollHexView(code, thumb);
-    result = TRUE;
-    return true;
-}
-
-bool WriterDialog::OnSerialByteMessage(WPARAM wp, LPARAM, INT_PTR& result) {
-    OnSerialByte(static_cast<uint8_t>(wp & 0xFF));
     result = TRUE;
     return true;
 }

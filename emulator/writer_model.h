@@ -56,7 +56,11 @@ class WriterModel {
         m_extraBusyMs = ms;
         m_extraBusyCmd = cmd;
     }
-    void SetFinalStatus(uint8_t status) { m_forcedFinal = status; }
+    // The next count long commands (of this code only, when cmd is not -1)
+    // end with status instead of their own, after skip such commands.
+    void SetFinalStatus(uint8_t status, int cmd = -1, int count = 1, int skip = 0) {
+        m_forcedFinal = ForcedFinal{status, cmd, count, skip};
+    }
 
     Chip chip;
     Timing timing;
@@ -83,7 +87,11 @@ class WriterModel {
     std::optional<Job> m_job;
     uint32_t m_extraBusyMs = 0;
     int m_extraBusyCmd = -1;
-    std::optional<uint8_t> m_forcedFinal;
+    struct ForcedFinal {
+        uint8_t status;
+        int cmd, count, skip;
+    };
+    std::optional<ForcedFinal> m_forcedFinal;
 
     void StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final);
     Bytes Poll(uint64_t now);

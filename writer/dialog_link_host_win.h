@@ -7,9 +7,8 @@ class WriterDialog;
 // version texts, progress bar, operation buttons and message boxes.
 class DialogLinkHost : public WinLinkHost {
   public:
-    DialogLinkHost(WriterDialog& dialog, SerialPort& port);
+    DialogLinkHost(WriterDialog& dialog, Port& port);
 
-    bool OpenPort(int portNumber) override;
     void SetMessageText(const std::string& text) override;
     void SetLinkText(const std::string& text) override;
     void SetVersionText(const std::string& text) override;
@@ -21,7 +20,7 @@ class DialogLinkHost : public WinLinkHost {
     bool IsBusy() const override;
     bool CheckDriver() override;
 
-    WriterLink link{*this};
+    WriterLink link;
 
   private:
     WriterDialog& m_dialog;

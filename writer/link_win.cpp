@@ -1,18 +1,13 @@
 // The main window's side of the writer link: the host the link engine talks
-// to, the received bytes, Detect Connect and closing the port at the end.
+// to, Detect Connect and closing the port at the end.
 #include "app/writer_dialog.h"
 
 #include "app/resource.h"
 #include "framework/application.h"
 #include "writer/dialog_link_host_win.h"
 
-DialogLinkHost::DialogLinkHost(WriterDialog& dialog, SerialPort& port)
-    : WinLinkHost(port), m_dialog(dialog) {}
-
-bool DialogLinkHost::OpenPort(int portNumber) {
-    SetWindow(m_dialog.m_hWnd);  // the port's notifications go to the window
-    return WinLinkHost::OpenPort(portNumber);
-}
+DialogLinkHost::DialogLinkHost(WriterDialog& dialog, Port& port)
+    : link(*this, port), m_dialog(dialog) {}
 
 void DialogLinkHost::SetMessageText(const std::string& text) {
     m_dialog.m_strMessage = text;
@@ -55,11 +50,6 @@ void WriterDialog::OnDetectConnect() {
     Link().OnDetectConnect();
 }
 
-void WriterDialog::OnSerialByte(uint8_t byte) {
-    Link().OnSerialByte(byte);
-}
-
 void WriterDialog::CloseSerialPort() {
-    m_serialPort.SuspendMonitoring();
-    m_serialPort.Close();
+    m_port.SuspendAndClose();
 }

@@ -12,34 +12,40 @@ void WriterLink::OnSerialByte(uint8_t byte) {
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
     m_nReceived = 0;
-    m_host.WritePort(frame, count);
+    m_port.Write(frame, count);
     // Bytes let through while the write was handed over predate the command.
     m_nReceived = 0;
 }
 
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                                uint32_t timeoutMs) {
-    const uint32_t start = m_host.TickCount();
+    const uint32_t start = m_port.TickCount();
     uint16_t result;
     for (;;) {
-        const bool dispatched = m_host.PumpOneMessage();
         // A reply already in the buffer wins over a deadline that passed while
-        // its last byte was being dispatched.
+        // its last bytes were being read.
         if (ReplyComplete(m_receive, m_nReceived)) {
             result = DecodeReply(expected, m_receive, m_nReceived, dest, destSize);
             break;
         }
-        const uint32_t elapsed = m_host.TickCount() - start;
+        const uint32_t elapsed = m_port.TickCount() - start;
         if (elapsed > timeoutMs) {
             result = WS_TIMEOUT;
             break;
         }
-        // Nothing to dispatch: sleep until a message arrives instead of spinning.
-        if (!dispatched) m_host.WaitForMessage(timeoutMs - elapsed + 1);
+        // Sleeps until bytes arrive, the deadline passes or the window has
+        // input; whatever arrived is taken in one go. A reply completes within
+        // 255 bytes, so what is read always fits the receive buffer.
+        uint8_t chunk[kReceiveBufferSize];
+        const size_t n =
+            m_port.Read(chunk, kReceiveBufferSize - m_nReceived, timeoutMs - elapsed + 1);
+        for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
+        m_host.PumpOneMessage();
     }
     m_nReceived = 0;
     // Let the window catch up, but stop at the first empty look: each look at
-    // the queue costs a system round trip, 200 of them a sizeable share of a frame.
+    // the queue costs a system round trip. Bytes that arrive late stay in the
+    // port, which drops them when the next command is written.
     for (int i = 0; i < kLateDispatches && m_host.PumpOneMessage(); ++i) {
     }
     return result;
@@ -67,7 +73,7 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         status = static_cast<WriterStatus>(WaitReply(expected, nullptr, 0));
         if (status != WS_ACK) continue;
         do {
-            m_host.Sleep(intervalMs);
+            m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
             if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);
@@ -144,7 +150,7 @@ WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
 bool WriterLink::Connect() {
     m_host.EnableOperationControls(false);
     if (m_nPortIndex != -1) {
-        m_host.ClosePort();
+        m_port.Close();
         m_nPortIndex = -1;
     }
     m_host.SetMessageText("Connecting to Pyrograph...");
@@ -155,11 +161,11 @@ bool WriterLink::Connect() {
         m_host.SetLinkText(text);
         m_host.PushTexts();
         m_host.PumpOneMessage();
-        if (m_host.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
+        if (m_port.Open(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
         }
-        m_host.ClosePort();
+        m_port.Close();
         m_nPortIndex = -1;
     }
     const bool connected = m_nPortIndex != -1;

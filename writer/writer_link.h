@@ -3,26 +3,18 @@
 #include <cstdint>
 #include <string>
 
+#include "writer/port.h"
 #include "writer/protocol.h"
 
-// What the link needs of the main window and its serial port. The window
-// implements it on Win32; tests stand in with a scripted device.
+// What the link needs of the main window. The window implements it on Win32;
+// tests stand in with a recording double.
 class LinkHost {
   public:
     virtual ~LinkHost() = default;
 
-    // Serial port: Open + StartMonitoring with the fixed line settings.
-    virtual bool OpenPort(int portNumber) = 0;
-    virtual void ClosePort() = 0;
-    virtual void WritePort(const uint8_t* bytes, size_t count) = 0;
-
-    // Dispatches at most one waiting message; true when one was dispatched.
-    // Received bytes reach WriterLink::OnSerialByte from inside this call.
+    // Lets the front end breathe during waits: dispatches at most one waiting
+    // window message; true when one was dispatched.
     virtual bool PumpOneMessage() = 0;
-    // Blocks until a message waits or timeoutMs pass, whichever is first.
-    virtual void WaitForMessage(uint32_t timeoutMs) = 0;
-    virtual uint32_t TickCount() = 0;
-    virtual void Sleep(uint32_t ms) = 0;
 
     // Window texts and feedback.
     virtual void SetMessageText(const std::string& text) = 0;
@@ -51,9 +43,9 @@ class WriterLink {
     static constexpr int kLateDispatches = 200;
     static constexpr int kPortCount = 3;
 
-    explicit WriterLink(LinkHost& host) : m_host(host) {}
+    WriterLink(LinkHost& host, Port& port) : m_host(host), m_port(port) {}
 
-    // Receive buffer, fed by the window's WM_SERIAL_BYTE handler.
+    // Receive buffer, fed from the port inside reply waits.
     void OnSerialByte(uint8_t byte);
     void ResetReceive() { m_nReceived = 0; }
     size_t ReceivedCount() const { return m_nReceived; }
@@ -88,6 +80,7 @@ class WriterLink {
 
   private:
     LinkHost& m_host;
+    Port& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;
     int m_nPortIndex = -1;

@@ -12,13 +12,14 @@
 #include <string>
 
 #include "writer/link_host_win.h"
+#include "writer/port_win.h"
 
 namespace {
 
 class ProbeHost : public WinLinkHost {
   public:
-    using WinLinkHost::WinLinkHost;
-    WriterLink link{*this};
+    explicit ProbeHost(Port& port) : link(*this, port) {}
+    WriterLink link;
     bool busy = false;
 
     void SetMessageText(const std::string& t) override { Out("MESSAGE", t); }
@@ -49,13 +50,7 @@ class ProbeHost : public WinLinkHost {
     int m_lastPos = -1;
 };
 
-ProbeHost* g_host = nullptr;
-
 LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SERIAL_BYTE && g_host) {
-        g_host->link.OnSerialByte(static_cast<uint8_t>(wp));
-        return 0;
-    }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -73,17 +68,16 @@ unsigned long Num(const char* s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SerialPort port;
+    HWND hwnd = nullptr;
+    WinPort port(hwnd);
     ProbeHost host(port);
-    g_host = &host;
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProbeProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"PyroLinkProbe";
     RegisterClassW(&wc);
-    HWND hwnd = CreateWindowW(L"PyroLinkProbe", L"linkprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-    host.SetWindow(hwnd);
+    hwnd = CreateWindowW(L"PyroLinkProbe", L"linkprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                         nullptr, nullptr, wc.hInstance, nullptr);
 
     ULONGLONG cpu0 = 0, wall0 = 0;
     int rc = 0;
@@ -146,8 +140,10 @@ int main(int argc, char** argv) {
             rc = 2;
         }
     }
-    if (host.link.IsConnected()) port.SuspendMonitoring();
-    port.Close();
+    if (host.link.IsConnected())
+        port.SuspendAndClose();
+    else
+        port.Close();
     DestroyWindow(hwnd);
     return rc;
 }
