@@ -200,6 +200,9 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     SerialNumber SerialView();
     OpsState OpsView();
     void RunChipOperation(void (ChipOps::*operation)());
+    // "Op&en" follows the operation buttons and stays disabled while a
+    // command runs: a new image must not replace the one being sent.
+    void UpdateOpenButton();
     bool m_bOpsRunning = false;  // a download or chip command is under way
     // ==== end of download, chip operations and serial numbers =============
 };

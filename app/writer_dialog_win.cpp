@@ -179,6 +179,11 @@ void WriterDialog::EnableOperationControls(bool enable) {
     m_bBusy = !enable;
     for (int id : kOperationControls) EnableItem(id, enable);
     if (!m_bVoice) EnableItem(IDC_LOCK, enable);
+    UpdateOpenButton();
+}
+
+void WriterDialog::UpdateOpenButton() {
+    EnableItem(IDC_OPEN, !m_bBusy && !m_bOpsRunning);
 }
 
 void WriterDialog::ShowChecksum(int flag) {

@@ -1,10 +1,19 @@
 #include "common/ini_profile.h"
 
 #include <strings.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
+#include "common/profile_edit.h"
 #include "common/split_token.h"
 
 int ParseProfileInt(const std::string& text) {
@@ -115,4 +124,49 @@ void IniProfile::WriteString(const std::string& section, const std::string& key,
 
 void IniProfile::WriteInt(const std::string& section, const std::string& key, int value) {
     WriteString(section, key, std::to_string(value));
+}
+
+bool IniProfile::WriteIntDurable(const std::string& section, const std::string& key, int value) {
+    std::string bytes;
+    struct stat st = {};
+    const bool exists = stat(path_.c_str(), &st) == 0;
+    if (exists) {
+        // A file without write permission is read-only even to a user whom
+        // the system would let write it anyway.
+        if ((st.st_mode & 0222) == 0) return false;
+        std::ifstream in(path_, std::ios::binary);
+        if (!in) return false;
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    SetProfileValue(bytes, section, key, std::to_string(value));
+
+    const std::string temp = path_ + ".new";
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) return false;
+    bool ok =
+        std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+#ifndef _WIN32
+    if (exists) ok = ok && fchmod(fileno(out), st.st_mode & 07777) == 0;
+    ok = ok && fsync(fileno(out)) == 0;
+#endif
+    ok = std::fclose(out) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        std::remove(temp.c_str());
+        return false;
+    }
+#ifndef _WIN32
+    // The rename itself reaches the disk with the folder.
+    const size_t slash = path_.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path_.substr(0, slash + 1);
+    const int fd = open(dir.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+#endif
+    return true;
 }

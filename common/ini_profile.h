@@ -16,6 +16,8 @@ class IniProfile : public Profile {
     void WriteInt(const std::string& section, const std::string& key, int value) override;
     void WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
+    // Written beside the file, then renamed over it (POSIX rename semantics).
+    bool WriteIntDurable(const std::string& section, const std::string& key, int value) override;
     const std::string& path() const { return path_; }
 
   private:

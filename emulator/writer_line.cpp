@@ -105,6 +105,8 @@ bool WriterLine::Control(const std::string& line) {
     } else if (verb == "busy" && !args.empty()) {
         model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
                            static_cast<int>(value("cmd", -1)));
+    } else if (verb == "stuck") {
+        model.SetStuck(static_cast<int>(value("cmd", -1)));
     } else if (verb == "final" && !args.empty()) {
         model.SetFinalStatus(static_cast<uint8_t>(hex(args[0])), static_cast<int>(value("cmd", -1)),
                              static_cast<int>(value("count", 1)),

@@ -46,6 +46,7 @@ uint32_t WriterModel::DriverRomWords() const {
 
 bool WriterModel::Busy(uint64_t now) const {
     if (!m_job) return false;
+    if (m_job->stuck) return true;
     uint64_t total = 0;
     for (const Phase& p : m_job->phases) total += p.ms;
     return now - m_job->start < total;
@@ -74,11 +75,18 @@ void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases
     job.phases = std::move(phases);
     job.final = final;
     job.progressWords = DriverValid() ? DriverRomWords() : chip.romWords;
+    if (m_stuckNext && (m_stuckCmd == -1 || m_stuckCmd == code)) {
+        job.stuck = true;
+        m_stuckNext = false;
+    }
     m_job = job;
 }
 
 Bytes WriterModel::Poll(uint64_t now) {
     if (!m_job) return Reply({0x8E, 0x00, 0x00});
+    if (m_job->stuck)
+        return Reply(
+            {0x8E, m_job->phases.empty() ? uint8_t(0xA0) : m_job->phases.back().status, 0x00});
     uint64_t t = now - m_job->start;
     for (const Phase& p : m_job->phases) {
         if (t < p.ms) {
@@ -153,7 +161,8 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
         default:
             break;
     }
-    // The writer takes no new command while a long one is still running.
+    // A hung command does not block the next one; anything else still running does.
+    if (m_job && m_job->stuck) m_job.reset();
     if (Busy(now)) return Refuse();
 
     switch (code) {

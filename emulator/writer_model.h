@@ -61,6 +61,13 @@ class WriterModel {
     void SetFinalStatus(uint8_t status, int cmd = -1, int count = 1, int skip = 0) {
         m_forcedFinal = ForcedFinal{status, cmd, count, skip};
     }
+    // The next long command (of this code only, when cmd is not -1) hangs in
+    // its last busy phase: polls repeat that status with the progress frozen.
+    // The writer still takes a new command, which drops the hung one.
+    void SetStuck(int cmd = -1) {
+        m_stuckNext = true;
+        m_stuckCmd = cmd;
+    }
 
     Chip chip;
     Timing timing;
@@ -83,6 +90,7 @@ class WriterModel {
         std::vector<Phase> phases;
         uint8_t final = 0;
         uint32_t progressWords = 0;
+        bool stuck = false;
     };
     std::optional<Job> m_job;
     uint32_t m_extraBusyMs = 0;
@@ -92,6 +100,8 @@ class WriterModel {
         int cmd, count, skip;
     };
     std::optional<ForcedFinal> m_forcedFinal;
+    bool m_stuckNext = false;
+    int m_stuckCmd = -1;
 
     void StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final);
     Bytes Poll(uint64_t now);

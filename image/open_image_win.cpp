@@ -11,6 +11,7 @@
 #include "framework/text.h"
 #include "image/open_image.h"
 #include "image/writer_image_host_win.h"
+#include "writer/ops_link_win.h"
 
 void WriterImageHost::SetMessage(const std::string& text) {
     m_dlg.m_strMessage = text;
@@ -85,6 +86,11 @@ bool AskImagePath(HWND owner, std::string& path) {
 }  // namespace
 
 void WriterDialog::OpenImageFile() {
+    // Inside another command's waits (a posted Open, say) the new image would
+    // mix with the one being sent; like the other commands it is dropped.
+    if (m_bBusy) return;
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
+    if (!guard.Entered()) return;
     PullTexts();
     if (!m_strStartFile.empty()) {
         m_strFileName = m_strStartFile;

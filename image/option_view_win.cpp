@@ -18,18 +18,22 @@ namespace {
 
 using DumpOtpFn = const char*(__cdecl*)(const char* path, const char* body);
 
-// The library takes texts in the system's ANSI code page; the program keeps
-// UTF-8. A path the code page cannot spell goes by its short name.
-std::string ToAnsi(const std::string& utf8, bool isPath) {
-    std::wstring w = fw::Widen(utf8);
+// The option library and the print program take texts in the system's ANSI
+// code page; the program keeps UTF-8. A path the code page cannot spell goes
+// by its short name (still UTF-8 here).
+std::string AnsiSpellablePath(const std::string& utf8) {
+    const std::wstring w = fw::Widen(utf8);
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
-    if (lossy && isPath) {
-        wchar_t shortPath[MAX_PATH];
-        const DWORD len = GetShortPathNameW(w.c_str(), shortPath, MAX_PATH);
-        if (len > 0 && len < MAX_PATH) w = shortPath;
-        n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    }
+    WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (!lossy) return utf8;
+    wchar_t shortPath[MAX_PATH];
+    const DWORD len = GetShortPathNameW(w.c_str(), shortPath, MAX_PATH);
+    return len > 0 && len < MAX_PATH ? fw::Narrow(shortPath) : utf8;
+}
+
+std::string ToAnsi(const std::string& utf8, bool isPath) {
+    const std::wstring w = fw::Widen(isPath ? AnsiSpellablePath(utf8) : utf8);
+    const int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string s(n > 0 ? static_cast<size_t>(n) : 1, '\0');
     if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
     s.resize(std::char_traits<char>::length(s.c_str()));
@@ -133,7 +137,9 @@ void WriterDialog::PrintOptions() {
     }
     const std::string body = SelectedBodyName(m_profile);
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
-    std::wstring line = fw::Widen(PrintCommandLine(program, m_strFileName, body));
+    // The print program reads its command line in the ANSI code page.
+    std::wstring line =
+        fw::Widen(PrintCommandLine(program, AnsiSpellablePath(m_strFileName), body));
 
     // Started like a simple program launch with show value 5; the print program
     // reports its own failures, and a failed start is not reported here.

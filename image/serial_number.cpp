@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "common/profile.h"
 #include "image/pc_buffer.h"
 #include "writer/ops_context.h"
 
@@ -12,6 +13,12 @@ const char kSerialRangeMessage[] =
 const char kSerialChipNotBlank[] = "S/N address are not blank in the OTP chip!";
 const char kSerialFileNotBlank[] = "S/N address are not blank in the OTP file!";
 const char kSerialWriteFailed[] = "Failed to write serial number!";
+const char kSerialSaveFailed[] = "Failed to save serial number!";
+const char kSerialSaveFailedBox[] =
+    "The next serial number could not be saved in 'Larkspur.ini'.\n"
+    "The chip has not been programmed.\n\n"
+    "Check that the file is not read-only and the disk is not full,\n"
+    "or turn S/N off to program without serial numbers.";
 
 namespace {
 bool IsHexStart(char c) {
@@ -152,4 +159,13 @@ bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, OpsHost& host) {
         }
     }
     return true;
+}
+
+bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, OpsHost& host) {
+    const int next = static_cast<int>(NextSerial(sn.m_dwSerial));
+    if (profile.WriteIntDurable("Serial", "Data", next)) return true;
+    host.SetMessageText(kSerialSaveFailed);
+    host.Beep();
+    host.ShowMessageBox(kSerialSaveFailedBox);
+    return false;
 }

@@ -5,6 +5,7 @@
 struct PcBuffer;
 class OpsLink;
 class OpsHost;
+class Profile;
 
 // Serial numbering as the main window keeps it: references to its members.
 struct SerialNumber {
@@ -20,6 +21,8 @@ extern const char kSerialRangeMessage[];
 extern const char kSerialChipNotBlank[];
 extern const char kSerialFileNotBlank[];
 extern const char kSerialWriteFailed[];
+extern const char kSerialSaveFailed[];
+extern const char kSerialSaveFailedBox[];
 
 // Byte i (0 = least significant) of a serial number.
 inline uint8_t SerialByte(uint32_t serial, int i) {
@@ -76,3 +79,10 @@ bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link
 // Writes the four bytes as words (high byte 0). On the first refusal puts
 // kSerialWriteFailed into the message line and returns false.
 bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, OpsHost& host);
+
+// Puts the number after this chip's into [Serial] Data before the chip is
+// programmed: a crash or a power cut then costs at most an unused number,
+// never a number written into two chips. The number in memory is not
+// advanced. On failure shows kSerialSaveFailedBox, puts kSerialSaveFailed into
+// the message line and returns false: the chip must not be programmed.
+bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, OpsHost& host);

@@ -125,6 +125,12 @@ bool ChipOps::EnterProgramming() {
     return true;
 }
 
+bool ChipOps::PrepareSerial() {
+    SerialNumber& sn = m_state.serial;
+    return CheckSerialBlank(sn, m_state.buffer, m_link, m_host) &&
+           ReserveSerialNumber(sn, m_state.profile, m_host);
+}
+
 bool ChipOps::FinishSerial() {
     SerialNumber& sn = m_state.serial;
     if (!WriteSerialNumber(sn, m_link, m_host)) return false;
@@ -149,7 +155,7 @@ void ChipOps::OnProgram() {
     Framed([&] {
         if (!EnterProgramming()) return;
         const bool serial = m_state.serial.m_bSerial;
-        if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
+        if (serial && !PrepareSerial()) return;
         if (m_link.RunOperation(OP_PROGRAM, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
             return;
         if (!serial || FinishSerial()) m_host.SetMessageText("Program OK!");
@@ -188,7 +194,7 @@ void ChipOps::OnAuto(const AutoFlags& flags) {
     Framed([&] {
         if (!EnterProgramming()) return;
         const bool serial = flags.bProgram && m_state.serial.m_bSerial;
-        if (serial && !CheckSerialBlank(m_state.serial, m_state.buffer, m_link, m_host)) return;
+        if (serial && !PrepareSerial()) return;
         if (m_link.RunOperation(plan.mask, DriverProgressMax()) != 0) return;
         if (!serial || FinishSerial()) m_host.SetMessageText(plan.text);
     });

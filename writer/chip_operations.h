@@ -69,6 +69,9 @@ class ChipOps {
     template <class Body>
     void Framed(Body body);
     int DriverProgressMax() const;
+    // Before a programming pass with numbering on: the chip's serial words
+    // blank and the next number saved; false stops the pass.
+    bool PrepareSerial();
     // Serial write after a programming pass; false leaves the failure text.
     bool FinishSerial();
 

@@ -3,14 +3,14 @@
 #include "writer/ops_link_win.h"
 
 void WriterDialog::RunChipOperation(void (ChipOps::*operation)()) {
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return;
     OpsSession session(*this, Link(), OpsView());
     (session.chip.*operation)();
 }
 
 void WriterDialog::OnAuto() {
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return;
     OpsSession(*this, Link(), OpsView())
         .chip.OnAuto({m_auto.bBlank, m_auto.bProgram, m_auto.bVerify, m_auto.bLock});

@@ -78,6 +78,9 @@ void DownloadOps::OnDownload() {
         m_state.bDownloaded = false;
         return;
     }
+    // From the erase on, the writer's flash no longer holds the last image:
+    // only a download that ends well may say it does.
+    m_state.bDownloaded = false;
     const uint8_t erase = m_link.PollingCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
         m_link.ShowWriterError(erase, false);

@@ -8,13 +8,13 @@ OpsState WriterDialog::OpsView() {
 }
 
 void WriterDialog::OnDownload() {
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return;
     OpsSession(*this, Link(), OpsView()).download.OnDownload();
 }
 
 bool WriterDialog::CheckDriver() {
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return false;
     return OpsSession(*this, Link(), OpsView()).download.CheckDriver();
 }
@@ -24,13 +24,13 @@ void WriterDialog::OnSelectMcu() {
     SetMcuDialog dlg(m_bodyTable, m_hWnd);
     dlg.m_strBodyName = SelectedBodyName(m_profile);
     if (dlg.DoModal() != IDOK) return;
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return;
     OpsSession(*this, Link(), OpsView()).download.SelectMcu(dlg.m_strBodyName);
 }
 
 void WriterDialog::OnDiagnosis() {
-    OpsGuard guard(m_bOpsRunning);
+    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
     if (!guard.Entered()) return;
     OpsSession(*this, Link(), OpsView()).download.OnDiagnosis();
 }

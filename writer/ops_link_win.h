@@ -1,4 +1,7 @@
 #pragma once
+#include <functional>
+#include <utility>
+
 #include "writer/ops_link.h"
 
 #include "writer/chip_operations.h"
@@ -23,11 +26,18 @@ struct OpsSession {
 // The reply waits dispatch window messages, and the first driver check runs
 // with the buttons enabled: a command arriving inside another one's waits is
 // dropped instead of talking to the writer in the middle of it.
+// `changed` runs after the flag is set and after it is cleared again.
 class OpsGuard {
   public:
-    explicit OpsGuard(bool& running) : m_running(running), m_entered(!running) { m_running = true; }
+    explicit OpsGuard(bool& running, std::function<void()> changed = {})
+        : m_running(running), m_entered(!running), m_changed(std::move(changed)) {
+        m_running = true;
+        if (m_entered && m_changed) m_changed();
+    }
     ~OpsGuard() {
-        if (m_entered) m_running = false;
+        if (!m_entered) return;
+        m_running = false;
+        if (m_changed) m_changed();
     }
     OpsGuard(const OpsGuard&) = delete;
     OpsGuard& operator=(const OpsGuard&) = delete;
@@ -36,4 +46,5 @@ class OpsGuard {
   private:
     bool& m_running;
     bool m_entered;
+    std::function<void()> m_changed;
 };

@@ -6,7 +6,8 @@
 namespace {
 
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-constexpr int kShutdownSignals = 2000;
+// How long Close waits for the monitor thread to end before it is killed.
+constexpr DWORD kShutdownWaitMs = 5000;
 constexpr DWORD kWriteWaitMs = 2000;
 
 HANDLE NewEvent() {
@@ -41,8 +42,7 @@ bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT 
         m_bLockReady = true;
     }
     // An earlier monitor thread is made to end first.
-    for (int i = 0; i < kShutdownSignals && m_bAlive && m_hShutdownEvent; ++i)
-        SetEvent(m_hShutdownEvent);
+    if (m_hThread) ShutdownThread();
 
     CloseIf(m_ov.hEvent);
     CloseIf(m_ovRead.hEvent);
@@ -355,29 +355,27 @@ static void TakeSentMessages() {
 }
 
 void SerialPort::ShutdownThread() {
-    while (ResumeThread(m_hThread) > 0) {
+    // A failed resume returns (DWORD)-1, which is not a suspend count.
+    for (;;) {
+        const DWORD previous = ResumeThread(m_hThread);
+        if (previous == 0 || previous == static_cast<DWORD>(-1)) break;
     }
+    // Set whether or not the thread has run yet: a thread that starts late
+    // must find it set, or it would serve handles that are closed or reused.
+    SetEvent(m_hShutdownEvent);
     // The thread may be inside a synchronous send to this thread; it only sees
     // the shutdown once that send returns.
-    for (int i = 0; i < kShutdownSignals && m_bAlive; ++i) {
-        SetEvent(m_hShutdownEvent);
-        TakeSentMessages();
-    }
-    // Under load the thread may not have run at all yet. Killing it inside a
-    // system call can leave process-wide locks held, so give it a moment first.
     const DWORD start = GetTickCount();
-    while (m_bAlive && GetTickCount() - start < 1000) {
+    while (GetTickCount() - start < kShutdownWaitMs) {
         if (MsgWaitForMultipleObjects(1, &m_hThread, FALSE, 50, QS_SENDMESSAGE) == WAIT_OBJECT_0)
             break;
         TakeSentMessages();
     }
     if (WaitForSingleObject(m_hThread, 0) != WAIT_OBJECT_0) {
-        if (m_bAlive) {
-            TerminateThread(m_hThread, 100);
-        } else {
-            // The flag drops just before the thread returns.
-            WaitForSingleObject(m_hThread, 1000);
-        }
+        // Killing a thread inside a system call can leave process-wide locks
+        // held; only a thread that ignored the event this long gets it.
+        TerminateThread(m_hThread, 100);
+        WaitForSingleObject(m_hThread, kShutdownWaitMs);
     }
     CloseHandle(m_hThread);
     m_hThread = nullptr;

@@ -72,6 +72,11 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         Send(frame, count);
         status = static_cast<WriterStatus>(WaitReply(expected, nullptr, 0));
         if (status != WS_ACK) continue;
+        // A writer that hangs in a busy phase keeps answering; it is given up
+        // once neither its status nor its progress has moved for a while.
+        uint32_t lastPoll = 0x10000;  // no poll result looks like this
+        uint32_t movedAt = m_port.TickCount();
+        bool stalled = false;
         do {
             m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
@@ -79,7 +84,14 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
             if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);
             m_host.PushTexts();
             if (progressMax != 0) m_host.SetProgressPos((r >> 8) * 256);
-        } while (IsBusyStatus(status));
+            const uint32_t now = m_port.TickCount();
+            if (r != lastPoll) {
+                lastPoll = r;
+                movedAt = now;
+            } else if (now - movedAt >= kBusyStallMs) {
+                stalled = true;
+            }
+        } while (IsBusyStatus(status) && !stalled);
         if (!IsRetryable(status)) break;
     }
     if (status == WS_OK && progressMax != 0) m_host.SetProgressPos(progressMax);

@@ -42,6 +42,9 @@ class WriterLink {
     static constexpr int kAttempts = 3;
     static constexpr int kLateDispatches = 200;
     static constexpr int kPortCount = 3;
+    // A busy phase whose poll status and progress stay the same this long
+    // ends the command with that busy status.
+    static constexpr uint32_t kBusyStallMs = 30000;
 
     WriterLink(LinkHost& host, Port& port) : m_host(host), m_port(port) {}
 

@@ -25,6 +25,10 @@ class MemoryProfile : public Profile {
     void WriteString(const std::string& s, const std::string& k, const std::string& v) override {
         values_[Key(s, k)] = v;
     }
+    bool WriteIntDurable(const std::string& s, const std::string& k, int v) override {
+        WriteInt(s, k, v);
+        return true;
+    }
 
   private:
     static std::string Key(std::string s, const std::string& k) {

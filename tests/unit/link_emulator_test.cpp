@@ -132,3 +132,25 @@ TEST(LinkEmulator, NewCommandWhileBusyIsRefusedAndPollShowsTheStep) {
     b.h.now += 6000;
     EXPECT_EQ(b.h.link.Query(CMD_POLL) & 0xFF, 0x00);
 }
+
+TEST(LinkEmulator, AHungOperationIsGivenUpAndTheWriterTakesTheNextCommands) {
+    Bench b;
+    ASSERT_EQ(b.SendDriver(0x30, 0x2000), 0);
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_ENTER_PROG), 0);
+    b.model.SetStuck(CMD_OPERATION);
+    const uint64_t start = b.h.now;
+    EXPECT_EQ(b.h.link.RunOperation(OP_PROGRAM, 0x2000), 0xA2);
+    EXPECT_GE(b.h.now - start, WriterLink::kBusyStallMs);
+    EXPECT_EQ(b.h.messages.back(), "Writer is busy.");
+    // Leaving programming mode still works, and so does the next operation.
+    EXPECT_EQ(b.h.link.PollingCommand(CMD_EXIT_PROG), 0);
+    EXPECT_EQ(b.h.messages.back(), "Writer is busy.");
+    ASSERT_EQ(b.h.link.PollingCommand(CMD_ENTER_PROG), 0);
+    EXPECT_EQ(b.h.link.RunOperation(OP_PROGRAM, 0x2000), 0);
+
+    // A phase far longer than the limit whose progress keeps moving is waited out.
+    b.model.SetExtraBusy(45000, CMD_OPERATION);
+    EXPECT_EQ(b.h.link.RunOperation(OP_VERIFY, 0x2000), 0);
+    EXPECT_EQ(b.h.progress.back(), 0x2000);
+    EXPECT_EQ(b.h.link.PollingCommand(CMD_EXIT_PROG), 0);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "tests/unit/link_fake_host.h"
 
@@ -194,6 +195,95 @@ TEST(LinkPoll, FinalErrorIsShownAndRetryableFinalsResend) {
     r.device = std::ref(refused);
     EXPECT_EQ(r.link.WriteWord(2, 0x56), 0x91);
     EXPECT_EQ(r.CountSent(CMD_WRITE_WORD), 1);
+}
+
+// A writer whose poll answers follow the time since the command was taken;
+// each reply takes a few ms of line time, so even 0 ms poll intervals move
+// the clock.
+struct TimedWriter {
+    FakeHost& h;
+    std::function<Bytes(uint32_t elapsedMs)> poll;
+    uint32_t start = 0;
+    int commands = 0;
+    Bytes operator()(const Bytes& f, int) {
+        h.now += 3;
+        if (f[1] == CMD_POLL) return poll(h.now - start);
+        ++commands;
+        start = h.now;
+        return Ack();
+    }
+};
+
+TEST(LinkBusyStall, ABusyPhaseThatNeverMovesEndsAfter30sAsWriterIsBusy) {
+    for (uint32_t interval : {150u, 0u}) {
+        SCOPED_TRACE(interval);
+        FakeHost h;
+        h.OpenPort(1);
+        TimedWriter w{h, [](uint32_t) { return PollReply(0xA2, 7); }};
+        h.device = std::ref(w);
+        const uint32_t start = h.now;
+        EXPECT_EQ(h.link.SendAndPoll(MakeOperationFrame(OP_PROGRAM), CMD_OPERATION, interval, 0),
+                  0xA2);
+        const uint32_t took = h.now - start;
+        EXPECT_GE(took, WriterLink::kBusyStallMs);
+        // Counted from the first poll's answer, checked at every poll.
+        EXPECT_LE(took, WriterLink::kBusyStallMs + 2 * interval + 20);
+        EXPECT_EQ(w.commands, 1);  // a hung writer is not asked again
+    }
+    // Shown through the status table, with the usual beep.
+    FakeHost h;
+    h.OpenPort(1);
+    TimedWriter w{h, [](uint32_t) { return PollReply(0xA0, 0); }};
+    h.device = std::ref(w);
+    EXPECT_EQ(h.link.RunOperation(OP_BLANK, 0x400), 0xA0);
+    EXPECT_EQ(h.messages.back(), "Writer is busy.");
+    EXPECT_EQ(h.beeps, 1);
+    EXPECT_NE(h.progress.back(), 0x400);  // no bar filled for a failure
+    // The erase of a download goes through the same engine.
+    w.poll = [](uint32_t) { return PollReply(0xA0, 0); };
+    EXPECT_EQ(h.link.PollingCommand(CMD_ERASE_FLASH), 0xA0);
+    EXPECT_EQ(h.messages.back(), "Failed to erase flash rom!");
+}
+
+TEST(LinkBusyStall, AnyChangeOfStatusOrProgressRestartsThe30s) {
+    {  // progress moving every 20 s for 100 s: not a stall
+        FakeHost h;
+        h.OpenPort(1);
+        TimedWriter w{h, [](uint32_t t) {
+                          return t < 100000 ? PollReply(0xA2, static_cast<uint8_t>(t / 20000))
+                                            : PollReply(0x00, 5);
+                      }};
+        h.device = std::ref(w);
+        EXPECT_EQ(h.link.RunOperation(OP_PROGRAM, 0x500), 0);
+        EXPECT_EQ(h.progress.back(), 0x500);
+    }
+    {  // the status alone changing every 25 s (blank, program, verify) is progress too
+        FakeHost h;
+        h.OpenPort(1);
+        TimedWriter w{h, [](uint32_t t) {
+                          static const uint8_t steps[] = {0xA1, 0xA2, 0xA3};
+                          return t < 75000 ? PollReply(steps[t / 25000], 0) : PollReply(0x00, 0);
+                      }};
+        h.device = std::ref(w);
+        EXPECT_EQ(h.link.RunOperation(0x0E, 0), 0);
+    }
+    {  // a busy phase of 25 s without any change still ends well
+        FakeHost h;
+        h.OpenPort(1);
+        TimedWriter w{h, [](uint32_t t) { return t < 25000 ? PollReply(0xA0, 0) : PollReply(0); }};
+        h.device = std::ref(w);
+        EXPECT_EQ(h.link.PollingCommand(CMD_ERASE_FLASH), 0);
+    }
+    {  // the last move at 10 s: given up 30 s after it, not 30 s after the start
+        FakeHost h;
+        h.OpenPort(1);
+        TimedWriter w{h, [](uint32_t t) { return PollReply(0xA3, t < 10000 ? 0 : 1); }};
+        h.device = std::ref(w);
+        const uint32_t start = h.now;
+        EXPECT_EQ(h.link.SendAndPoll(MakeOperationFrame(OP_VERIFY), CMD_OPERATION, 150, 0), 0xA3);
+        EXPECT_GE(h.now - start, 10000 + WriterLink::kBusyStallMs);
+        EXPECT_LE(h.now - start, 10000 + WriterLink::kBusyStallMs + 400);
+    }
 }
 
 TEST(LinkPoll, PollingCommandCodesAndFailureTexts) {

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "ops_fakes.h"
 #include "writer/chip_operations.h"
@@ -149,6 +153,18 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_EQ(fx.Trace(), "5A 59:04 5B");
     }
+    {  // a download that failed past its erase: the next Program asks again
+        ChipFixture fx("promptafterfail");
+        fx.LoadBuffer(64);
+        fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
+        std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
+        fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
+        fx.download.OnDownload();
+        ASSERT_EQ(fx.host.message, "Download fail!");
+        fx.ops.OnProgram();
+        EXPECT_EQ(fx.host.prompts, 1);
+        std::remove(fx.fileName.c_str());
+    }
     {  // Verify stops when the driver cannot be put right
         ChipFixture fx("verifydrv");
         fx.LoadBuffer(64);
@@ -215,6 +231,61 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     fx.ops.OnAuto(AutoFlags());
     EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
+}
+
+TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
+    ChipFixture fx("serialsave");
+    fx.LoadBuffer(64);
+    fx.serial.m_bSerial = true;
+    fx.serial.m_dwSerial = 0x12345678;
+    const auto saved = [&fx] {
+        return static_cast<uint32_t>(fx.profile.GetInt("Serial", "Data", 0));
+    };
+    // Each round programs a new chip.
+    const auto nextChip = [&fx] {
+        fx.writer.Do("chip pid=A6");
+        fx.Forget();
+    };
+
+    // Not blank: nothing reserved.
+    fx.writer.Do("word 1 1");
+    fx.ops.OnProgram();
+    EXPECT_EQ(saved(), 0u);
+
+    nextChip();
+    fx.ops.OnProgram();
+    EXPECT_EQ(saved(), 0x12345679u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    // A chip whose number could not be written: the next chip gets the same
+    // number, the file stays one ahead.
+    nextChip();
+    fx.writer.Do("final B8 cmd=57 count=3");
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.host.message, "Failed to write serial number!");
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(saved(), 0x1234567Au);
+
+    // A file that cannot be written: one message, the chip is not touched.
+    ASSERT_EQ(chmod(fx.iniPath.c_str(), 0444), 0);
+    nextChip();
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B");
+    EXPECT_EQ(fx.host.boxes, std::vector<std::string>{kSerialSaveFailedBox});
+    EXPECT_EQ(fx.host.message, kSerialSaveFailed);
+    fx.ops.OnAuto(AutoFlags());
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B 5A 52 52 52 52 5B");
+    EXPECT_EQ(fx.host.boxes.size(), 2u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(saved(), 0x1234567Au);
+    // Auto without programming needs no number; numbering off programs.
+    fx.ops.OnAuto({true, false, true, false});
+    EXPECT_EQ(fx.host.message, "Blank Check/Verify OK!");
+    fx.serial.m_bSerial = false;
+    fx.ops.OnProgram();
+    EXPECT_EQ(fx.host.message, "Program OK!");
+    EXPECT_EQ(fx.writer.Count(0x57), 0);
+    EXPECT_EQ(fx.host.boxes.size(), 2u);
+    chmod(fx.iniPath.c_str(), 0644);
 }
 
 TEST(OpsLock, UnsupportedBodies) {

@@ -137,7 +137,9 @@ TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     EXPECT_EQ(fx.host.message, "Download OK!");
 }
 
-TEST(OpsDownload, FailedFrameStopsAndKeepsFlag) {
+// Once the erase went out the writer's flash holds no whole image, whatever
+// the flag said before: the next Program or Auto must ask for a download.
+TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
     for (bool before : {false, true}) {
         OpsFixture fx("dlfail");
         fx.fileName = WriteFile("dlfail.otp", 300);
@@ -152,10 +154,40 @@ TEST(OpsDownload, FailedFrameStopsAndKeepsFlag) {
         EXPECT_EQ(fx.Seen("Writer time out!"), 1u);
         EXPECT_EQ(fx.host.beeps, 1);
         EXPECT_EQ(fx.host.message, "Download fail!");
-        EXPECT_EQ(fx.downloaded, before);
+        EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
         EXPECT_EQ(fx.host.controlEnables.back(), true);
     }
+}
+
+TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
+    struct Case {
+        const char* name;
+        const char* control;  // what the writer does wrong
+        bool downloadedAfter;
+    };
+    const Case cases[] = {
+        {"erase", "stuck cmd=5C", false},                 // erase given up (busy)
+        {"block", "fault badsum cmd=56 count=3", false},  // the driver block fails
+        {"op40", "final B6 cmd=59", false},               // the writer refuses the block
+        {"ok", "", true},                                 // everything well
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpsFixture fx(std::string("dlpast") + c.name);
+        fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
+        fx.downloaded = true;
+        fx.writer.Do(c.control);
+        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        EXPECT_EQ(fx.downloaded, c.downloadedAfter);
+    }
+    // A source that cannot be read stops before the erase: the flag stays.
+    OpsFixture fx("dlpastnofile");
+    fx.fileName = ::testing::TempDir() + "no-such-file.otp";
+    fx.downloaded = true;
+    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    EXPECT_TRUE(fx.writer.port.sent.empty());
+    EXPECT_TRUE(fx.downloaded);
 }
 
 TEST(OpsDownload, SourceRefusals) {

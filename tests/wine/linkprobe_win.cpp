@@ -4,9 +4,12 @@
 //
 //   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
 //   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
-//   sleep MS | waitfile PATH | cpu-begin | cpu-end
+//   sleep MS | waitfile PATH | cpu-begin | cpu-end |
+//   cycle N [PORT] (open and close the port N times) | monitors (count their threads)
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -59,6 +62,44 @@ ULONGLONG CpuTime100ns() {
     GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
     auto v = [](FILETIME f) { return (ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
     return v(k) + v(u);
+}
+
+// Start address of a thread of this process; null when it cannot be read.
+void* ThreadStart(DWORD id) {
+    using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    HANDLE h = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+    if (!h) return nullptr;
+    void* start = nullptr;
+    const int kWin32StartAddress = 9;
+    if (!query || query(h, kWin32StartAddress, &start, sizeof start, nullptr) != 0) start = nullptr;
+    CloseHandle(h);
+    return start;
+}
+
+// Threads of this process other than this one that run code of this program:
+// the monitor threads of the serial port (the system's own helper threads
+// start elsewhere).
+int CountMonitorThreads() {
+    const auto base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
+    const auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const uint8_t* end = base + nt->OptionalHeader.SizeOfImage;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof te;
+    int n = 0;
+    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te)) {
+        if (te.th32OwnerProcessID != GetCurrentProcessId() ||
+            te.th32ThreadID == GetCurrentThreadId())
+            continue;
+        const auto start = static_cast<const uint8_t*>(ThreadStart(te.th32ThreadID));
+        n += start >= base && start < end;
+    }
+    CloseHandle(snap);
+    return n;
 }
 
 unsigned long Num(const char* s) {
@@ -119,6 +160,14 @@ int main(int argc, char** argv) {
             std::snprintf(r, sizeof r, "%02X",
                           host.link.WriteWord(a, static_cast<uint16_t>(arg(0))));
             ProbeHost::Out("STATUS", r);
+        } else if (step == "cycle") {
+            const unsigned long n = arg(100);
+            const int portNumber = static_cast<int>(arg(1));
+            unsigned long done = 0;
+            for (; done < n && port.Open(portNumber); ++done) port.Close();
+            ProbeHost::Out("CYCLED", std::to_string(done));
+        } else if (step == "monitors") {
+            ProbeHost::Out("MONITORS", std::to_string(CountMonitorThreads()));
         } else if (step == "sleep") {
             Sleep(static_cast<DWORD>(arg(0)));
         } else if (step == "waitfile" && i + 1 < argc) {

@@ -131,7 +131,7 @@ check_true "failed transfer ends with Download fail!" wait_message "Download fai
 check "second frame sent three times, then no third frame and no driver block" \
     "86 56 00 00 00|86 56 80 00 00|86 56 80 00 00|86 56 80 00 00" \
     "$(dl_code 56 | cut -d' ' -f1-5 | paste -sd'|')"
-# The flag kept its value (true): Program asks no download question.
+# The erase went out, so the flag is cleared (test_reliability.sh: Program asks).
 finish_scenario
 
 # --- Driver read-back with a wrong byte 24: erase and a new block -----------

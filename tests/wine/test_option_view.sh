@@ -71,6 +71,26 @@ check "the print program got path and body" "otp|$(winpath "$SCEN/a.otp")|ZK30P1
 check_true "the sheet's text copy lies beside the image" test -s "$SCEN/a.PRN"
 stop_pyrograph
 
+# --- an image whose name the ANSI code page cannot spell --------------------------------
+# The print program reads its command line in that code page: it gets the short name.
+option_scenario cyrillic
+cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$SCEN/образ.otp"
+open_image "$SCEN/образ.otp"
+printer_env_start "$SCEN/out.ps"
+ui command Pyrograph $ID_PRINT >/dev/null
+check_true "Print starts the print program on a Cyrillic name" print_setup_shown
+ui click "Print Setup" 1 >/dev/null
+prn_beside() { ls "$SCEN"/*.[Pp][Rr][Nn] >/dev/null 2>&1; }
+for i in $(seq 1 50); do prn_beside && break; sleep 0.1; done
+logged=$(tr -d '\r' <"$SCEN/calls.log" 2>/dev/null | tail -1)
+check "the library got an .otp path and the body" "otp|ZK30P11C-4" \
+    "$(cut -d'|' -f1,3 <<<"$logged")"
+shortpath=$(cut -d'|' -f2 <<<"$logged")
+check "the path is spelt without lost characters" "" "$(tr -d '\040-\176' <<<"$shortpath" | tr -d '\n')$(tr -cd '?' <<<"$shortpath")"
+check_true "the path names the image" cmp -s "$SCEN/образ.otp" "$("$WINE" winepath -u "$shortpath" 2>/dev/null)"
+check_true "the sheet's text copy lies beside the image" prn_beside
+stop_pyrograph
+
 # --- option words left by a load that failed part-way, and no driver yet -----------------
 option_scenario no-driver
 cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$SCEN/broken.otp"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Serial numbers: the Serial Number dialog, its checks, the S/N label and what
-# the window stores at exit.
+# Serial numbers: the Serial Number dialog, its checks, the S/N label, what
+# the window stores at exit, and the number saved before each chip (a killed
+# program, a read-only settings file) against the writer emulator.
 . "$(dirname "$0")/e2e-lib.sh"
 
 INI_SERIAL="$SAMPLE_INI
@@ -90,5 +91,111 @@ check "an address beyond the image is reported on load" \
 stop_pyrograph
 check "the default addresses are stored at exit" "1 2 3 7" \
     "$(ini_value Serial Byte0Addr) $(ini_value Serial Byte1Addr) $(ini_value Serial Byte2Addr) $(ini_value Serial Byte3Addr)"
+
+# --- Numbers survive a killed program -----------------------------------------
+# From here on COM1 leads to the writer emulator.
+serial_setup 1
+trap 'serial_stop_all; serial_setup' EXIT
+
+# A 0x100-word image of ZK30P11C-4 whose serial words have blank low bytes.
+make_image() {
+    "$PYRO_NATIVEBIN/mkimage" -o "$1" --pid A6 --oid A6 --rom 100 --fill 3F00 --options 3FFF >/dev/null
+}
+
+# The numbers the writer received in its serial word writes (byte 0 at word 1,
+# byte 1 at 2, byte 2 at 3, byte 3 at 7), one "%08X" per chip.
+chip_numbers() {
+    serial_log 1 | awk '$2 == "RX" && $4 == "57" { b[n++] = $8 }
+        END { for (i = 0; i + 3 < n; i += 4) printf "%s%s%s%s%s", (i ? " " : ""), b[i+3], b[i+2], b[i+1], b[i] }'
+}
+
+# program_chip N: presses "&Program" and waits until the writer has got the
+# serial words of the Nth chip of the log and the pass has ended.
+program_chip() {
+    ui click Pyrograph 6 >/dev/null
+    check_soon "chip $1 gets its serial words" $((4 * $1)) \
+        "serial_log 1 | awk '\$2 == \"RX\" && \$4 == \"57\"' | wc -l" 30
+    check_soon "chip $1 ends with Program OK!" "Program OK!" "ui text Pyrograph 1010" 10
+}
+
+# start_with_image: the window with the image, downloaded to the writer.
+start_with_image() {
+    start_pyrograph "$(winpath "$SCEN/img.otp")"
+    ui wait Pyrograph >/dev/null
+    check_soon "the image is downloaded" "Download OK!" "ui text Pyrograph 1010" 30
+}
+
+# A settings file written by hand: comments, blank lines, blanks around '='.
+INI_KEPT="; line 3 settings
+${SAMPLE_INI/ver=new/ver=new
+CheckID = 0}
+
+[Serial]
+Enable = 1
+; the next number to hand out
+Data=16777214
+Byte3Addr=7"
+scenario serial-kill "$INI_KEPT"
+make_image "$SCEN/img.otp"
+cp "$SCEN/Larkspur.ini" "$SCEN/before.ini"
+serial_start_emulator 1 --baud 0
+start_with_image
+program_chip 1
+serial_control 1 "chip pid=A6"
+program_chip 2
+serial_control 1 "chip pid=A6"
+program_chip 3
+check "the file already holds the number after the third chip" 16777217 "$(ini_value Serial Data)"
+check "the label shows it too" "S/N:01000001H" "$(ui text Pyrograph 1002)"
+{
+    kill -KILL "$PYRO_PID"
+    wait "$PYRO_PID"
+} 2>/dev/null
+check_true "the killed program's window is gone" ui gone Pyrograph 5000
+check "the file is byte for byte as written by hand apart from the number" \
+    "$(sed 's/^Data=16777214/Data=16777217/' "$SCEN/before.ini" | od -c)" "$(od -c <"$SCEN/Larkspur.ini")"
+check "no copy is left beside it" "Larkspur.ini before.ini" \
+    "$(cd "$SCEN" && ls -- *.ini *.tmp *.TMP 2>/dev/null | paste -sd' ')"
+
+start_with_image
+serial_control 1 "chip pid=A6"
+program_chip 4
+check "four chips, four consecutive numbers" "00FFFFFE 00FFFFFF 01000000 01000001" "$(chip_numbers)"
+check "[Serial] Data holds the fifth" 16777218 "$(ini_value Serial Data)"
+stop_pyrograph
+check "and still does after a clean exit" 16777218 "$(ini_value Serial Data)"
+serial_stop_emulator 1
+
+# --- A settings file that cannot be written ------------------------------------
+scenario serial-readonly "$SAMPLE_INI
+[Serial]
+Enable=1
+Data=100"
+make_image "$SCEN/img.otp"
+chmod a-w "$SCEN/Larkspur.ini"
+serial_start_emulator 1 --baud 0
+start_with_image
+ui click Pyrograph 6 >/dev/null
+box=$(ui msgbox-close 1 20000)
+check "a read-only file stops the pass with one message" \
+    "$(printf '%s\n' Pyrograph "The next serial number could not be saved in 'Larkspur.ini'." \
+        "The chip has not been programmed." "" \
+        "Check that the file is not read-only and the disk is not full," \
+        "or turn S/N off to program without serial numbers.")" "$box"
+check_soon "the message line says so" "Failed to save serial number!" "ui text Pyrograph 1010"
+check "no second box" "" "$(dismiss_boxes 1000)"
+check "the chip is neither programmed nor numbered" "" \
+    "$(serial_log 1 | awk '$2 == "RX" && ($4 == "57" || ($4 == "59" && $5 == "04"))')"
+# Numbering off: programming goes on without numbers.
+ui command Pyrograph 32775 >/dev/null
+sleep 0.3
+# Numbering was on from the file: switching it on would have opened the dialog.
+check "numbering is switched off without a dialog" 0 "$(ui count "$SN")"
+ui click Pyrograph 6 >/dev/null
+check_soon "the chip is programmed without a number" "Program OK!" "ui text Pyrograph 1010" 30
+check "still no serial word written" 0 "$(serial_log 1 | awk '$2 == "RX" && $4 == "57"' | wc -l)"
+check "the file is unchanged" 100 "$(ini_value Serial Data)"
+stop_pyrograph
+serial_stop_emulator 1
 
 finish

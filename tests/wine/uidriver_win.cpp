@@ -97,7 +97,8 @@ int Usage() {
         "                              first putting an edit's caret at CARET\n"
         "  msgbox [ms]                 wait for a message box, print caption and text\n"
         "  msgbox-close [ID] [ms]      wait for a message box and press a button (default OK)\n"
-        "  close TITLE                 post WM_CLOSE\n",
+        "  close TITLE                 post WM_CLOSE\n"
+        "  enabled TITLE               print 1 when the dialog takes input, else 0\n",
         stderr);
     return 2;
 }
@@ -171,6 +172,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (action == "close") return PostMessageW(dlg, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (action == "enabled") {
+        std::printf("%d\n", IsWindowEnabled(dlg) ? 1 : 0);
+        return 0;
+    }
     if (argc < 4) return Usage();
     const int id = static_cast<int>(std::strtol(argv[3], nullptr, 0));
     if (action == "command") return PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;

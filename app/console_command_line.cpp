@@ -1,0 +1,128 @@
+#include "app/console_command_line.h"
+
+#include "writer/port_list.h"
+
+namespace {
+struct CommandName {
+    const char* szName;
+    ConsoleCommand command;
+    char cFile;  // 'r' file required, 'o' optional, 'n' none
+};
+
+const CommandName kCommands[] = {
+    {"detect", ConsoleCommand::Detect, 'n'},     {"info", ConsoleCommand::Info, 'r'},
+    {"download", ConsoleCommand::Download, 'r'}, {"blank", ConsoleCommand::Blank, 'n'},
+    {"program", ConsoleCommand::Program, 'o'},   {"verify", ConsoleCommand::Verify, 'o'},
+    {"lock", ConsoleCommand::Lock, 'n'},         {"auto", ConsoleCommand::Auto, 'o'},
+    {"chipinfo", ConsoleCommand::ChipInfo, 'n'}, {"run", ConsoleCommand::Run, 'r'},
+};
+
+ConsoleArgs Fail(std::string error) {
+    ConsoleArgs a;
+    a.strError = std::move(error);
+    return a;
+}
+
+bool ParseCount(const std::string& text, int& count) {
+    if (text.empty() || text.size() > 9) return false;
+    int n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1) return false;
+    count = n;
+    return true;
+}
+}  // namespace
+
+ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "--help") return ConsoleArgs{};
+    }
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "--version") {
+            ConsoleArgs v;
+            v.command = ConsoleCommand::Version;
+            return v;
+        }
+    }
+
+    ConsoleArgs out;
+    const CommandName* command = nullptr;
+    std::vector<std::string> operands;
+    bool bCountGiven = false, bOptionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (bOptionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!command) {
+                for (const CommandName& c : kCommands)
+                    if (arg == c.szName) command = &c;
+                if (!command) return Fail("Unknown command '" + arg + "'.");
+            } else {
+                operands.push_back(arg);
+            }
+            continue;
+        }
+        if (arg == "--") {
+            bOptionsEnded = true;
+            continue;
+        }
+        // "--port=7" reads as "--port 7".
+        std::string value;
+        bool bHasValue = false;
+        const size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
+            bHasValue = true;
+        }
+        const bool bTakesValue = arg == "--port" || arg == "--mcu" || arg == "--count";
+        if (bTakesValue && !bHasValue) {
+            if (i + 1 >= args.size()) return Fail("Option " + arg + " needs a value.");
+            value = args[++i];
+        } else if (!bTakesValue && bHasValue) {
+            return Fail("Option " + arg + " takes no value.");
+        }
+        if (arg == "--port") {
+            if (!ParsePortNumber(value, out.nPort))
+                return Fail("Option --port needs a COM port number from 1 to 255.");
+        } else if (arg == "--mcu") {
+            if (value.empty()) return Fail("Option --mcu needs a body name.");
+            out.strMcu = value;
+        } else if (arg == "--count") {
+            if (!ParseCount(value, out.nCount))
+                return Fail("Option --count needs a number of chips from 1 to 999999999.");
+            bCountGiven = true;
+        } else if (arg == "--serial" || arg == "--no-serial") {
+            const int on = arg == "--serial" ? 1 : 0;
+            if (out.nSerial == 1 - on)
+                return Fail("Options --serial and --no-serial exclude each other.");
+            out.nSerial = on;
+        } else if (arg == "--no-wait") {
+            out.bNoWait = true;
+        } else if (arg == "--json") {
+            out.bJson = true;
+        } else {
+            return Fail("Unknown option '" + arg + "'.");
+        }
+    }
+
+    if (!command) return Fail("No command given.");
+    const std::string name = command->szName;
+    if (operands.size() > 1 || (operands.size() == 1 && command->cFile == 'n'))
+        return Fail("Unexpected argument '" + operands.back() + "' after '" + name + "'.");
+    if (operands.empty() && command->cFile == 'r')
+        return Fail("Command '" + name + "' needs an image file.");
+    if (!operands.empty() && operands[0].empty()) return Fail("The image file name is empty.");
+    const bool bRun = command->command == ConsoleCommand::Run;
+    if (bRun && !bCountGiven) return Fail("Command 'run' needs --count N.");
+    if (!bRun && (bCountGiven || out.bNoWait))
+        return Fail("Options --count and --no-wait belong to 'run'.");
+
+    out.command = command->command;
+    if (!operands.empty()) out.strFile = operands[0];
+    return out;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// pyrocmd's command line and exit status. Used by pyrocmd's main.
+
+enum ExitCode {
+    kExitOk = 0,
+    kExitOperationFailed = 1,  // a chip operation (or a download) did not succeed
+    kExitBadCommandLine = 2,
+    kExitNoWriter = 3,
+    kExitBadImage = 4,
+};
+
+enum class ConsoleCommand {
+    Help,
+    Version,
+    Detect,
+    Info,
+    Download,
+    Blank,
+    Program,
+    Verify,
+    Lock,
+    Auto,
+    ChipInfo,
+    Run,
+};
+
+struct ConsoleArgs {
+    ConsoleCommand command = ConsoleCommand::Help;
+    std::string strFile;  // image to load first; required by info, download and run
+    int nPort = 0;        // --port; 0 searches the [Setting] Ports list
+    std::string strMcu;   // --mcu; empty keeps the body that the image or [Setting] BodyName names
+    int nSerial = -1;     // --serial 1, --no-serial 0, -1 as [Serial] Enable says
+    int nCount = 0;       // run: number of chips
+    bool bNoWait = false;
+    bool bJson = false;
+    std::string strError;  // not empty: a bad command line, exit with kExitBadCommandLine
+};
+
+// `args` without the program's name, in UTF-8. --help and --version win over
+// everything else; options may stand before or after the command.
+ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args);

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// pyrocmd's output: a text line, or with --json one JSON object per line, and
+// its help and version texts. Used by pyrocmd's main.
+
+// `text` as a JSON string in quotes; broken UTF-8 becomes U+FFFD.
+std::string JsonString(const std::string& text);
+
+// Builds one JSON object; Line() closes it and ends the line.
+class JsonLine {
+  public:
+    JsonLine& AddText(const std::string& key, const std::string& value);
+    JsonLine& AddInt(const std::string& key, long long value);
+    JsonLine& AddBool(const std::string& key, bool value);
+    JsonLine& AddNumber(const std::string& key, double value);  // one decimal
+    JsonLine& AddNull(const std::string& key);
+    std::string Line() const { return "{" + m_strBody + "}\n"; }
+
+  private:
+    JsonLine& AddRaw(const std::string& key, const std::string& json);
+    std::string m_strBody;
+};
+
+struct ChipResult {
+    int nChip = 0;  // 1 for the first chip of the run
+    bool bSerial = false;
+    uint32_t dwSerial = 0;  // the number written into this chip
+    std::string strResult;  // the message line's text
+    bool bPass = false;
+};
+
+struct RunSummary {
+    int nPassed = 0;
+    int nFailed = 0;
+    double dSecondsPerChip = 0;
+};
+
+std::string FormatChipResult(const ChipResult& r, bool json);
+std::string FormatRunSummary(const RunSummary& s, bool json);
+
+std::string ConsoleHelpText();
+std::string ConsoleVersionText();
+// A bad command line's error text with the hint to --help, for the error stream.
+std::string ConsoleUsageError(const std::string& error);

@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+
+// `text` with every byte that does not belong to a well-formed UTF-8 sequence
+// replaced by U+FFFD, so a log or a JSON reader never meets broken text. Used by
+// the production log and pyrocmd's JSON output.
+std::string RepairUtf8(const std::string& text);

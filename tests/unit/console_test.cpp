@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/console_command_line.h"
+#include "app/console_output.h"
+
+namespace {
+ConsoleArgs Parse(std::initializer_list<const char*> args) {
+    return ParseConsoleArgs(std::vector<std::string>(args.begin(), args.end()));
+}
+}  // namespace
+
+TEST(ConsoleCommandLine, Commands) {
+    const struct {
+        const char* name;
+        ConsoleCommand command;
+    } plain[] = {{"detect", ConsoleCommand::Detect},    {"blank", ConsoleCommand::Blank},
+                 {"program", ConsoleCommand::Program},  {"verify", ConsoleCommand::Verify},
+                 {"lock", ConsoleCommand::Lock},        {"auto", ConsoleCommand::Auto},
+                 {"chipinfo", ConsoleCommand::ChipInfo}};
+    for (const auto& p : plain) {
+        const ConsoleArgs a = Parse({p.name});
+        EXPECT_EQ(a.strError, "") << p.name;
+        EXPECT_EQ(a.command, p.command) << p.name;
+        EXPECT_EQ(a.strFile, "") << p.name;
+        EXPECT_EQ(a.nPort, 0);
+        EXPECT_EQ(a.nSerial, -1);
+        EXPECT_FALSE(a.bJson);
+        // Every command is in the help text.
+        EXPECT_NE(ConsoleHelpText().find(std::string("\n  ") + p.name), std::string::npos);
+    }
+
+    ConsoleArgs a = Parse({"info", "C:\\jobs\\\xE6\x97\xA5.otp"});
+    EXPECT_EQ(a.strError, "");
+    EXPECT_EQ(a.command, ConsoleCommand::Info);
+    EXPECT_EQ(a.strFile, "C:\\jobs\\\xE6\x97\xA5.otp");
+
+    a = Parse({"program", "a.otp"});
+    EXPECT_EQ(a.command, ConsoleCommand::Program);
+    EXPECT_EQ(a.strFile, "a.otp");
+
+    // Options on either side of the command, with a blank or an equals sign.
+    a = Parse({"--json", "--port=12", "run", "a.otp", "--count", "3", "--no-wait", "--serial",
+               "--mcu", "ZK30P11C-4"});
+    EXPECT_EQ(a.strError, "");
+    EXPECT_EQ(a.command, ConsoleCommand::Run);
+    EXPECT_EQ(a.strFile, "a.otp");
+    EXPECT_EQ(a.nCount, 3);
+    EXPECT_EQ(a.nPort, 12);
+    EXPECT_EQ(a.nSerial, 1);
+    EXPECT_EQ(a.strMcu, "ZK30P11C-4");
+    EXPECT_TRUE(a.bNoWait);
+    EXPECT_TRUE(a.bJson);
+
+    a = Parse({"download", "--no-serial", "--", "-odd.otp"});
+    EXPECT_EQ(a.strError, "");
+    EXPECT_EQ(a.strFile, "-odd.otp");
+    EXPECT_EQ(a.nSerial, 0);
+}
+
+TEST(ConsoleCommandLine, HelpAndVersionWin) {
+    EXPECT_EQ(Parse({"--help"}).command, ConsoleCommand::Help);
+    EXPECT_EQ(Parse({"frob", "--port", "999", "--help"}).strError, "");
+    EXPECT_EQ(Parse({"frob", "--port", "999", "--help"}).command, ConsoleCommand::Help);
+    EXPECT_EQ(Parse({"--version", "detect"}).command, ConsoleCommand::Version);
+    // After "--" they are file names.
+    EXPECT_NE(Parse({"info", "--", "--help"}).command, ConsoleCommand::Help);
+    EXPECT_EQ(Parse({"info", "--", "--help"}).strFile, "--help");
+}
+
+TEST(ConsoleCommandLine, BadCommandLines) {
+    EXPECT_EQ(Parse({}).strError, "No command given.");
+    EXPECT_EQ(Parse({"frob"}).strError, "Unknown command 'frob'.");
+    EXPECT_EQ(Parse({"info"}).strError, "Command 'info' needs an image file.");
+    EXPECT_EQ(Parse({"run", "a.otp"}).strError, "Command 'run' needs --count N.");
+    EXPECT_EQ(Parse({"detect", "--port", "0"}).strError,
+              "Option --port needs a COM port number from 1 to 255.");
+    EXPECT_EQ(Parse({"detect", "--serial", "--no-serial"}).strError,
+              "Options --serial and --no-serial exclude each other.");
+    EXPECT_EQ(Parse({"blank", "x.otp"}).strError, "Unexpected argument 'x.otp' after 'blank'.");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"detect", "--port"},
+             {"detect", "--port", "256"},
+             {"detect", "--port", "COM3"},
+             {"detect", "--bogus"},
+             {"detect", "--json=yes"},
+             {"detect", "-p"},
+             {"info", "a.otp", "b.otp"},
+             {"info", ""},
+             {"run", "a.otp", "--count", "0"},
+             {"run", "a.otp", "--count", "-1"},
+             {"run", "a.otp", "--count", "99999999999"},
+             {"run", "a.otp", "--count"},
+             {"program", "--count", "2"},
+             {"auto", "--no-wait"},
+             {"detect", "--mcu", ""},
+             {"lock", "lock"},
+         }) {
+        const ConsoleArgs a = ParseConsoleArgs(args);
+        EXPECT_NE(a.strError, "") << args.size() << " " << args.back();
+    }
+    EXPECT_EQ(ConsoleUsageError("No command given."),
+              "pyrocmd: No command given.\nType 'pyrocmd --help' for the usage.\n");
+}
+
+TEST(ConsoleOutput, JsonEscaping) {
+    EXPECT_EQ(JsonString("Program OK!"), "\"Program OK!\"");
+    EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(JsonString("MCU:X\nROM\r\tend"), "\"MCU:X\\nROM\\r\\tend\"");
+    EXPECT_EQ(JsonString(std::string("\x01\x1F\x7F", 3)), "\"\\u0001\\u001F\x7F\"");
+    EXPECT_EQ(JsonString(std::string("a\0b", 3)), "\"a\\u0000b\"");
+    EXPECT_EQ(JsonString("C:\\\xE6\x97\xA5.otp"), "\"C:\\\\\xE6\x97\xA5.otp\"");
+    EXPECT_EQ(JsonString("\xFF"), "\"\xEF\xBF\xBD\"");
+}
+
+TEST(ConsoleOutput, ChipLinesAndSummary) {
+    ChipResult r;
+    r.nChip = 2;
+    r.bSerial = true;
+    r.dwSerial = 0x1F;
+    r.strResult = "Blank Check/Programming/Verify OK!";
+    r.bPass = true;
+    EXPECT_EQ(FormatChipResult(r, false),
+              "Chip 2  PASS  S/N:0000001FH  Blank Check/Programming/Verify OK!\n");
+    EXPECT_EQ(FormatChipResult(r, true),
+              "{\"type\":\"chip\",\"chip\":2,\"serial\":\"0000001FH\",\"result\":\"Blank "
+              "Check/Programming/Verify OK!\",\"pass\":true}\n");
+    r.bSerial = false;
+    r.strResult = "Verify failed!";
+    r.bPass = false;
+    EXPECT_EQ(FormatChipResult(r, false), "Chip 2  FAIL  Verify failed!\n");
+    EXPECT_EQ(FormatChipResult(r, true),
+              "{\"type\":\"chip\",\"chip\":2,\"serial\":null,\"result\":\"Verify "
+              "failed!\",\"pass\":false}\n");
+
+    RunSummary s{2, 1, 4.24};
+    EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 4.2 s per chip\n");
+    EXPECT_EQ(FormatRunSummary(s, true),
+              "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":4.2}\n");
+    s.dSecondsPerChip = std::nan("");
+    EXPECT_EQ(FormatRunSummary(s, true),
+              "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":null}\n");
+    EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 0.0 s per chip\n");
+}

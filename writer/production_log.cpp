@@ -1,0 +1,108 @@
+#include "writer/production_log.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/profile.h"
+#include "common/split_token.h"
+#include "common/utf8_text.h"
+#include "writer/port_list.h"
+
+LocalTime MakeLocalTime(const std::tm& local, const std::tm& utc) {
+    LocalTime t;
+    t.nYear = local.tm_year + 1900;
+    t.nMonth = local.tm_mon + 1;
+    t.nDay = local.tm_mday;
+    t.nHour = local.tm_hour;
+    t.nMinute = local.tm_min;
+    t.nSecond = local.tm_sec;
+    // Offsets stay within a day, so the two dates are at most one day apart.
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    t.nUtcOffsetMinutes =
+        (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
+    return t;
+}
+
+LocalTime LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    // Copied at once: both calls share one static buffer.
+    const std::tm* p = std::localtime(&now);
+    if (!p) return LocalTime();
+    const std::tm local = *p;
+    p = std::gmtime(&now);
+    return p ? MakeLocalTime(local, *p) : LocalTime();
+}
+
+std::string FormatIsoTime(const LocalTime& t) {
+    const int off = std::abs(t.nUtcOffsetMinutes);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.nYear, t.nMonth,
+                  t.nDay, t.nHour, t.nMinute, t.nSecond, t.nUtcOffsetMinutes < 0 ? '-' : '+',
+                  off / 60, off % 60);
+    return text;
+}
+
+std::string FormatSerialText(uint32_t serial) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08XH", static_cast<unsigned>(serial));
+    return text;
+}
+
+std::string CsvField(const std::string& text) {
+    const std::string s = RepairUtf8(text);
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string LogFileHeader() {
+    return "\xEF\xBB\xBF"
+           "Time,Front end,Port,Firmware,Image,Checksum,Body,Operation,Serial number,Result,"
+           "Pass/Fail\r\n";
+}
+
+std::string FormatLogLine(const LogRecord& r) {
+    const std::string fields[] = {FormatIsoTime(r.time),
+                                  r.strFrontEnd,
+                                  r.nPort > 0 ? PortName(r.nPort) : std::string(),
+                                  r.strFirmware,
+                                  r.strImagePath,
+                                  r.strChecksum,
+                                  r.strBody,
+                                  r.strOperation,
+                                  r.bSerial ? FormatSerialText(r.dwSerial) : std::string(),
+                                  r.strResult,
+                                  r.bPass ? "PASS" : "FAIL"};
+    std::string line = CsvField(fields[0]);
+    for (size_t i = 1; i < sizeof fields / sizeof fields[0]; ++i) line += ',' + CsvField(fields[i]);
+    return line + "\r\n";
+}
+
+std::string ResolveLogPath(const std::string& value, const std::string& programDir) {
+    const std::string name = TrimWhite(value);
+    if (name.empty()) return name;
+    const bool absolute = name[0] == '\\' || name[0] == '/' || (name.size() >= 2 && name[1] == ':');
+    return absolute ? name : programDir + name;
+}
+
+std::string ReadLogPath(const Profile& profile, const std::string& programDir) {
+    return ResolveLogPath(profile.GetString("Log", "File", ""), programDir);
+}
+
+std::string ProductionLog::Append(const LogRecord& record) {
+    if (!IsOn()) return std::string();
+    const std::string line = FormatLogLine(record);
+    if (AppendLogLine(m_strPath, LogFileHeader(), m_strPending + line)) {
+        m_strPending.clear();
+        return std::string();
+    }
+    if (m_strPending.size() + line.size() <= kMaxPending) m_strPending += line;
+    if (m_bWarned) return std::string();
+    m_bWarned = true;
+    return "Cannot write the log file '" + m_strPath + "'!";
+}

@@ -1,0 +1,75 @@
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+class Profile;
+
+// The production log: one CSV line (RFC 4180, UTF-8) per chip operation,
+// appended to the file named by [Log] File. Used by the chip operations of both
+// front ends (the window and pyrocmd); pyrocmd's output uses the serial text.
+
+struct LocalTime {
+    int nYear = 1970, nMonth = 1, nDay = 1, nHour = 0, nMinute = 0, nSecond = 0;
+    int nUtcOffsetMinutes = 0;  // east of Greenwich is positive
+};
+
+LocalTime LocalTimeNow();
+// The offset is what separates the two broken-down forms of one instant.
+LocalTime MakeLocalTime(const std::tm& local, const std::tm& utc);
+std::string FormatIsoTime(const LocalTime& t);  // "2026-12-08T09:15:02+01:00"
+
+std::string FormatSerialText(uint32_t serial);  // "0000012AH", as in the S/N label
+
+struct LogRecord {
+    LocalTime time;
+    std::string strFrontEnd;  // "Pyrograph" or "pyrocmd"
+    int nPort = 0;            // COM number of the writer; 0 when none answered
+    std::string strFirmware;  // the writer's firmware version as shown, empty when unknown
+    std::string strImagePath;
+    std::string strChecksum;  // FormatChecksum of the image, empty without an image
+    std::string strBody;
+    std::string strOperation;  // the button's name: "Blank Check", "Program", "Auto", ...
+    bool bSerial = false;      // a serial number was written into the chip
+    uint32_t dwSerial = 0;
+    std::string strResult;  // the message line's text
+    bool bPass = false;
+};
+
+// A field quoted when it holds a comma, a quote, CR or LF; quotes doubled.
+std::string CsvField(const std::string& text);
+// Byte-order mark and column names: spreadsheets take a file without the mark
+// for the ANSI code page and garble every name outside it.
+std::string LogFileHeader();
+std::string FormatLogLine(const LogRecord& r);  // ends in CR LF
+
+// [Log] File as a path: empty when logging is off; relative names are taken
+// beside the program (`programDir` ends in its separator).
+std::string ResolveLogPath(const std::string& value, const std::string& programDir);
+std::string ReadLogPath(const Profile& profile, const std::string& programDir);
+
+// Platform half: opens the file at the UTF-8 `path` for appending (creating
+// it), writes `header` plus `line` when it is empty or else `line`, in one write
+// call, and closes it again, so a crash loses at most this line and another
+// program appending at the same time cannot cut into it. False on any failure.
+bool AppendLogLine(const std::string& path, const std::string& header, const std::string& line);
+
+// One run's log. A file that cannot be written is reported once per run and
+// never stops programming. Its lines are kept (up to kMaxPending bytes) and go
+// out in order with the next line that can be written: a spreadsheet that has
+// the file open keeps others from writing it only for a while.
+class ProductionLog {
+  public:
+    static constexpr size_t kMaxPending = 1 << 20;
+    explicit ProductionLog(std::string path) : m_strPath(std::move(path)) {}
+    bool IsOn() const { return !m_strPath.empty(); }
+    // The text to show when this line is the run's first that could not be
+    // written, else empty.
+    std::string Append(const LogRecord& record);
+    bool HasPending() const { return !m_strPending.empty(); }
+
+  private:
+    std::string m_strPath;
+    std::string m_strPending;  // lines not yet written, oldest first
+    bool m_bWarned = false;
+};
