@@ -20,6 +20,11 @@ void WriterLink::Send(const uint8_t* frame, size_t count) {
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                                uint32_t timeoutMs) {
     const uint32_t start = m_port.TickCount();
+    // Every wait follows a command. While the line carries it the window
+    // catches up (up to 200 messages, stopping at the first empty look): its
+    // painting then costs no time between a reply and the next command.
+    for (int i = 0; i < kLateDispatches && m_host.PumpOneMessage(); ++i) {
+    }
     uint16_t result;
     for (;;) {
         // A reply already in the buffer wins over a deadline that passed while
@@ -40,14 +45,12 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
         const size_t n =
             m_port.Read(chunk, kReceiveBufferSize - m_nReceived, timeoutMs - elapsed + 1);
         for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
-        m_host.PumpOneMessage();
+        // The window breathes at every wake but the one that completes the reply.
+        if (!ReplyComplete(m_receive, m_nReceived)) m_host.PumpOneMessage();
     }
+    // Bytes that arrive late stay in the port, which drops them when the next
+    // command is written.
     m_nReceived = 0;
-    // Let the window catch up, but stop at the first empty look: each look at
-    // the queue costs a system round trip. Bytes that arrive late stay in the
-    // port, which drops them when the next command is written.
-    for (int i = 0; i < kLateDispatches && m_host.PumpOneMessage(); ++i) {
-    }
     return result;
 }
 
@@ -78,7 +81,9 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         uint32_t movedAt = m_port.TickCount();
         bool stalled = false;
         do {
-            m_port.Sleep(intervalMs);
+            // A 0 ms interval polls at once; a zero sleep would only give the
+            // processor away between a reply and the next command.
+            if (intervalMs) m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
             if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);

@@ -65,24 +65,31 @@ TEST(LinkWait, ReplySplitAcrossReadsIsJoined) {
     EXPECT_EQ(h.port.reads, 0);  // every read found a byte: no wait in between
 }
 
-TEST(LinkWait, TheWindowBreathesWhileWaitingAndCatchesUpAfterwards) {
+TEST(LinkWait, TheWindowCatchesUpWhileTheCommandIsOnTheLineAndBreathesWhileWaiting) {
     FakeHost h;
     h.OpenPort(1);
     h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x01, 0x02}); };
-    // One message at the wake that brought the reply, then up to 200.
+    // Up to 200 messages once the command is out, none between the reply and
+    // the caller.
     h.windowMessages = 250;
     EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.windowMessages, 250 - 1 - 200);
+    EXPECT_EQ(h.windowMessages, 50);
 
     // With nothing waiting, one look at the empty queue ends the round.
     h.windowMessages = 0;
     h.pumps = 0;
     EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.pumps, 1 + 1);
+    EXPECT_EQ(h.pumps, 1);
+
+    // A reply arriving byte by byte: a look at every wake before the last.
+    h.port.chunk = 1;
+    h.pumps = 0;
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+    EXPECT_EQ(h.pumps, 1 + 4);
 
     // A silent writer: the wait still lets the window breathe.
     h.writerPort = 0;
-    h.windowMessages = 3;
+    h.windowMessages = 201;
     EXPECT_EQ(h.link.Query(CMD_PING), 0xC0);
     EXPECT_EQ(h.windowMessages, 0);
 }

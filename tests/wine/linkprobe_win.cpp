@@ -5,7 +5,8 @@
 //   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
 //   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
 //   sleep MS | waitfile PATH | cpu-begin | cpu-end |
-//   cycle N [PORT] (open and close the port N times) | monitors (count their threads)
+//   cycle N [PORT] (open and close the port N times) | monitors (count their threads) |
+//   flash N (N download frames of 128 bytes)
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -159,6 +160,21 @@ int main(int argc, char** argv) {
             char r[8];
             std::snprintf(r, sizeof r, "%02X",
                           host.link.WriteWord(a, static_cast<uint16_t>(arg(0))));
+            ProbeHost::Out("STATUS", r);
+        } else if (step == "flash") {
+            // N frames of 128 bytes from flash address 0, as a download sends
+            // them, without the window: the link's own share of the turn-around.
+            const unsigned long n = arg(0);
+            uint8_t data[kMaxFlashChunk];
+            uint8_t status = 0;
+            for (unsigned long f = 0; f < n && status == 0; ++f) {
+                for (size_t b = 0; b < sizeof data; ++b) data[b] = static_cast<uint8_t>(f + b);
+                status = host.link.SendAndPoll(
+                    MakeWriteFlashFrame(static_cast<uint32_t>(f * sizeof data), data, sizeof data),
+                    CMD_WRITE_FLASH, 0, 0);
+            }
+            char r[8];
+            std::snprintf(r, sizeof r, "%02X", status);
             ProbeHost::Out("STATUS", r);
         } else if (step == "cycle") {
             const unsigned long n = arg(100);
