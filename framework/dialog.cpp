@@ -27,8 +27,16 @@ void DataExchange::Text(int id, std::string& value) {
         return;
     }
     // Rewriting an unchanged text would still repaint the control and reset its
-    // caret and scrolling; the link pushes the texts after every poll.
+    // caret and scrolling; the link pushes the texts after every poll. One
+    // read into a buffer one longer than the text tells equal from different.
     const std::wstring text = Widen(value);
+    wchar_t shown[512];
+    if (text.size() + 2 <= sizeof shown / sizeof shown[0]) {
+        const int got = GetWindowTextW(item, shown, static_cast<int>(text.size()) + 2);
+        if (got >= 0 && text.compare(0, text.npos, shown, static_cast<size_t>(got)) == 0) return;
+        SetWindowTextW(item, text.c_str());
+        return;
+    }
     if (ItemText(item) != text) SetWindowTextW(item, text.c_str());
 }
 
