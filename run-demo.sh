@@ -7,7 +7,9 @@
 set -uo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh || exit 1
-./tools/build.sh >build/demo-build.log 2>&1 || { tail -30 build/demo-build.log; exit 1; }
+mkdir -p build
+echo "Building the emulator and the x86_64 programs (log: build/demo-build.log)..."
+./tools/build.sh --demo >build/demo-build.log 2>&1 || { tail -30 build/demo-build.log; exit 1; }
 
 export PYRO_ROOT=$PWD PYRO_WINBIN=$PWD/build/win-x86_64/bin PYRO_NATIVEBIN=$PWD/build/native/bin
 visible=${DISPLAY:+1}
@@ -38,12 +40,17 @@ wait_message() {
 
 show() { printf '  %-10s %s\n' "$1" "$(ui text Pyrograph "$2")"; }
 
+# The demo fails (exit 1) when a step does, after showing what it could.
+status=0
 echo "Opening and downloading the sample image..."
 downloaded=$(wait_message 'Download (OK|fail)' 120)
 echo "  -> $downloaded"
+[[ "$downloaded" == "Download OK!" ]] || status=1
 echo "Auto pass (blank check, program, verify)..."
 ui click Pyrograph 4
-echo "  -> $(wait_message '!$' 120 "$downloaded")"
+auto=$(wait_message '!$' 120 "$downloaded")
+echo "  -> $auto"
+[[ "$auto" == *" OK!" ]] || status=1
 show "Image" 1008
 show "MCU" 1035
 show "Checksum" 1034
@@ -64,6 +71,7 @@ if ui wait "MCU Option" 10000 >/dev/null; then
     ui gone "MCU Option" 5000
 else
     ui msgbox-close 1 2000 | sed 's/^/  ! /'
+    status=1
 fi
 echo "Frames exchanged with the emulated writer: $(serial_log 1 | grep -cE ' (RX|TX) ')"
 
@@ -73,3 +81,4 @@ if [ -n "$visible" ]; then
 else
     stop_pyrograph
 fi
+exit $status

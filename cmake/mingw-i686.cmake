@@ -7,3 +7,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Line tables and function names, enough to read a crash address; the packaging
+# step moves them out of the shipped files into debug/.
+set(CMAKE_C_FLAGS_INIT "-g1")
+set(CMAKE_CXX_FLAGS_INIT "-g1")

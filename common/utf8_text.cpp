@@ -45,3 +45,12 @@ std::string RepairUtf8(const std::string& text) {
     }
     return out;
 }
+
+size_t Utf8CharacterCount(const std::string& text) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++count) {
+        const size_t n = SequenceLength(text, i);
+        i += n == 0 ? 1 : n;
+    }
+    return count;
+}

@@ -23,4 +23,18 @@ std::string Narrow(const std::wstring& utf16, unsigned codePage) {
     return out;
 }
 
+std::string ToAnsi(const std::string& utf8, bool isPath) {
+    std::wstring w = Widen(utf8);
+    // Where the ANSI code page is UTF-8 this call fails and leaves `lossy` false,
+    // which is right: that code page spells everything.
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    if (lossy && isPath) {
+        wchar_t shortPath[MAX_PATH];
+        const DWORD len = GetShortPathNameW(w.c_str(), shortPath, MAX_PATH);
+        if (len > 0 && len < MAX_PATH) w.assign(shortPath, len);
+    }
+    return Narrow(w, CP_ACP);
+}
+
 }  // namespace fw

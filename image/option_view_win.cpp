@@ -18,28 +18,6 @@ namespace {
 
 using DumpOtpFn = const char*(__cdecl*)(const char* path, const char* body);
 
-// The option library and the print program take texts in the system's ANSI
-// code page; the program keeps UTF-8. A path the code page cannot spell goes
-// by its short name (still UTF-8 here).
-std::string AnsiSpellablePath(const std::string& utf8) {
-    const std::wstring w = fw::Widen(utf8);
-    BOOL lossy = FALSE;
-    WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
-    if (!lossy) return utf8;
-    wchar_t shortPath[MAX_PATH];
-    const DWORD len = GetShortPathNameW(w.c_str(), shortPath, MAX_PATH);
-    return len > 0 && len < MAX_PATH ? fw::Narrow(shortPath) : utf8;
-}
-
-std::string ToAnsi(const std::string& utf8, bool isPath) {
-    const std::wstring w = fw::Widen(isPath ? AnsiSpellablePath(utf8) : utf8);
-    const int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? static_cast<size_t>(n) : 1, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-    s.resize(std::char_traits<char>::length(s.c_str()));
-    return s;
-}
-
 // A unique "~" file in the temporary folder (created empty); empty on failure.
 std::string TemporaryOtpPath() {
     wchar_t dir[MAX_PATH + 1];
@@ -117,7 +95,7 @@ void WriterDialog::ShowOptions() {
         }
     }
 
-    const char* report = dump(ToAnsi(path, true).c_str(), ToAnsi(body, false).c_str());
+    const char* report = dump(fw::ToAnsi(path, true).c_str(), fw::ToAnsi(body, false).c_str());
     McuOptionDialog dlg(m_hWnd);
     // Copied before the library goes: the text is the library's.
     dlg.m_strReport = report != nullptr ? fw::Narrow(fw::Widen(report, CP_ACP)) : std::string();
@@ -137,9 +115,7 @@ void WriterDialog::PrintOptions() {
     }
     const std::string body = SelectedBodyName(m_profile);
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
-    // The print program reads its command line in the ANSI code page.
-    std::wstring line =
-        fw::Widen(PrintCommandLine(program, AnsiSpellablePath(m_strFileName), body));
+    std::wstring line = fw::Widen(PrintCommandLine(program, m_strFileName, body));
 
     // Started like a simple program launch with show value 5; the print program
     // reports its own failures, and a failed start is not reported here.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/split_token.h"
+#include "common/utf8_text.h"
 
 const char kSheetTitle[] = "Option Approval Sheet";
 const char kDocumentName[] = "Marrowind Option Print";
@@ -22,6 +23,10 @@ bool IsWhite(char c) {
 }
 
 }  // namespace
+
+bool ImagePathFits(const std::string& path) {
+    return Utf8CharacterCount(path) < kMaxImagePath;
+}
 
 CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args) {
     args->path.clear();
@@ -42,7 +47,7 @@ CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args) {
         body = TrimWhite(cmdLine.substr(close + 2));
     }
 
-    if (path.empty() || path.size() >= kMaxImagePath || body.size() >= kMaxBodyName)
+    if (path.empty() || !ImagePathFits(path) || body.size() >= kMaxBodyName)
         return CommandLineKind::Malformed;
     args->path = std::move(path);
     args->body = std::move(body);

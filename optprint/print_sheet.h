@@ -6,11 +6,16 @@
 // Text rules of the option sheet printer: what it reads from its command line,
 // which export a file goes to, and what lands on the page and in the .PRN copy.
 
-// The program keeps the path and the body name in fixed buffers of these sizes
-// (terminating zero included); longer values are refused, never cut, because a
-// cut path or body name would name a different file or chip.
+// The path and the body name are limited to these sizes, terminating zero
+// included; longer values are refused, never cut, because a cut path or body
+// name would name a different file or chip. The path counts characters, so a
+// name outside ASCII gets as many as an ASCII one; the body name, always ASCII,
+// counts bytes.
 constexpr size_t kMaxImagePath = 256;
 constexpr size_t kMaxBodyName = 20;
+
+// Whether a UTF-8 image path is within kMaxImagePath.
+bool ImagePathFits(const std::string& path);
 
 // The library hands out blocks of this size; nothing past it is read even when
 // the terminating zero is missing.
@@ -27,8 +32,9 @@ struct PrintArgs {
     std::string body;
 };
 
-// Reads '"path" body' as the main program writes it. White space around the
-// quoted path and around the body name is dropped.
+// Reads '"path" body' as the main program writes it (UTF-8: the program reads
+// its command line in UTF-16). White space around the quoted path and around
+// the body name is dropped.
 CommandLineKind ParseCommandLine(const std::string& cmdLine, PrintArgs* args);
 
 enum class SheetSourceKind { Cod, Otp, Unknown };

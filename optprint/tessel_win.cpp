@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/text.h"
+#include "image/file_open.h"
 #include "optprint/print_sheet.h"
 #include "optprint/tessel_res.h"
-#include "framework/text.h"
 
 namespace {
 
@@ -82,18 +83,18 @@ std::wstring BesideProgram(const wchar_t* name) {
 
 // Asks for a .cod file; false when the user cancels.
 bool AskForCodFile(PrintArgs* args) {
-    const std::string title = fw::Narrow(LoadText(IDS_SELECT_COD), 0);
-    char file[1024] = "*.cod";
-    OPENFILENAMEA ofn{};
+    const std::wstring title = LoadText(IDS_SELECT_COD);
+    wchar_t file[1024] = L"*.cod";
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
-    ofn.lpstrFilter = "COD file (*.cod)\0*.cod\0\0";
+    ofn.lpstrFilter = L"COD file (*.cod)\0*.cod\0\0";
     ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof(file);
+    ofn.nMaxFile = sizeof(file) / sizeof(file[0]);
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    ofn.lpstrDefExt = "cod";
+    ofn.lpstrDefExt = L"cod";
     ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&ofn)) return false;
-    args->path = file;
+    if (!GetOpenFileNameW(&ofn)) return false;
+    args->path = fw::Narrow(file);
     args->body.clear();
     return true;
 }
@@ -208,19 +209,19 @@ int Run(const std::string& cmdLine) {
             FreeLibrary(lib);
             return 0;
         }
-        how =
-            args.path.size() < kMaxImagePath ? CommandLineKind::Image : CommandLineKind::Malformed;
+        how = ImagePathFits(args.path) ? CommandLineKind::Image : CommandLineKind::Malformed;
     }
     // An unusable path is reported like a file of the wrong kind rather than
     // guessed at.
     const SheetSourceKind kind =
         how == CommandLineKind::Image ? SourceKindOf(args.path) : SheetSourceKind::Unknown;
 
+    // The path stays UTF-8 here; the library takes the ANSI code page.
     const char* report = nullptr;
     if (kind == SheetSourceKind::Cod) {
-        report = dumpCod(args.path.c_str());
+        report = dumpCod(fw::ToAnsi(args.path, true).c_str());
     } else if (kind == SheetSourceKind::Otp) {
-        report = dumpOtp(args.path.c_str(), args.body.c_str());
+        report = dumpOtp(fw::ToAnsi(args.path, true).c_str(), fw::ToAnsi(args.body, false).c_str());
     } else {
         const std::wstring text = LoadText(IDS_NOT_COD_OTP);
         if (!text.empty()) ShowMessage(text);
@@ -251,14 +252,14 @@ int Run(const std::string& cmdLine) {
     StartPage(dc);
 
     // The copy's line ends are written as CR LF by hand, so the file is opened
-    // in binary mode.
+    // in binary mode. It takes the image's real name, whatever the library got.
     const std::string prnPath = PrnPathOf(args.path);
-    FILE* copy = std::fopen(prnPath.c_str(), "wb");
+    FILE* copy = OpenFileUtf8(prnPath, "wb");
     if (copy == nullptr) {
         // The sheet still goes to the printer; only the copy is missing.
         std::wstring text = LoadText(IDS_COPY_ERROR);
         const size_t at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, fw::Widen(prnPath, 0));
+        if (at != std::wstring::npos) text.replace(at, 2, fw::Widen(prnPath));
         ShowMessage(text);
     }
 
@@ -279,10 +280,12 @@ int Run(const std::string& cmdLine) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
+// The wide entry point: the C runtime cuts off the program's name as for
+// WinMain, and a path outside the ANSI code page arrives whole.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
     g_greyBrush = CreateSolidBrush(kDialogGrey);
     HHOOK hook = SetWindowsHookExW(WH_CBT, DialogCreateHook, nullptr, GetCurrentThreadId());
-    const int rc = Run(cmdLine != nullptr ? cmdLine : "");
+    const int rc = Run(cmdLine != nullptr ? fw::Narrow(cmdLine) : std::string());
     if (hook != nullptr) UnhookWindowsHookEx(hook);
     DeleteObject(g_greyBrush);
     return rc;

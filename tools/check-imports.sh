@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Every deliverable of both Windows builds may import only the system's own DLLs
+# Every shipped program and library of both Windows builds may import only the system's own DLLs
 # (and the option library its project-information library).
 . "$(dirname "$0")/../tests/wine/testlib.sh"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 allowed='^(kernel32|user32|gdi32|comdlg32|comctl32|winspool\.drv|advapi32|shell32|msvcrt|ole32)\.dll$'
 for arch in x86_64 i686; do
-    for f in Pyrograph.exe Ravelin32.dll Tessel32.exe; do
+    for f in Pyrograph.exe Ravelin32.dll Tessel32.exe Plinth32.dll ZK40P22A.DLL; do
         bin="$root/build/win-$arch/bin/$f"
         if [ ! -f "$bin" ]; then
             check "$arch $f exists" yes no

@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PrintArgs args;
     const CommandLineKind kind = ParseCommandLine(std::string(text, size), &args);
     if (kind == CommandLineKind::Image) {
-        if (args.path.empty() || args.path.size() >= kMaxImagePath ||
-            args.body.size() >= kMaxBodyName)
+        // A character takes at most four bytes, so the limit bounds the bytes too.
+        if (args.path.empty() || !ImagePathFits(args.path) ||
+            args.path.size() > 4 * (kMaxImagePath - 1) || args.body.size() >= kMaxBodyName)
             std::abort();
         if (SourceKindOf(args.path) != SheetSourceKind::Unknown &&
             PrnPathOf(args.path).size() != args.path.size())

@@ -41,6 +41,23 @@ TEST(OptPrintCommandLine, RefusesMalformedAndOverlongValues) {
     EXPECT_EQ(a.path.size(), 255u);
     EXPECT_EQ(ParseCommandLine("\"" + p256 + "\" B", &a), CommandLineKind::Malformed);
 
+    // The limit counts characters: a Cyrillic name of the same length passes
+    // too, although its UTF-8 takes twice the bytes; one more is refused.
+    std::string c255, c256;
+    for (int i = 0; i < 255; ++i) c255 += "\xD0\xAF";  // Я
+    c256 = c255 + "\xD0\xAF";
+    EXPECT_EQ(ParseCommandLine("\"" + c255 + "\" B", &a), CommandLineKind::Image);
+    EXPECT_EQ(a.path, c255);
+    EXPECT_EQ(ParseCommandLine("\"" + c256 + "\" B", &a), CommandLineKind::Malformed);
+    // Four-byte characters count once; a broken sequence counts byte by byte,
+    // so no path of many bytes slips through as few characters.
+    std::string emoji;
+    for (int i = 0; i < 255; ++i) emoji += "\xF0\x9F\x98\x80";
+    EXPECT_TRUE(ImagePathFits(emoji));
+    EXPECT_FALSE(ImagePathFits(std::string(255, '\xD0') + "x"));
+    EXPECT_FALSE(ImagePathFits(std::string(256, '\x80')));
+    EXPECT_TRUE(ImagePathFits(std::string(255, '\x80')));
+
     const std::string b19(19, 'B'), b20(20, 'B');
     EXPECT_EQ(ParseCommandLine("\"a.otp\" " + b19, &a), CommandLineKind::Image);
     EXPECT_EQ(a.body, b19);
@@ -145,12 +162,13 @@ TEST(OptPrintLayout, LinesBelowThePageAreLeftOff) {
 }
 
 TEST(OptPrintCommandLine, ReadsWhatTheMainProgramWrites) {
-    for (const std::string program :
-         {"C:\\prog\\Tessel32.exe", "C:\\Program Files\\Tessel32.exe"}) {
-        for (const auto& [path, body] :
-             std::vector<std::pair<std::string, std::string>>{{"C:\\job\\a.otp", "ZK30P11C-4"},
-                                                              {"C:\\my jobs\\b c.OTP", "ZV62Q160"},
-                                                              {"C:\\x.cod", ""}}) {
+    for (const std::string program : {"C:\\prog\\Tessel32.exe", "C:\\Program Files\\Tessel32.exe",
+                                      "C:\\\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\\Tessel32.exe"}) {
+        for (const auto& [path, body] : std::vector<std::pair<std::string, std::string>>{
+                 {"C:\\job\\a.otp", "ZK30P11C-4"},
+                 {"C:\\my jobs\\b c.OTP", "ZV62Q160"},
+                 {"C:\\x.cod", ""},
+                 {"C:\\\xD0\xB7\xD0\xB0\xD0\xB4\\\xD0\xBE\xD0\xB1 \xD1\x80.otp", "ZK30P11C-4"}}) {
             const std::string line = PrintCommandLine(program, path, body);
             // The program sees the text after its own name (quoted or not) and the blank.
             const size_t nameEnd = line[0] == '"' ? line.find('"', 1) + 1 : line.find(' ');

@@ -25,12 +25,48 @@ printer_env_start() {
     wine_reg 'HKCU\Software\Wine\Printing\Spooler' 'LPT1:' "$out"
 }
 
+# The sheet's text copy as the stand-in library's short report makes it: the
+# title line, then the report for a file and its third checksum label.
+SEP=$(printf '%083d' 0 | tr 0 -)
+TITLE=$'\t\t\tOption Approval Sheet'
+fake_report_lines() {
+    printf '%s\n' "Product Name : ____________" "MCU     Name : ZK30P11C-4" "File    Name : $1" \
+        "$SEP" "File      Checksum : [ 1A2B ]" "Program Code Checksum : [ 0C3D ]" \
+        "$2 Code Checksum : [ 0D4E ] (Program code checksum + Option code checksum)" \
+        "$SEP" "Watchdog Timer                Enable" "Oscillator                    Internal RC 4MHz" \
+        "$SEP"
+}
+
+# Lines on stdin -> the file named, each ended by CR LF.
+crlf() { sed 's/$/\r/' >"$1"; }
+
 # The printed page as PNG (first page only) and its text, from the PostScript file.
 ps_to_png() {  # ps_to_png OUT.PS PNG-BASE [DPI]
     ps2pdf "$1" "${1%.ps}.pdf" && pdftoppm -png -r "${3:-60}" -f 1 -l 1 -singlefile "${1%.ps}.pdf" "$2"
 }
 ps_pages() { pdfinfo "${1%.ps}.pdf" 2>/dev/null | awk '/^Pages:/ {print $2}'; }
 ps_text() { pdftotext -layout "${1%.ps}.pdf" - 2>/dev/null; }
+
+# The lines of a text copy that the printed page (after ps_to_png) lacks, runs of
+# white space made one blank on both sides; prints nothing when all are there.
+page_lacks() {  # page_lacks OUT.PS COPY
+    local page line
+    page=$(ps_text "$1" | sed 's/[[:space:]]\+/ /g; s/^ //; s/ $//')
+    while IFS= read -r line; do
+        line=$(sed 's/[[:space:]]\+/ /g; s/^ //; s/ $//' <<<"$line")
+        [ -z "$line" ] || grep -qxF -- "$line" <<<"$page" || printf '%s\n' "$line"
+    done <"$2"
+}
+
+# Waits until the printer's output file is complete (the driver's last line).
+ps_done() {  # ps_done OUT.PS [SECONDS]
+    local i
+    for i in $(seq 1 $((${2:-10} * 10))); do
+        tail -c 64 "$1" 2>/dev/null | grep -q '%%EOF' && return 0
+        sleep 0.1
+    done
+    return 1
+}
 
 # A Simplified Chinese locale of our own (the machine may have none generated),
 # for the string-table test: use as  LOCPATH=$(zh_locale) LANG=zh_CN.UTF-8 ...

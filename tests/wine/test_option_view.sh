@@ -72,7 +72,8 @@ check_true "the sheet's text copy lies beside the image" test -s "$SCEN/a.PRN"
 stop_pyrograph
 
 # --- an image whose name the ANSI code page cannot spell --------------------------------
-# The print program reads its command line in that code page: it gets the short name.
+# The print program reads its command line in UTF-16: the library gets a name it
+# can open, and the sheet's text copy keeps the image's own name.
 option_scenario cyrillic
 cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$SCEN/образ.otp"
 open_image "$SCEN/образ.otp"
@@ -80,15 +81,19 @@ printer_env_start "$SCEN/out.ps"
 ui command Pyrograph $ID_PRINT >/dev/null
 check_true "Print starts the print program on a Cyrillic name" print_setup_shown
 ui click "Print Setup" 1 >/dev/null
-prn_beside() { ls "$SCEN"/*.[Pp][Rr][Nn] >/dev/null 2>&1; }
-for i in $(seq 1 50); do prn_beside && break; sleep 0.1; done
+check_true "the sheet is printed" ps_done "$SCEN/out.ps" 15
 logged=$(tr -d '\r' <"$SCEN/calls.log" 2>/dev/null | tail -1)
 check "the library got an .otp path and the body" "otp|ZK30P11C-4" \
     "$(cut -d'|' -f1,3 <<<"$logged")"
 shortpath=$(cut -d'|' -f2 <<<"$logged")
 check "the path is spelt without lost characters" "" "$(tr -d '\040-\176' <<<"$shortpath" | tr -d '\n')$(tr -cd '?' <<<"$shortpath")"
 check_true "the path names the image" cmp -s "$SCEN/образ.otp" "$("$WINE" winepath -u "$shortpath" 2>/dev/null)"
-check_true "the sheet's text copy lies beside the image" prn_beside
+{ echo "$TITLE"; fake_report_lines "$shortpath" 'OTP '; } | crlf "$SCEN/want.txt"
+check_true "образ.PRN beside the image holds the title and the report" \
+    cmp -s "$SCEN/want.txt" "$SCEN/образ.PRN"
+check "no copy under another name" "образ.PRN" "$(cd "$SCEN" && ls -- *.[Pp][Rr][Nn] 2>/dev/null)"
+ps_to_png "$SCEN/out.ps" "$SCEN/page"
+check "the printed page holds the report" "" "$(page_lacks "$SCEN/out.ps" "$SCEN/want.txt")"
 stop_pyrograph
 
 # --- option words left by a load that failed part-way, and no driver yet -----------------

@@ -7,8 +7,6 @@
 . "$(dirname "$0")/printer-env.sh"
 
 JOB="$WINEPREFIX/drive_c/job"
-SEP=$(printf '%083d' 0 | tr 0 -)
-TITLE=$'\t\t\tOption Approval Sheet'
 SIGNATURE=(
     "The Above Option Table Is                    Prepared By : ( MARROWIND )"
     "Confirmed By : ( Customer )" "" "" ""
@@ -27,11 +25,11 @@ print_scenario() {
     printer_env_start "$OUT"
 }
 
-# start_tessel [ARGS]: started as the main program starts it, with the command
-# line passed verbatim.
+# start_tessel [ARGS [PROGRAM]]: started as the main program starts it, with the
+# command line passed verbatim.
 start_tessel() {
     local line
-    line="$(winpath "$SCEN/Tessel32.exe")${1:+ $1}"
+    line="$(winpath "${2:-$SCEN/Tessel32.exe}")${1:+ $1}"
     wine_start "$PRINT_TESTBIN/run_cmdline.exe" "$line"
     TESSEL_PID=$WINE_PID
 }
@@ -42,19 +40,6 @@ answer_print_setup() {
     ui click "Print Setup" "$1" >/dev/null
     wait_pid "$TESSEL_PID" 15
 }
-
-# The fake library's short report, one line per argument, for a file and its
-# third checksum label.
-fake_report_lines() {
-    printf '%s\n' "Product Name : ____________" "MCU     Name : ZK30P11C-4" "File    Name : $1" \
-        "$SEP" "File      Checksum : [ 1A2B ]" "Program Code Checksum : [ 0C3D ]" \
-        "$2 Code Checksum : [ 0D4E ] (Program code checksum + Option code checksum)" \
-        "$SEP" "Watchdog Timer                Enable" "Oscillator                    Internal RC 4MHz" \
-        "$SEP"
-}
-
-# Lines on stdin -> the file named, each ended by CR LF.
-crlf() { sed 's/$/\r/' >"$1"; }
 
 same_bytes() { cmp -s "$1" "$2"; }
 
@@ -84,6 +69,55 @@ check_true "OTP upper case: printed" answer_print_setup 1
 check "OTP upper case: the .otp export is used" 'otp|C:\job\B.OTP|ZK20P08B' \
     "$(tr -d '\r' <"$SCEN/calls.log")"
 check_true "OTP upper case: B.PRN written" test -s "$JOB/B.PRN"
+
+# --- a path outside the ANSI code page ------------------------------------------------
+# The command line is read in UTF-16: the library gets the short name, which it
+# can open, and the copy keeps the image's own name.
+print_scenario cyrillic
+printf 'image' >"$JOB/образ.otp"
+start_tessel '"C:\job\образ.otp" ZK30P11C-4'
+check_true "Cyrillic: print setup OK ends the program" answer_print_setup 1
+logged=$(tr -d '\r' <"$SCEN/calls.log")
+short=$(cut -d'|' -f2 <<<"$logged")
+check "Cyrillic: the .otp export gets an ASCII path and the body" "otp|ZK30P11C-4|" \
+    "$(cut -d'|' -f1,3 <<<"$logged")|$(tr -d '\040-\176' <<<"$short")$(tr -cd '?' <<<"$short")"
+check_true "Cyrillic: that path names the image" \
+    cmp -s "$JOB/образ.otp" "$("$WINE" winepath -u "$short" 2>/dev/null)"
+{ echo "$TITLE"; fake_report_lines "$short" 'OTP '; } | crlf "$SCEN/want.PRN"
+check_true "Cyrillic: C:\\job\\образ.PRN holds title and report" \
+    same_bytes "$SCEN/want.PRN" "$JOB/образ.PRN"
+check "Cyrillic: no copy under another name" "образ.PRN" "$(cd "$JOB" && ls -- *.[Pp][Rr][Nn])"
+ps_done "$OUT"
+ps_to_png "$OUT" "$SCEN/page"
+check "Cyrillic: the page holds the report" "" "$(page_lacks "$OUT" "$SCEN/want.PRN")"
+
+# The path limit counts characters: 255 Cyrillic ones (twice as many bytes) are
+# taken, 256 refused like 256 ASCII ones.
+print_scenario cyrillic-long
+dir=$(printf 'Я%.0s' $(seq 1 120))
+name=$(printf 'ж%.0s' $(seq 1 123))
+mkdir -p "$JOB/$dir"
+printf 'image' >"$JOB/$dir/$name.otp"
+start_tessel "\"C:\\job\\$dir\\$name.otp\" ZK30P11C-4"
+check_true "255 Cyrillic characters: printed" answer_print_setup 1
+check_true "255 Cyrillic characters: the copy is written" test -s "$JOB/$dir/$name.PRN"
+start_tessel "\"C:\\job\\$dir\\ж$name.otp\" ZK30P11C-4"
+check "256 Cyrillic characters give 61207" $'Tessel Windows Application\nNot a COD or OTP file' \
+    "$(ui msgbox 20000)"
+ui msgbox-close 1 >/dev/null
+check_true "256 Cyrillic characters: program ends" wait_pid "$TESSEL_PID" 10
+
+# A program folder outside ASCII, unquoted as the main program writes it (no
+# blank): the program's own name is cut off whole.
+print_scenario program-folder
+mkdir -p "$SCEN/Données"
+cp "$SCEN/Tessel32.exe" "$SCEN/Ravelin32.dll" "$SCEN/Données/"
+printf 'image' >"$JOB/a.otp"
+start_tessel '"C:\job\a.otp" ZK30P11C-4' "$SCEN/Données/Tessel32.exe"
+check_true "program in Données: printed" answer_print_setup 1
+check "program in Données: path and body taken" 'otp|C:\job\a.otp|ZK30P11C-4' \
+    "$(tr -d '\r' <"$SCEN/Données/calls.log")"
+check_true "program in Données: a.PRN written" test -s "$JOB/a.PRN"
 
 # --- .cod image chosen in the file dialog ---------------------------------------------
 print_scenario cod-dialog

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The x64 MSI in the test prefix: a per-user install with its shortcut and its entry
+# in the installed programs, the installed program against the writer on COM1, an
+# upgrade that keeps a changed settings file, and uninstalls that remove everything
+# but a settings file the user changed.
+. "$(dirname "$0")/e2e-lib.sh"
+
+BUILD="$PYRO_ROOT/build/win-x86_64"
+msi="$BUILD/Pyrograph-$(tr -d ' \r\n' <"$PYRO_ROOT/VERSION")-x64.msi"
+zip=${msi%.msi}.zip
+if [ ! -f "$msi" ] || ! command -v wixl >/dev/null; then
+    check "the x64 MSI is built" yes no
+    finish
+    exit
+fi
+
+# Every Pyrograph the prefix knows, as "product-code display-version" lines. Wine keeps
+# a per-user product's entry under HKLM, Windows under HKCU: both are read.
+installed_products() {
+    local root
+    for root in HKCU HKLM; do
+        "$WINE" reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s \
+            2>/dev/null </dev/null | tr -d '\r' | awk '
+            /^HKEY/ { key = $0; sub(/.*\\/, "", key); name = ""; ver = "" }
+            $1 == "DisplayName" { name = substr($0, index($0, "REG_SZ") + 10) }
+            $1 == "DisplayVersion" { ver = $3 }
+            name == "Pyrograph" && ver != "" { print key, ver; name = "" }'
+    done
+}
+
+msiexec() { "$WINE" msiexec "$@" /qn >/dev/null 2>&1 </dev/null; }
+
+# A run before this one may have left a product behind.
+for code in $(installed_products | cut -d' ' -f1); do msiexec /x "$code"; done
+
+unixpath() { "$WINE" winepath -u "$1" 2>/dev/null </dev/null | tr -d '\r'; }
+appdata=$(unixpath "$(wine_run cmd /c 'echo %APPDATA%')")
+DEST=$(unixpath "$(wine_run cmd /c 'echo %LOCALAPPDATA%')")/Programs/Pyrograph
+LINK="$appdata/Microsoft/Windows/Start Menu/Programs/Pyrograph.lnk"
+rm -rf "$DEST" "$LINK"
+
+version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+check_true "install exits 0" msiexec /i "$(winpath "$msi")"
+shipped=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\(..*\)|\1|p' | sort | paste -sd' ')
+check "the program folder holds what the zip holds" "$shipped" \
+    "$(ls "$DEST" 2>/dev/null | sort | paste -sd' ')"
+missing=$(for f in Pyrograph.exe Ravelin32.dll Tessel32.exe Plinth32.dll ZK40P22A.DLL \
+    ZK20P08B.CFG ZK30P11C-4.CFG ZK40P22A.CFG Larkspur.ini; do [ -f "$DEST/$f" ] || echo "$f"; done)
+check "the programs, libraries, plug-in, configurations and settings are installed" "" "$missing"
+check "no test program is installed" "" "$(ls "$DEST" | grep -iE 'probe|uidriver' || true)"
+check "the settings file is the sample" "" "$(cmp "$PYRO_ROOT/samples/Larkspur.ini" "$DEST/Larkspur.ini" 2>&1)"
+check "a Start-menu shortcut leads to the installed program" 1 \
+    "$(strings -a "$LINK" 2>/dev/null | grep -ciE '^C:.*\\Programs\\Pyrograph\\Pyrograph\.exe$' || true)"
+check "the installed programs list Pyrograph with its version" "1 $version" \
+    "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
+
+# The installed program finds its settings beside itself and the writer on COM1, and
+# its option library finds the chip's configuration.
+serial_setup 1
+trap "serial_stop_all; serial_park" EXIT
+serial_start_emulator 1
+mkdir -p "$E2E_DIR/install"
+cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$E2E_DIR/install/"
+wine_start "$DEST/Pyrograph.exe" "$(winpath "$E2E_DIR/install/ZK30P11C-4.otp")"
+PYRO_PID=$WINE_PID
+ui wait Pyrograph 20000 >/dev/null
+check_soon "the installed program downloads to the writer on COM1" "Download OK!" \
+    "ui text Pyrograph 1010" 60
+check "it is connected on COM1" "Connected(COM1)" "$(ui text Pyrograph 1001)"
+check "its MCU comes from the installed settings file" ZK30P11C-4 "$(ui text Pyrograph 1035)"
+ui command Pyrograph 32771 >/dev/null
+if ui wait "MCU Option" 10000 >/dev/null; then
+    check "the option report names the chip" yes \
+        "$(ui text "MCU Option" 1023 | grep -q ZK30P11C-4 && echo yes)"
+    ui click "MCU Option" 1 >/dev/null
+    ui gone "MCU Option" 5000 >/dev/null
+else
+    check "the option report opens" "" "$(ui msgbox-close 1 2000)"
+fi
+stop_pyrograph
+serial_stop_all
+
+# make_msi VERSION OUT: the same package as the build's, for another version.
+make_msi() {
+    (cd "$BUILD" && sh "$PYRO_ROOT/packaging/make-msi.sh" packaging/pyrograph.wxs x64 "$1" "$2") \
+        >/dev/null 2>&1
+}
+
+# The user changes the settings; a rebuilt package of the same version and then a
+# later version install over them and keep them.
+printf '[Install]\r\nkept=1\r\n' >>"$DEST/Larkspur.ini"
+rebuilt="$E2E_DIR/install/Pyrograph-rebuilt-x64.msi"
+make_msi "$version" "$rebuilt"
+check_true "a rebuilt package of the same version installs over the first" \
+    msiexec /i "$(winpath "$rebuilt")"
+check "it replaces the entry in the installed programs" "1 $version" \
+    "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
+check "it keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
+IFS=. read -r major minor patch <<<"$version"
+next="$major.$minor.$((patch + 1))"
+later="$E2E_DIR/install/Pyrograph-next-x64.msi"
+make_msi "$next" "$later"
+check_true "the later version installs over the first" msiexec /i "$(winpath "$later")"
+check "the upgrade keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
+check "the upgrade replaces the entry in the installed programs" "1 $next" \
+    "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
+check "the program is still there after the upgrade" yes "$([ -f "$DEST/Pyrograph.exe" ] && echo yes)"
+msiexec /i "$(winpath "$msi")" && outcome=installed || outcome=refused
+check "the older package refuses to install over the later one" "refused 1 $next" \
+    "$outcome $(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
+
+check_true "uninstall exits 0" msiexec /x "$(winpath "$later")"
+check "uninstall leaves only the changed settings file" Larkspur.ini "$(ls "$DEST" 2>/dev/null)"
+check "uninstall removes the shortcut" no "$([ -e "$LINK" ] && echo yes || echo no)"
+check "uninstall removes the entry in the installed programs" 0 "$(installed_products | wc -l)"
+
+# Unchanged settings are the package's own: nothing stays behind.
+rm -rf "$DEST"
+msiexec /i "$(winpath "$msi")"
+check_true "a fresh install uninstalls" msiexec /x "$(winpath "$msi")"
+check "uninstalling unchanged settings removes the program folder" no \
+    "$([ -e "$DEST" ] && echo yes || echo no)"
+
+finish
