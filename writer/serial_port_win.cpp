@@ -316,9 +316,9 @@ void SerialPort::Write(const BYTE* bytes, int length) {
     LeaveCriticalSection(&m_csLock);
     SetEvent(m_hWriteEvent);
 
-    // The monitor thread may be inside a synchronous send of a late byte to
-    // this thread; let such sends through (nothing posted is dispatched), or
-    // the write would wait for a thread that waits for us.
+    // Messages other threads send to this thread's windows are let through
+    // meanwhile (nothing posted is dispatched): a sender must not wait for
+    // the whole write.
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
