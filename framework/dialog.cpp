@@ -19,8 +19,17 @@ std::wstring ItemText(HWND item) {
 
 }  // namespace
 
-void DataExchange::Text(int id, std::string& value) {
+HWND DataExchange::Item(int id) {
+    if (!m_items) return GetDlgItem(m_hDlg, id);
+    for (const auto& e : *m_items)
+        if (e.first == id && IsWindow(e.second)) return e.second;
     HWND item = GetDlgItem(m_hDlg, id);
+    if (item) m_items->push_back({id, item});
+    return item;
+}
+
+void DataExchange::Text(int id, std::string& value) {
+    HWND item = Item(id);
     if (!item) return;
     if (m_bSave) {
         value = Narrow(ItemText(item));
@@ -61,7 +70,11 @@ void Dialog::EndDialog(INT_PTR result) {
 
 bool Dialog::UpdateData(bool save) {
     if (!m_hWnd) return false;
-    DataExchange dx(m_hWnd, save);
+    if (m_dxItemsOwner != m_hWnd) {
+        m_dxItems.clear();
+        m_dxItemsOwner = m_hWnd;
+    }
+    DataExchange dx(m_hWnd, save, &m_dxItems);
     DoDataExchange(dx);
     return true;
 }
