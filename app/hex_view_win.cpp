@@ -60,10 +60,11 @@ void HexView::Paint(HDC dc, const RECT& client) {
     const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
     const int rowsFit = lineHeight > 0 ? (client.bottom - 10) / lineHeight : 0;
 
-    const PcBuffer& buf = m_owner;
+    const Session& session = m_owner.GetSession();
+    const PcBuffer& buf = session.m_buffer;
     if (buf.m_pBin) {
         uint32_t count = buf.m_nBinWords;
-        if (m_nMode == 0) count = m_owner.m_pBody ? m_owner.m_pBody->nRomWords : 0;
+        if (m_nMode == 0) count = session.m_pBody ? session.m_pBody->nRomWords : 0;
         const std::vector<std::string> rows = HexViewRows(*buf.m_pBin, count, m_nFirstRow, rowsFit);
         SetBkMode(dc, TRANSPARENT);
         int y = 5;

@@ -19,7 +19,6 @@ class WriterApp : public fw::Application {
 
   private:
     std::unique_ptr<WinProfile> m_profile;
-    BodyTable m_bodyTable;
 };
 
 bool WriterApp::InitInstance() {
@@ -40,7 +39,7 @@ bool WriterApp::InitInstance() {
     }
 
     {
-        WriterDialog dlg(*m_profile, m_bodyTable);
+        WriterDialog dlg(*m_profile);
         dlg.SetStartupFile(args.strFile);
         dlg.DoModal();
     }

@@ -2,19 +2,13 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
-#include "app/window_settings.h"
 #include "common/profile.h"
+#include "core/front_end.h"
+#include "core/session.h"
 #include "framework/dialog.h"
 #include "framework/subclass.h"
-#include "image/body_table.h"
-#include "image/pc_buffer.h"
-#include "writer/chip_operations.h"
-#include "writer/ops_context.h"
-
-#include "writer/dialog_link_host_win.h"
 #include "writer/port_win.h"
 
 class WriterDialog;
@@ -46,35 +40,33 @@ class HexView : public fw::SubclassedWindow {
     HFONT m_hFont = nullptr;
 };
 
-// The one window of the program: a modal dialog that owns the PC buffer, the
-// selected chip body, the settings kept in memory and every command.
-class WriterDialog : public fw::Dialog, public PcBuffer {
+// The one window of the program: a modal dialog over one session. It routes
+// every command to the session and is the session's front end: its texts,
+// progress bar, message boxes and buttons.
+class WriterDialog : public fw::Dialog, public FrontEnd {
   public:
-    WriterDialog(Profile& profile, BodyTable& bodies, HWND parent = nullptr);
+    WriterDialog(Profile& profile, HWND parent = nullptr);
     ~WriterDialog() override;
 
-    // --- Shell: window services used by every subsystem --------------------
     void SetStartupFile(const std::string& path) { m_strStartFile = path; }
-    void PushTexts() { UpdateData(false); }  // bound members -> controls
-    void PullTexts() { UpdateData(true); }   // controls -> bound members
-    Profile& Settings() { return m_profile; }
-    const BodyTable& Bodies() const { return m_bodyTable; }
-    bool IsBusy() const { return m_bBusy; }
+    const Session& GetSession() const { return m_session; }
 
-    // --- Chip bodies and enabling rules ------------------------------------
-    // Makes the body named by [Setting] BodyName current and switches voice
-    // mode; returns nullptr (changing nothing) when the table lacks the name.
-    const BodyRecord* SelectBody();
-    void EnableOperationControls(bool enable);
-
-    // --- PC buffer display -------------------------------------------------
-    void ShowChecksum(int flag);
-    void ScrollHexView(int code, int thumb);
-    // After a load: scroll range 0 .. maxRow (HexScrollMax of the buffer),
-    // position and first row 0, image mode.
-    void ResetHexView(int maxRow);
-    void SetProgressRange(int maxPos);
-    void SetProgressPos(int pos);
+    // --- FrontEnd ------------------------------------------------------------
+    void SetText(FrontText which, const std::string& text) override;
+    void AppendMessage(const std::string& text) override { m_strMessage += text; }
+    void PushTexts() override { UpdateData(false); }  // bound members -> controls
+    void PullTexts() override { UpdateData(true); }   // controls -> bound members
+    void ProgressStart(int maxPos) override;
+    void ProgressStep(int pos) override;
+    void ProgressEnd() override { ProgressStep(0); }
+    int ShowBox(const std::string& text, unsigned flags) override;
+    void Beep() override;
+    bool Breathe() override;
+    void EnableOperationControls(bool enable) override;
+    void EnableInput(bool enable) override;
+    void ShowRunning(bool) override { UpdateOpenButton(); }
+    void ShowModes(bool voice, bool checkId, bool serial) override;
+    void ResetHexView(int maxRow) override;
 
   protected:
     void DoDataExchange(fw::DataExchange& dx) override;
@@ -85,9 +77,6 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
   private:
-    friend class HexView;
-    friend class WriterImageHost;  // the image loaders' view of the window
-
     // --- Shell commands and window messages (writer_dialog_win.cpp) --------
     void OnAbout();
     void OnAutoSetup();
@@ -98,19 +87,18 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     bool OnInitMenuPopup(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnDestroy(WPARAM wp, LPARAM lp, INT_PTR& result);
     void AddSystemMenuItems();
-    void ReadWindowSettings();
+    void ShowMenuChecks();
+    // "Op&en" follows the operation buttons and stays disabled while a
+    // command runs: a new image must not replace the one being sent.
+    void UpdateOpenButton();
+    void ScrollHexView(int code, int thumb);
 
-    // --- Image files -------------------------------------------------------
-    void OpenImageFile();
-
-    // --- Writer link, download and driver ----------------------------------
+    // --- Writer and chip commands (writer_commands_win.cpp) ----------------
+    void OpenImageFile();  // open_image_win.cpp
     void OnDetectConnect();
     void OnDownload();
     void OnSelectMcu();
     void OnDiagnosis();
-    void CloseSerialPort();  // at destroy, when a port is open
-
-    // --- Chip operations ---------------------------------------------------
     void OnAuto();
     void OnBlankCheck();
     void OnProgram();
@@ -118,28 +106,21 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     void OnLock();
     void OnChipInfo();
     void OnCheckId();
+    void CloseSerialPort();  // at destroy, when a port is open
 
-    // --- Option view and print ---------------------------------------------
+    // --- Option view and print (option_view_win.cpp) -----------------------
     void ShowOptions();
     void PrintOptions();
     void PinOptionLibrary();
     void UnpinOptionLibrary();
 
-    // --- Serial numbers ----------------------------------------------------
+    // --- Serial numbers (serial_number_dialog_win.cpp) ---------------------
     void ToggleSerial();
     int SerialSetup();  // 1 OK, 2 cancelled
 
-    // --- Start-up and settings ---------------------------------------------
     std::string m_strStartFile;  // used once by OpenImageFile
-    Profile& m_profile;
-    BodyTable& m_bodyTable;
 
-    // --- Chip bodies (records belong to the table) -------------------------
-    const BodyRecord* m_pBody = nullptr;
-    const BodyRecord* m_pDriverBody = nullptr;
-
-    // --- Bound texts -------------------------------------------------------
-    std::string m_strFileName;    // 1008 image path
+    // --- Bound texts (the image path is the session's m_strFileName) -------
     std::string m_strBodyName;    // 1035 selected body
     std::string m_strMessage;     // 1010 message line
     std::string m_strLinkState;   // 1001 "Connected(COM%d)" and the like
@@ -153,56 +134,9 @@ class WriterDialog : public fw::Dialog, public PcBuffer {
     HMENU m_hMenu = nullptr;
     HMODULE m_hPinnedOptionLib = nullptr;  // see PinOptionLibrary
     PathEdit m_pathEdit;
-
-    // --- State -------------------------------------------------------------
     bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
-    bool m_bDownloaded = true;
-    bool m_bCheckId = false;
-    bool m_bFileImage = false;
-    bool m_bVoice = false;
-    AutoSteps m_auto;
 
-    // --- Serial numbers ----------------------------------------------------
-    bool m_bSerial = false;
-    uint32_t m_dwSerial = 0;
-    uint32_t m_nSerialAddr[4] = {kDefaultSerialAddr[0], kDefaultSerialAddr[1],
-                                 kDefaultSerialAddr[2], kDefaultSerialAddr[3]};
-    uint16_t m_wSerialSave[4] = {};
-
-    // --- Writer link (writer/link_win.cpp) ---------------------------------
-  public:
-    // Reply waits, polling, retries and the search for the writer; it keeps
-    // the receive buffer, the port index and the first-connect flag.
-    WriterLink& Link() { return m_linkHost.link; }
-
-  private:
-    friend class DialogLinkHost;
+    // --- The serial port under the session's link, and the session ---------
     WinPort m_port{m_hWnd};
-    DialogLinkHost m_linkHost{*this, m_port};
-    // Driver check run after the first successful Detect Connect, set by the
-    // download side; while it is empty the first connect checks nothing more.
-    std::function<bool()> m_fnCheckDriver{[this] { return CheckDriver(); }};
-    // --- End of writer link ------------------------------------------------
-
-    // ==== Download, driver, chip operations and serial numbers ============
-  public:
-    // Driver read-back; repairs the block when it is not valid.
-    bool CheckDriver();
-    // Range check of the serial-number addresses and save of their words;
-    // run after every change of the buffer.
-    void CheckSerialAddresses();
-    // 1: the S/N label and the checksum with the number patched in; 0: an
-    // empty label and the plain checksum.
-    void ShowSerialNumber(int flag);
-
-  private:
-    friend class WriterOpsHost;
-    SerialNumber SerialView();
-    OpsState OpsView();
-    void RunChipOperation(void (ChipOps::*operation)());
-    // "Op&en" follows the operation buttons and stays disabled while a
-    // command runs: a new image must not replace the one being sent.
-    void UpdateOpenButton();
-    bool m_bOpsRunning = false;  // a download or chip command is under way
-    // ==== end of download, chip operations and serial numbers =============
+    Session m_session;
 };

@@ -4,6 +4,7 @@
 
 #include "app/resource.h"
 #include "app/small_dialogs.h"
+#include "app/win_helpers.h"
 #include "framework/application.h"
 #include "framework/text.h"
 
@@ -17,16 +18,15 @@ const int kOperationControls[] = {IDC_OPEN,        IDCANCEL,      IDC_DOWNLOAD,
 
 }  // namespace
 
-WriterDialog::WriterDialog(Profile& profile, BodyTable& bodies, HWND parent)
-    : fw::Dialog(IDD_WRITER, parent), m_profile(profile), m_bodyTable(bodies), m_hexView(*this) {
+WriterDialog::WriterDialog(Profile& profile, HWND parent)
+    : fw::Dialog(IDD_WRITER, parent), m_hexView(*this), m_session(profile, *this, m_port) {
     m_hIcon = LoadIconW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    LoadBodyTable(m_profile, m_bodyTable);
 }
 
 WriterDialog::~WriterDialog() = default;
 
 void WriterDialog::DoDataExchange(fw::DataExchange& dx) {
-    dx.Text(IDC_FILE_PATH, m_strFileName);
+    dx.Text(IDC_FILE_PATH, m_session.m_strFileName);
     dx.Text(IDC_MCU_TEXT, m_strBodyName);
     dx.Text(IDC_MESSAGE, m_strMessage);
     dx.Text(IDC_LINK_TEXT, m_strLinkState);
@@ -48,17 +48,12 @@ bool WriterDialog::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    ReadWindowSettings();
+    m_session.ReadSettings();
+    if (!m_session.m_bCheckId)
+        CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID, MF_BYCOMMAND | MF_UNCHECKED);
     PinOptionLibrary();
 
-    m_pBody = SelectBody();
-    if (!m_pBody) {
-        if (m_bodyTable.empty()) {
-            fw::AppMessageBox(m_hWnd, "Cannot find 'Larkspur.ini'");
-            return true;
-        }
-        m_pBody = m_bodyTable.begin()->second.get();
-    }
+    if (!m_session.SelectStartBody()) return true;
 
     m_bBusy = false;
     // Posted, so the command runs once the window is on the screen.
@@ -79,20 +74,10 @@ void WriterDialog::AddSystemMenuItems() {
         AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(sys, MF_STRING, IDM_ABOUTBOX, about);
     }
-    if (m_profile.GetString("Setting", "User", "") == "K374") {
+    if (m_session.Settings().GetString("Setting", "User", "") == "K374") {
         AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(sys, MF_STRING, IDM_DIAGNOSIS, L"Diagnosis");
     }
-}
-
-void WriterDialog::ReadWindowSettings() {
-    const SerialSettings serial = ReadSerialSettings(m_profile);
-    m_bSerial = serial.bEnable;
-    m_dwSerial = serial.dwData;
-    for (int i = 0; i < 4; ++i) m_nSerialAddr[i] = serial.nAddr[i];
-    m_auto = ReadAutoSteps(m_profile);
-    m_bCheckId = m_profile.GetInt("Setting", "CheckID", 0) != 0;
-    if (!m_bCheckId) CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
 bool WriterDialog::OnRoute(fw::RouteKind kind, UINT id) {
@@ -143,63 +128,88 @@ void WriterDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
-const BodyRecord* WriterDialog::SelectBody() {
-    const BodyRecord* body = FindSelectedBody(m_profile, m_bodyTable);
-    if (!body) return nullptr;
-    const std::string name = body->szName;
-    m_strBodyName = name;
-    UpdateData(false);
+void WriterDialog::SetText(FrontText which, const std::string& text) {
+    switch (which) {
+        case FrontText::kMessage:
+            m_strMessage = text;
+            break;
+        case FrontText::kLink:
+            m_strLinkState = text;
+            break;
+        case FrontText::kVersion:
+            m_strVersion = text;
+            break;
+        case FrontText::kDriver:
+            m_strDriverName = text;
+            break;
+        case FrontText::kSerial:
+            m_strSerialText = text;
+            break;
+        case FrontText::kChecksum:
+            SetItemText(IDC_CHECKSUM, text);
+            break;
+        case FrontText::kMcu:
+            m_strBodyName = text;
+            break;
+    }
+}
 
-    m_bVoice = IsVoiceBodyName(name);
-    if (m_bVoice) {
-        // Voice chips have no ID check and no room for serial numbers; the
-        // settings file keeps its values, only the window's copies change.
-        m_bCheckId = false;
-        m_bSerial = false;
-    }
-    const UINT state = MF_BYCOMMAND | (m_bVoice ? MF_GRAYED : MF_ENABLED);
-    if (m_hMenu) {
-        EnableMenuItem(m_hMenu, ID_SETTINGS_CHECKID, state);
-        EnableMenuItem(m_hMenu, ID_SN_ENABLE, state);
-        EnableMenuItem(m_hMenu, ID_SN_SETUP, state);
-        CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
-                      MF_BYCOMMAND | (m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(m_hMenu, ID_SN_ENABLE,
-                      MF_BYCOMMAND | (m_bSerial ? MF_CHECKED : MF_UNCHECKED));
-    }
-    if (m_hWnd) {
-        DrawMenuBar(m_hWnd);
-        EnableItem(IDC_LOCK, !m_bVoice);
-        EnableItem(IDC_CHIP_INFO, !m_bVoice);
-    }
-    return body;
+void WriterDialog::ProgressStart(int maxPos) {
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
+}
+
+void WriterDialog::ProgressStep(int pos) {
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+}
+
+int WriterDialog::ShowBox(const std::string& text, unsigned flags) {
+    return fw::AppMessageBox(GetSafeHwnd(), text, flags);
+}
+
+void WriterDialog::Beep() {
+    MessageBeep(0xFFFFFFFF);
+}
+
+bool WriterDialog::Breathe() {
+    return PumpOneMessage();
 }
 
 void WriterDialog::EnableOperationControls(bool enable) {
     m_bBusy = !enable;
     for (int id : kOperationControls) EnableItem(id, enable);
-    if (!m_bVoice) EnableItem(IDC_LOCK, enable);
+    if (!m_session.m_bVoice) EnableItem(IDC_LOCK, enable);
     UpdateOpenButton();
 }
 
 void WriterDialog::UpdateOpenButton() {
-    EnableItem(IDC_OPEN, !m_bBusy && !m_bOpsRunning);
+    EnableItem(IDC_OPEN, !m_bBusy && !m_session.IsRunning());
 }
 
-void WriterDialog::ShowChecksum(int flag) {
-    if (flag == 0) {
-        SetItemText(IDC_CHECKSUM, "");
-    } else if (m_pBin) {
-        SetItemText(IDC_CHECKSUM, FormatChecksum(BufferChecksum(*this)));
+void WriterDialog::EnableInput(bool enable) {
+    ::EnableWindow(GetSafeHwnd(), enable ? TRUE : FALSE);
+}
+
+void WriterDialog::ShowMenuChecks() {
+    if (!m_hMenu) return;
+    CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
+                  MF_BYCOMMAND | (m_session.m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(m_hMenu, ID_SN_ENABLE,
+                  MF_BYCOMMAND | (m_session.m_serial.m_bSerial ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void WriterDialog::ShowModes(bool voice, bool, bool) {
+    const UINT state = MF_BYCOMMAND | (voice ? MF_GRAYED : MF_ENABLED);
+    if (m_hMenu) {
+        EnableMenuItem(m_hMenu, ID_SETTINGS_CHECKID, state);
+        EnableMenuItem(m_hMenu, ID_SN_ENABLE, state);
+        EnableMenuItem(m_hMenu, ID_SN_SETUP, state);
+        ShowMenuChecks();
     }
-}
-
-void WriterDialog::SetProgressRange(int maxPos) {
-    SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
-}
-
-void WriterDialog::SetProgressPos(int pos) {
-    SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+    if (m_hWnd) {
+        DrawMenuBar(m_hWnd);
+        EnableItem(IDC_LOCK, !voice);
+        EnableItem(IDC_CHIP_INFO, !voice);
+    }
 }
 
 void WriterDialog::ScrollHexView(int code, int thumb) {
@@ -229,17 +239,18 @@ void WriterDialog::OnAbout() {
 void WriterDialog::OnAutoSetup() {
     UpdateData(true);
     AutoSetupDialog dlg(m_hWnd);
-    dlg.m_bBlank = m_auto.bBlank;
-    dlg.m_bProgram = m_auto.bProgram;
-    dlg.m_bVerify = m_auto.bVerify;
-    dlg.m_bLock = m_auto.bLock;
-    dlg.m_bVoice = m_bVoice;
+    AutoSteps steps = m_session.m_auto;
+    dlg.m_bBlank = steps.bBlank;
+    dlg.m_bProgram = steps.bProgram;
+    dlg.m_bVerify = steps.bVerify;
+    dlg.m_bLock = steps.bLock;
+    dlg.m_bVoice = m_session.m_bVoice;
     if (dlg.DoModal() == IDOK) {
-        m_auto.bBlank = dlg.m_bBlank;
-        m_auto.bProgram = dlg.m_bProgram;
-        m_auto.bVerify = dlg.m_bVerify;
-        m_auto.bLock = dlg.m_bLock;
-        WriteAutoSteps(m_profile, m_auto);
+        steps.bBlank = dlg.m_bBlank;
+        steps.bProgram = dlg.m_bProgram;
+        steps.bVerify = dlg.m_bVerify;
+        steps.bLock = dlg.m_bLock;
+        m_session.SetAutoSteps(steps);
     }
     UpdateData(false);
 }
@@ -283,32 +294,20 @@ bool WriterDialog::OnQueryDragIcon(WPARAM, LPARAM, INT_PTR& result) {
 
 bool WriterDialog::OnInitMenuPopup(WPARAM, LPARAM, INT_PTR&) {
     // Voice mode may have cleared a flag since the mark was last set.
-    if (m_hMenu) {
-        CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
-                      MF_BYCOMMAND | (m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(m_hMenu, ID_SN_ENABLE,
-                      MF_BYCOMMAND | (m_bSerial ? MF_CHECKED : MF_UNCHECKED));
-    }
+    ShowMenuChecks();
     return false;
 }
 
 bool WriterDialog::OnDestroy(WPARAM, LPARAM, INT_PTR&) {
-    SerialSettings serial;
-    serial.dwData = m_dwSerial;
-    for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_nSerialAddr[i];
-    WriteSerialSettings(m_profile, serial);
-    m_profile.WriteInt("Setting", "CheckID", m_bCheckId ? 1 : 0);
+    m_session.WriteSettings();
 
     if (m_hMenu) {
         SetMenu(m_hWnd, nullptr);
         DestroyMenu(m_hMenu);
         m_hMenu = nullptr;
     }
-    FreeBlocks();
-    m_pBody = nullptr;
-    m_pDriverBody = nullptr;
-    m_bodyTable.clear();
-    if (Link().IsConnected()) CloseSerialPort();
+    m_session.Clear();
+    if (m_session.Link().IsConnected()) CloseSerialPort();
     UnpinOptionLibrary();
     if (auto* app = fw::Application::Current()) app->m_hMainWnd = nullptr;
     return false;

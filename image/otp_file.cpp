@@ -6,7 +6,7 @@
 #include "common/byte_sum.h"
 #include "common/profile.h"
 #include "image/file_open.h"
-#include "image/image_load_host.h"
+#include "core/session.h"
 
 namespace {
 
@@ -92,11 +92,11 @@ bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
     return true;
 }
 
-bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, ImageLoadHost& host) {
+bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, Session& session) {
     if (!DecodeOtpHeader(body, length, buf)) return false;
-    const std::string name = FindBodyName(host.Bodies(), buf.m_wPID, buf.m_wOID);
+    const std::string name = FindBodyName(session.Bodies(), buf.m_wPID, buf.m_wOID);
     if (name.empty()) return false;
-    return host.SelectBodyByName(name) != nullptr;
+    return session.SelectBodyByName(name) != nullptr;
 }
 
 std::string FilePidLine(uint16_t pid, uint16_t oid) {
@@ -105,11 +105,11 @@ std::string FilePidLine(uint16_t pid, uint16_t oid) {
     return text;
 }
 
-bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t maxBlockWords) {
-    const bool sumTest = ChecksumTestEnabled(host.Settings());
-    auto fail = [&host](const std::string& text) {
-        host.SetMessage(text);
-        host.UpdateScreen();
+bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxBlockWords) {
+    const bool sumTest = ChecksumTestEnabled(session.Settings());
+    auto fail = [&session](const std::string& text) {
+        session.Front().SetText(FrontText::kMessage, text);
+        session.Front().PushTexts();
         return false;
     };
 
@@ -121,7 +121,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t m
         if (rec.Type() != kOtpHeaderType) return fail("Invalid file format!\r\n");
         if (rec.Length() < 4) {
             status = kOtpRecordShort;  // no room for PID and layout
-        } else if (!ParseOtpHeader(rec.Body(), rec.Length(), buf, host)) {
+        } else if (!ParseOtpHeader(rec.Body(), rec.Length(), buf, session)) {
             return fail("Not support the type of MCU!");
         }
     }
@@ -178,59 +178,58 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host, size_t m
         }
     }
 
-    host.CheckSerialAddresses();
+    session.CheckSerialAddresses();
     if (blockFailed) {
         // The words loaded so far stay; the block that could not be had is not
         // written into.
-        host.ShowMessageBox("m_pBin=NULL");
-        host.AppendMessage("Failed to allocate memory!");
-        host.UpdateScreen();
+        session.Front().ShowBox("m_pBin=NULL");
+        session.Front().AppendMessage("Failed to allocate memory!");
+        session.Front().PushTexts();
         return false;
     }
     switch (status) {
         case kOtpFileEnd:
             break;
         case kOtpRecordNoMemory:
-            host.AppendMessage("Failed to allocate memory!");
-            host.UpdateScreen();
+            session.Front().AppendMessage("Failed to allocate memory!");
+            session.Front().PushTexts();
             return false;
         case kOtpRecordBadSum:
-            host.AppendMessage("Invalid checksum for the OTP file!");
-            host.UpdateScreen();
+            session.Front().AppendMessage("Invalid checksum for the OTP file!");
+            session.Front().PushTexts();
             return false;
         default:
             return fail("Failed to read OTP file record!\r\n");
     }
-    return FinishImageLoad(buf, host);
+    return FinishImageLoad(buf, session);
 }
 
-std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
+std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, Session& session) {
     buf.FreeBlocks();
-    host.ShowChecksum(0);
-    host.UpdateScreen();
-    host.PumpOneMessage();
+    session.ShowChecksum(0);
+    session.Front().PushTexts();
+    session.Front().Breathe();
     std::FILE* file = OpenFileUtf8(path, "rb");
     if (!file) {
-        host.SetMessage("Failed to open file!\r\n");
-        host.UpdateScreen();
+        session.Front().SetText(FrontText::kMessage, "Failed to open file!\r\n");
+        session.Front().PushTexts();
     }
     return file;
 }
 
-bool FinishImageLoad(const PcBuffer& buf, ImageLoadHost& host) {
-    host.ShowChecksum(1);
-    host.SetMessage(FilePidLine(buf.m_wPID, buf.m_wOID));
-    host.UpdateScreen();
-    host.ResetHexView(HexScrollMax(buf));
-    host.PumpOneMessage();
+bool FinishImageLoad(const PcBuffer& buf, Session& session) {
+    session.ShowChecksum(1);
+    session.Front().SetText(FrontText::kMessage, FilePidLine(buf.m_wPID, buf.m_wOID));
+    session.Front().PushTexts();
+    session.Front().ResetHexView(HexScrollMax(buf));
+    session.Front().Breathe();
     return true;
 }
 
-bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
-                 size_t maxBlockWords) {
-    std::FILE* file = BeginImageLoad(path, buf, host);
+bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session, size_t maxBlockWords) {
+    std::FILE* file = BeginImageLoad(path, buf, session);
     if (!file) return false;
-    const bool ok = LoadOtpStream(file, buf, host, maxBlockWords);
+    const bool ok = LoadOtpStream(file, buf, session, maxBlockWords);
     std::fclose(file);
     return ok;
 }
@@ -289,7 +288,7 @@ std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body) 
 }
 
 bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody,
-                  ImageLoadHost& host) {
+                  Session& session) {
     if (!driverBody) return false;
     const std::vector<uint8_t> bytes = BuildOtpImage(buf, *driverBody);
     std::FILE* file = OpenFileUtf8(path, "wb");
@@ -299,7 +298,7 @@ bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driv
         ok = std::fclose(file) == 0 && ok;
     }
     if (!ok) {
-        host.ShowMessageBox("Unable to write the file " + path + ".");
+        session.Front().ShowBox("Unable to write the file " + path + ".");
         return false;
     }
     buf.m_dwProgAddr = 0;
@@ -308,5 +307,5 @@ bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driv
     buf.m_wOID = static_cast<uint16_t>(driverBody->nOID);
     buf.m_wOptWords = driverBody->wOptWords;
     buf.m_wPID = static_cast<uint16_t>(driverBody->nPID);
-    return FinishImageLoad(buf, host);
+    return FinishImageLoad(buf, session);
 }

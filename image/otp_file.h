@@ -9,7 +9,7 @@
 #include "image/pc_buffer.h"
 #include "plinth/plinth_rules.h"
 
-class ImageLoadHost;
+class Session;
 class Profile;
 
 // Status numbers of ReadOtpRecord.
@@ -46,22 +46,22 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec);
 // L leaves no room for the PID and layout words.
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf);
 // Decodes, then selects the body the PID/OID pair names; false when none.
-bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, ImageLoadHost& host);
+bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, Session& session);
 
 // The common start of every load: buffer emptied, checksum cleared, file opened
 // ("Failed to open file!" and null when it cannot be).
-std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, ImageLoadHost& host);
+std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, Session& session);
 // The common end of a successful load or file write: checksum, "File PID" line,
 // hex view from the top.
-bool FinishImageLoad(const PcBuffer& buf, ImageLoadHost& host);
+bool FinishImageLoad(const PcBuffer& buf, Session& session);
 
 // Replaces the buffer with the image of an .otp file, reporting through the
-// host. `maxBlockWords` bounds a ROM or option block; a larger one is treated
+// session. `maxBlockWords` bounds a ROM or option block; a larger one is treated
 // as memory that cannot be obtained.
-bool LoadOtpFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host,
+bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session,
                  size_t maxBlockWords = SIZE_MAX);
 // The same on a file already open; the caller closes it.
-bool LoadOtpStream(std::FILE* file, PcBuffer& buf, ImageLoadHost& host,
+bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session,
                    size_t maxBlockWords = SIZE_MAX);
 
 // The bytes of the .otp file for `body` holding the buffer's blocks.
@@ -71,7 +71,7 @@ std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body);
 // buffer by that body and shows it. False (buffer unchanged) when there is no
 // driver body or the file cannot be created or written; the latter is reported.
 bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody,
-                  ImageLoadHost& host);
+                  Session& session);
 
 // "File PID : %Xh, OID : %Xh\r\n"
 std::string FilePidLine(uint16_t pid, uint16_t oid);

@@ -6,6 +6,8 @@
 
 #include "common/profile.h"
 #include "image/pc_buffer.h"
+#include "core/front_end.h"
+#include "core/session.h"
 #include "writer/ops_context.h"
 
 const char kSerialRangeMessage[] =
@@ -123,49 +125,66 @@ uint16_t PatchedChecksum(SerialNumber& sn, PcBuffer& buf) {
     return sum;
 }
 
-void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, OpsHost& host, bool on) {
+void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on) {
     if (on) {
-        host.SetSerialText(FormatSerialLabel(sn.m_dwSerial));
-        if (buf.m_pBin) host.SetChecksumText(FormatChecksum(PatchedChecksum(sn, buf)));
+        front.SetText(FrontText::kSerial, FormatSerialLabel(sn.m_dwSerial));
+        if (buf.m_pBin)
+            front.SetText(FrontText::kChecksum, FormatChecksum(PatchedChecksum(sn, buf)));
     } else {
-        host.SetSerialText(std::string());
-        if (buf.m_pBin) host.SetChecksumText(FormatChecksum(BufferChecksum(buf)));
+        front.SetText(FrontText::kSerial, std::string());
+        if (buf.m_pBin) front.SetText(FrontText::kChecksum, FormatChecksum(BufferChecksum(buf)));
     }
-    host.PushTexts();
+    front.PushTexts();
 }
 
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, OpsHost& host) {
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, FrontEnd& front) {
     for (uint32_t a : sn.m_nSerialAddr) {
         if (link.ReadWord(a) != 0) {
-            host.ShowMessageBox(kSerialChipNotBlank);
+            front.ShowBox(kSerialChipNotBlank);
             return false;
         }
     }
     const uint32_t words = SerialRomWords(buf);
     for (uint32_t a : sn.m_nSerialAddr) {
         if (a < words && ((*buf.m_pBin)[a] & 0xFFu) != 0) {
-            host.ShowMessageBox(kSerialFileNotBlank);
+            front.ShowBox(kSerialFileNotBlank);
             return false;
         }
     }
     return true;
 }
 
-bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, OpsHost& host) {
+bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, FrontEnd& front) {
     for (int i = 0; i < 4; ++i) {
         if (link.WriteWord(sn.m_nSerialAddr[i], SerialByte(sn.m_dwSerial, i)) != 0) {
-            host.SetMessageText(kSerialWriteFailed);
+            front.SetText(FrontText::kMessage, kSerialWriteFailed);
             return false;
         }
     }
     return true;
 }
 
-bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, OpsHost& host) {
+bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, FrontEnd& front) {
     const int next = static_cast<int>(NextSerial(sn.m_dwSerial));
     if (profile.WriteIntDurable("Serial", "Data", next)) return true;
-    host.SetMessageText(kSerialSaveFailed);
-    host.Beep();
-    host.ShowMessageBox(kSerialSaveFailedBox);
+    front.SetText(FrontText::kMessage, kSerialSaveFailed);
+    front.Beep();
+    front.ShowBox(kSerialSaveFailedBox);
     return false;
+}
+
+void Session::CheckSerialAddresses() {
+    if (::CheckSerialAddresses(m_serial, m_buffer)) m_front.ShowBox(kSerialRangeMessage);
+}
+
+void Session::ShowSerialNumber(int flag) {
+    ::ShowSerialNumber(m_serial, m_buffer, m_front, flag != 0);
+}
+
+void Session::SetSerialSetup(const SerialDialogResult& setup) {
+    m_serial.m_dwSerial = setup.dwSerial;
+    for (int i = 0; i < 4; ++i) m_serial.m_nSerialAddr[i] = setup.nAddr[i];
+    CheckSerialAddresses();
+    m_front.PushTexts();
+    if (m_serial.m_bSerial) ShowSerialNumber(1);
 }

@@ -4,18 +4,19 @@
 
 struct PcBuffer;
 class OpsLink;
-class OpsHost;
+class FrontEnd;
 class Profile;
 
-// Serial numbering as the main window keeps it: references to its members.
-struct SerialNumber {
-    bool& m_bSerial;
-    uint32_t& m_dwSerial;
-    uint32_t (&m_nSerialAddr)[4];
-    uint16_t (&m_wSerialSave)[4];
-};
-
 constexpr uint32_t kDefaultSerialAddr[4] = {1, 2, 3, 7};
+
+// Serial numbering as the session keeps it.
+struct SerialNumber {
+    bool m_bSerial = false;
+    uint32_t m_dwSerial = 0;
+    uint32_t m_nSerialAddr[4] = {kDefaultSerialAddr[0], kDefaultSerialAddr[1],
+                                 kDefaultSerialAddr[2], kDefaultSerialAddr[3]};
+    uint16_t m_wSerialSave[4] = {};
+};
 
 extern const char kSerialRangeMessage[];
 extern const char kSerialChipNotBlank[];
@@ -69,20 +70,20 @@ uint16_t PatchedChecksum(SerialNumber& sn, PcBuffer& buf);
 // ShowSerialNumber: with `on`, the label and the patched checksum; without,
 // an empty label and the plain checksum. The checksum label keeps its text
 // while the buffer has no ROM block.
-void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, OpsHost& host, bool on);
+void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on);
 
 // True when all four words are blank in the chip (a failed read counts as
 // blank) and their low bytes are 0 in the buffer; shows its message otherwise.
 // An address beyond the buffer's ROM block has no file word and passes.
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, OpsHost& host);
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, FrontEnd& front);
 
 // Writes the four bytes as words (high byte 0). On the first refusal puts
 // kSerialWriteFailed into the message line and returns false.
-bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, OpsHost& host);
+bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, FrontEnd& front);
 
 // Puts the number after this chip's into [Serial] Data before the chip is
 // programmed: a crash or a power cut then costs at most an unused number,
 // never a number written into two chips. The number in memory is not
 // advanced. On failure shows kSerialSaveFailedBox, puts kSerialSaveFailed into
 // the message line and returns false: the chip must not be programmed.
-bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, OpsHost& host);
+bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, FrontEnd& front);

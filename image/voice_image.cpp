@@ -5,7 +5,7 @@
 
 #include "image/body_table.h"
 #include "image/file_open.h"
-#include "image/image_load_host.h"
+#include "core/session.h"
 #include "image/otp_file.h"
 
 namespace {
@@ -88,29 +88,29 @@ bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
     return true;
 }
 
-bool LoadVoiceFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host) {
-    std::FILE* file = BeginImageLoad(path, buf, host);
+bool LoadVoiceFile(const std::string& path, PcBuffer& buf, Session& session) {
+    std::FILE* file = BeginImageLoad(path, buf, session);
     if (!file) return false;
     const VoiceKind* kind = FindVoiceKind(path);
     if (!kind) {
         std::fclose(file);
-        host.SetMessage("Not support the type of File!");
-        host.UpdateScreen();
-        host.ShowMessageBox("Not support the type of File!");
+        session.Front().SetText(FrontText::kMessage, "Not support the type of File!");
+        session.Front().PushTexts();
+        session.Front().ShowBox("Not support the type of File!");
         return false;
     }
     const bool read = ReadVoiceImage(file, *kind, buf);
     std::fclose(file);
     if (!read) {
-        host.SetMessage("Failed to allocate memory!");
-        host.UpdateScreen();
+        session.Front().SetText(FrontText::kMessage, "Failed to allocate memory!");
+        session.Front().PushTexts();
         return false;
     }
-    const std::string name = FindBodyName(host.Bodies(), buf.m_wPID, buf.m_wOID);
-    if (!name.empty() && host.SelectBodyByName(name)) return FinishImageLoad(buf, host);
+    const std::string name = FindBodyName(session.Bodies(), buf.m_wPID, buf.m_wOID);
+    if (!name.empty() && session.SelectBodyByName(name)) return FinishImageLoad(buf, session);
     buf.m_pBin.reset();
-    host.ClearSelectedBody();
-    host.SetMessage("Not support the type of MCU!");
-    host.UpdateScreen();
+    session.m_pBody = nullptr;
+    session.Front().SetText(FrontText::kMessage, "Not support the type of MCU!");
+    session.Front().PushTexts();
     return false;
 }

@@ -6,7 +6,7 @@
 
 #include "image/pc_buffer.h"
 
-class ImageLoadHost;
+class Session;
 
 // One voice-file extension and what it implies.
 struct VoiceKind {
@@ -28,4 +28,4 @@ bool IsVoiceFile(const std::string& path);
 bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf);
 
 // Replaces the buffer with the voice image and selects its body.
-bool LoadVoiceFile(const std::string& path, PcBuffer& buf, ImageLoadHost& host);
+bool LoadVoiceFile(const std::string& path, PcBuffer& buf, Session& session);

@@ -16,52 +16,47 @@
 #include <vector>
 
 #include "common/ini_profile.h"
+#include "common/memory_profile.h"
 #include "common/split_token.h"
 #include "image/file_open.h"
-#include "image/image_load_host.h"
+#include "core/session.h"
 #include "image/open_image.h"
 #include "image/otp_file.h"
 #include "image/voice_image.h"
 
 namespace {
 
-// Loads and writes without a window: messages are kept for printing, the
-// body is looked up in memory and never written back to the settings file.
-class ConsoleHost : public ImageLoadHost {
+// Loads without a window: messages are kept for printing, boxes go to stderr.
+class ConsoleHost : public SilentFrontEnd {
   public:
-    explicit ConsoleHost(const std::string& iniPath) : profile_(iniPath) {
-        LoadBodyTable(profile_, table_);
+    // The settings file is read as it is; what a load writes (the body name)
+    // stays in memory, so describing an image never changes the file.
+    explicit ConsoleHost(const std::string& iniPath) : file_(iniPath), profile_(&file_) {}
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kMessage) message_ = t;
     }
-    void SetMessage(const std::string& t) override { message_ = t; }
     void AppendMessage(const std::string& t) override { message_ += t; }
-    void UpdateScreen() override {}
-    void ShowMessageBox(const std::string& t) override { std::fprintf(stderr, "%s\n", t.c_str()); }
-    void ShowChecksum(int) override {}
-    void ResetHexView(int) override {}
-    const BodyRecord* SelectBodyByName(const std::string& name) override {
-        selected_ = LookupBody(table_, name);
-        return selected_;
+    int ShowBox(const std::string& t, unsigned) override {
+        std::fprintf(stderr, "%s\n", t.c_str());
+        return kAnswerOk;
     }
-    void ClearSelectedBody() override { selected_ = nullptr; }
-    const BodyTable& Bodies() const override { return table_; }
-    Profile& Settings() override { return profile_; }
-    void CheckSerialAddresses() override {}
-    void PumpOneMessage() override {}
+
+    Session& session() { return session_; }
     const std::string& message() const { return message_; }
-    const BodyRecord* selected() const { return selected_; }
 
   private:
-    IniProfile profile_;
-    BodyTable table_;
+    IniProfile file_;
+    MemoryProfile profile_;
+    NoPort port_;
+    Session session_{profile_, *this, port_};
     std::string message_;
-    const BodyRecord* selected_ = nullptr;
 };
 
 // --info: loads an image as the Open command would and describes it.
 int Info(const std::string& path, const std::string& ini) {
     ConsoleHost host(ini);
-    PcBuffer buf;
-    const bool ok = LoadImageFile(path, buf, host);
+    PcBuffer& buf = host.session().m_buffer;
+    const bool ok = LoadImageFile(path, buf, host.session());
     std::string text = host.message();
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (!ok) {
@@ -69,8 +64,8 @@ int Info(const std::string& path, const std::string& ini) {
         return 1;
     }
     std::printf("%s: body %s, PID %Xh, OID %Xh, ROM words %Xh, option words %Xh, checksum %s\n",
-                path.c_str(), host.selected()->szName, buf.m_wPID, buf.m_wOID, buf.m_nBinWords,
-                buf.m_wOptWords, FormatChecksum(BufferChecksum(buf)).c_str());
+                path.c_str(), host.session().m_pBody->szName, buf.m_wPID, buf.m_wOID,
+                buf.m_nBinWords, buf.m_wOptWords, FormatChecksum(BufferChecksum(buf)).c_str());
     return 0;
 }
 
@@ -230,7 +225,7 @@ int main(int argc, char** argv) {
     }
     if (form == "entries") {
         ConsoleHost host("");
-        if (!WriteOtpFile(out, buf, &body, host)) return 1;
+        if (!WriteOtpFile(out, buf, &body, host.session())) return 1;
         std::printf("%s: %s", out.c_str(), host.message().c_str());
         return 0;
     }

@@ -5,6 +5,7 @@
 
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
+#include "core/session.h"
 #include "writer/download.h"
 #include "writer/protocol.h"
 
@@ -90,149 +91,162 @@ std::string FormatChipInfo(const ChipInfo& info, const std::string& name) {
     return text;
 }
 
-bool ChipOps::CheckData() {
-    if (BufferHasData(m_state.buffer, m_state.bVoice)) return true;
-    m_host.ShowMessageBox(kNoDataMessage);
+bool Session::CheckData() {
+    if (BufferHasData(m_buffer, m_bVoice)) return true;
+    m_front.ShowBox(kNoDataMessage);
     return false;
 }
 
-void ChipOps::DownloadPrompt() {
-    if (!m_state.bDownloaded && m_host.AskYesNo(kDownloadPrompt)) m_download.OnDownload();
+void Session::DownloadPrompt() {
+    if (!m_bDownloaded && m_front.ShowBox(kDownloadPrompt, kBoxYesNo) == kAnswerYes)
+        DownloadImage();
 }
 
 template <class Body>
-void ChipOps::Framed(Body body) {
-    m_host.EnableWindow(false);
+void Session::Framed(Body body) {
+    m_front.EnableInput(false);
     body();
-    m_link.PollingCommand(CMD_EXIT_PROG);
-    m_host.EnableWindow(true);
-    m_host.PushTexts();
+    m_pLink->PollingCommand(CMD_EXIT_PROG);
+    m_front.EnableInput(true);
+    m_front.PushTexts();
 }
 
-int ChipOps::DriverProgressMax() const {
+int Session::DriverProgressMax() const {
     // Without a known driver body there is no size to measure progress by.
-    return m_state.pDriverBody ? static_cast<int>(m_state.pDriverBody->nRomWords) : 0;
+    return m_pDriverBody ? static_cast<int>(m_pDriverBody->nRomWords) : 0;
 }
 
-bool ChipOps::EnterProgramming() {
-    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) return false;
-    if (m_state.bCheckId && m_link.RunOperation(OP_ID_CHECK, 0) != 0) {
-        m_host.SetMessageText("ID Mismatch!");
-        m_host.PushTexts();
+bool Session::EnterProgramming() {
+    if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) return false;
+    if (m_bCheckId && m_pLink->RunOperation(OP_ID_CHECK, 0) != 0) {
+        SetMessage("ID Mismatch!");
+        m_front.PushTexts();
         return false;
     }
-    m_host.PushTexts();
+    m_front.PushTexts();
     return true;
 }
 
-bool ChipOps::PrepareSerial() {
-    SerialNumber& sn = m_state.serial;
-    return CheckSerialBlank(sn, m_state.buffer, m_link, m_host) &&
-           ReserveSerialNumber(sn, m_state.profile, m_host);
+bool Session::PrepareSerial() {
+    return CheckSerialBlank(m_serial, m_buffer, *m_pLink, m_front) &&
+           ReserveSerialNumber(m_serial, m_profile, m_front);
 }
 
-bool ChipOps::FinishSerial() {
-    SerialNumber& sn = m_state.serial;
-    if (!WriteSerialNumber(sn, m_link, m_host)) return false;
+bool Session::FinishSerial() {
+    SerialNumber& sn = m_serial;
+    if (!WriteSerialNumber(sn, *m_pLink, m_front)) return false;
     sn.m_dwSerial = NextSerial(sn.m_dwSerial);
-    ShowSerialNumber(sn, m_state.buffer, m_host, true);
+    ShowSerialNumber(1);
     return true;
 }
 
-void ChipOps::OnBlankCheck() {
-    if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
-    Framed([&] {
-        if (!EnterProgramming()) return;
-        if (m_link.RunOperation(OP_BLANK, DriverProgressMax()) == 0)
-            m_host.SetMessageText("Blank!");
+void Session::OnBlankCheck() {
+    Exclusive([this] {
+        if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return;
+        Framed([&] {
+            if (!EnterProgramming()) return;
+            if (m_pLink->RunOperation(OP_BLANK, DriverProgressMax()) == 0) SetMessage("Blank!");
+        });
     });
 }
 
-void ChipOps::OnProgram() {
-    if (!CheckData()) return;
-    DownloadPrompt();
-    if (!m_link.EnsureConnected()) return;
-    Framed([&] {
-        if (!EnterProgramming()) return;
-        const bool serial = m_state.serial.m_bSerial;
-        if (serial && !PrepareSerial()) return;
-        if (m_link.RunOperation(OP_PROGRAM, static_cast<int>(m_state.buffer.m_nBinWords)) != 0)
+void Session::OnProgram() {
+    Exclusive([this] {
+        if (!CheckData()) return;
+        DownloadPrompt();
+        if (!m_pLink->EnsureConnected()) return;
+        Framed([&] {
+            if (!EnterProgramming()) return;
+            const bool serial = m_serial.m_bSerial;
+            if (serial && !PrepareSerial()) return;
+            if (m_pLink->RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
+                return;
+            if (!serial || FinishSerial()) SetMessage("Program OK!");
+        });
+    });
+}
+
+void Session::OnVerify() {
+    Exclusive([this] {
+        if (!CheckData()) return;
+        DownloadPrompt();
+        if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return;
+        Framed([&] {
+            if (!EnterProgramming()) return;
+            if (m_pLink->RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords)) == 0)
+                SetMessage("Verify OK!");
+        });
+    });
+}
+
+void Session::OnLock() {
+    Exclusive([this] {
+        if (IsUnsupportedLockBody(m_pBody)) {
+            m_front.ShowBox(kNotSupportedMessage);
             return;
-        if (!serial || FinishSerial()) m_host.SetMessageText("Program OK!");
+        }
+        if (!m_pLink->EnsureConnected()) return;
+        Framed([&] {
+            if (!EnterProgramming()) return;
+            if (m_pLink->RunOperation(OP_LOCK, 0) == 0) SetMessage("Lock OK!");
+        });
     });
 }
 
-void ChipOps::OnVerify() {
-    if (!CheckData()) return;
-    DownloadPrompt();
-    if (!m_link.EnsureConnected() || !m_download.CheckDriver()) return;
-    Framed([&] {
-        if (!EnterProgramming()) return;
-        if (m_link.RunOperation(OP_VERIFY, static_cast<int>(m_state.buffer.m_nBinWords)) == 0)
-            m_host.SetMessageText("Verify OK!");
+void Session::OnAuto() {
+    Exclusive([this] {
+        const AutoSteps& flags = m_auto;
+        const AutoPlan plan =
+            BuildAutoPlan(flags.bBlank, flags.bProgram, flags.bVerify, flags.bLock);
+        if (plan.mask == 0) return;
+        if ((flags.bProgram || flags.bVerify) && !CheckData()) return;
+        DownloadPrompt();
+        if (!m_pLink->EnsureConnected()) return;
+        Framed([&] {
+            if (!EnterProgramming()) return;
+            const bool serial = flags.bProgram && m_serial.m_bSerial;
+            if (serial && !PrepareSerial()) return;
+            if (m_pLink->RunOperation(plan.mask, DriverProgressMax()) != 0) return;
+            if (!serial || FinishSerial()) SetMessage(plan.text);
+        });
     });
 }
 
-void ChipOps::OnLock() {
-    if (IsUnsupportedLockBody(m_state.pBody)) {
-        m_host.ShowMessageBox(kNotSupportedMessage);
-        return;
-    }
-    if (!m_link.EnsureConnected()) return;
-    Framed([&] {
-        if (!EnterProgramming()) return;
-        if (m_link.RunOperation(OP_LOCK, 0) == 0) m_host.SetMessageText("Lock OK!");
+void Session::OnChipInfo() {
+    Exclusive([this] {
+        if (IsUnsupportedLockBody(m_pBody)) {
+            m_front.ShowBox(kNotSupportedMessage);
+            return;
+        }
+        if (!m_pLink->EnsureConnected()) return;
+        m_front.EnableInput(false);
+        if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) {
+            m_front.EnableInput(true);
+            return;
+        }
+        uint8_t data[256] = {};
+        const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
+        const uint8_t status = static_cast<uint8_t>(
+            m_pLink->Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
+        if (status != 0) {
+            m_pLink->ShowWriterError(status, false);
+            m_pLink->PollingCommand(CMD_EXIT_PROG);
+            m_front.EnableInput(true);
+            return;
+        }
+        const uint32_t addr = ChipInfoReadAddress(data[0], m_bodyTable, m_pBody);
+        const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
+        uint8_t words[256] = {};
+        const uint16_t result =
+            m_pLink->Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
+        m_pLink->PollingCommand(CMD_EXIT_PROG);
+        if (result != 0) {
+            m_front.ShowBox("Failed to get chip info!");
+        } else {
+            const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
+            const std::string name = FindBodyName(m_bodyTable, info.wPowerOnID, info.wSoftwareID);
+            m_front.ShowBox(FormatChipInfo(info, name), kBoxInformation);
+        }
+        m_front.EnableInput(true);
     });
-}
-
-void ChipOps::OnAuto(const AutoFlags& flags) {
-    const AutoPlan plan = BuildAutoPlan(flags.bBlank, flags.bProgram, flags.bVerify, flags.bLock);
-    if (plan.mask == 0) return;
-    if ((flags.bProgram || flags.bVerify) && !CheckData()) return;
-    DownloadPrompt();
-    if (!m_link.EnsureConnected()) return;
-    Framed([&] {
-        if (!EnterProgramming()) return;
-        const bool serial = flags.bProgram && m_state.serial.m_bSerial;
-        if (serial && !PrepareSerial()) return;
-        if (m_link.RunOperation(plan.mask, DriverProgressMax()) != 0) return;
-        if (!serial || FinishSerial()) m_host.SetMessageText(plan.text);
-    });
-}
-
-void ChipOps::OnChipInfo() {
-    if (IsUnsupportedLockBody(m_state.pBody)) {
-        m_host.ShowMessageBox(kNotSupportedMessage);
-        return;
-    }
-    if (!m_link.EnsureConnected()) return;
-    m_host.EnableWindow(false);
-    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) {
-        m_host.EnableWindow(true);
-        return;
-    }
-    uint8_t data[256] = {};
-    const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
-    const uint8_t status = static_cast<uint8_t>(
-        m_link.Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
-    if (status != 0) {
-        m_link.ShowWriterError(status, false);
-        m_link.PollingCommand(CMD_EXIT_PROG);
-        m_host.EnableWindow(true);
-        return;
-    }
-    const uint32_t addr = ChipInfoReadAddress(data[0], m_state.bodies, m_state.pBody);
-    const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
-    uint8_t words[256] = {};
-    const uint16_t result =
-        m_link.Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
-    m_link.PollingCommand(CMD_EXIT_PROG);
-    if (result != 0) {
-        m_host.ShowMessageBox("Failed to get chip info!");
-    } else {
-        const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
-        const std::string name = FindBodyName(m_state.bodies, info.wPowerOnID, info.wSoftwareID);
-        m_host.ShowMessageBox(FormatChipInfo(info, name), true);
-    }
-    m_host.EnableWindow(true);
 }

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "writer/ops_context.h"
+#include "image/body_table.h"
 
-class DownloadOps;
+struct PcBuffer;
 
 extern const char kNoDataMessage[];
 extern const char kDownloadPrompt[];
@@ -39,44 +39,3 @@ ChipInfo ParseChipInfo(const uint8_t* data, size_t count);
 uint32_t ChipInfoReadAddress(uint8_t idByte, const BodyTable& bodies, const BodyRecord* body);
 // Text of the information box; an empty name means the chip was not identified.
 std::string FormatChipInfo(const ChipInfo& info, const std::string& name);
-
-// The steps of the "&Auto" sequence as the window keeps them.
-struct AutoFlags {
-    bool bBlank = true;
-    bool bProgram = true;
-    bool bVerify = true;
-    bool bLock = false;
-};
-
-// The commands behind the operation buttons.
-class ChipOps {
-  public:
-    ChipOps(OpsLink& link, OpsHost& host, OpsState& state, DownloadOps& download)
-        : m_link(link), m_host(host), m_state(state), m_download(download) {}
-
-    bool EnterProgramming();
-    void OnBlankCheck();
-    void OnProgram();
-    void OnVerify();
-    void OnLock();
-    void OnAuto(const AutoFlags& flags);
-    void OnChipInfo();
-
-  private:
-    bool CheckData();
-    void DownloadPrompt();
-    // Runs `body` with the window disabled and programming mode left afterwards.
-    template <class Body>
-    void Framed(Body body);
-    int DriverProgressMax() const;
-    // Before a programming pass with numbering on: the chip's serial words
-    // blank and the next number saved; false stops the pass.
-    bool PrepareSerial();
-    // Serial write after a programming pass; false leaves the failure text.
-    bool FinishSerial();
-
-    OpsLink& m_link;
-    OpsHost& m_host;
-    OpsState& m_state;
-    DownloadOps& m_download;
-};

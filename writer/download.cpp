@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "common/profile.h"
+#include "core/session.h"
 #include "image/file_open.h"
 #include "image/pc_buffer.h"
+#include "image/voice_image.h"
 #include "writer/driver_block.h"
 #include "writer/protocol.h"
 #include "writer/settings.h"
@@ -40,19 +42,19 @@ std::string BodyName(const BodyRecord& body) {
 
 }  // namespace
 
-bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
-    const PcBuffer& buf = m_state.buffer;
-    const std::string& path = m_state.strFileName;
+bool Session::TakeSource(std::vector<uint8_t>& bytes) {
+    const PcBuffer& buf = m_buffer;
+    const std::string& path = m_strFileName;
     if (path.empty() && !(buf.m_pBin && buf.m_pOpt)) {
-        m_host.SetMessageText("Please load a file!");
-        m_host.PushTexts();
+        SetMessage("Please load a file!");
+        m_front.PushTexts();
         return false;
     }
-    if (m_host.IsVoiceFile(path)) {
+    if (IsVoiceFile(path)) {
         // A voice file that failed to load leaves no words to send.
         if (!buf.m_pBin) {
-            m_host.SetMessageText("Please load a file!");
-            m_host.PushTexts();
+            SetMessage("Please load a file!");
+            m_front.PushTexts();
             return false;
         }
         const size_t words = std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size());
@@ -64,143 +66,155 @@ bool DownloadOps::TakeSource(std::vector<uint8_t>& bytes) {
         return true;
     }
     if (!ReadFileUtf8(path, bytes)) {
-        m_host.ShowMessageBox("Failed to open file!");
+        m_front.ShowBox("Failed to open file!");
         return false;
     }
     return true;
 }
 
-void DownloadOps::OnDownload() {
-    m_host.PullTexts();
+void Session::OnDownload() {
+    Exclusive([this] { DownloadImage(); });
+}
+
+void Session::DownloadImage() {
+    m_front.PullTexts();
     std::vector<uint8_t> bytes;
     if (!TakeSource(bytes)) return;
-    if (!m_link.EnsureConnected()) {
-        m_state.bDownloaded = false;
+    if (!m_pLink->EnsureConnected()) {
+        m_bDownloaded = false;
         return;
     }
     // From the erase on, the writer's flash no longer holds the last image:
     // only a download that ends well may say it does.
-    m_state.bDownloaded = false;
-    const uint8_t erase = m_link.PollingCommand(CMD_ERASE_FLASH);
+    m_bDownloaded = false;
+    const uint8_t erase = m_pLink->PollingCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
-        m_link.ShowWriterError(erase, false);
+        m_pLink->ShowWriterError(erase, false);
         return;
     }
-    m_host.EnableOperationControls(false);
-    m_host.SetMessageText("Downloading...");
-    m_host.PushTexts();
-    m_host.SetProgressRange(static_cast<int>(bytes.size()));
+    m_front.EnableOperationControls(false);
+    SetMessage("Downloading...");
+    m_front.PushTexts();
+    m_front.ProgressStart(static_cast<int>(bytes.size()));
 
     size_t sent = 0;
     for (const DownloadChunk& c : PlanDownload(bytes.size())) {
         const std::vector<uint8_t> frame = DownloadFrame(c.addr, bytes.data() + c.addr, c.count);
         const uint8_t status =
-            m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+            m_pLink->SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
         if (status != 0) {
-            m_link.ShowWriterError(status, false);
+            m_pLink->ShowWriterError(status, false);
             break;
         }
         sent += c.count;
-        m_host.SetProgressPos(static_cast<int>(sent));
+        m_front.ProgressStep(static_cast<int>(sent));
     }
-    m_host.SetProgressPos(0);
+    m_front.ProgressEnd();
     const bool complete = sent == bytes.size();
     bytes.clear();
 
-    const std::string name =
-        FindBodyName(m_state.bodies, m_state.buffer.m_wPID, m_state.buffer.m_wOID);
+    const std::string name = FindBodyName(m_bodyTable, m_buffer.m_wPID, m_buffer.m_wOID);
     if (!name.empty()) {
-        m_state.profile.WriteString("Setting", "BodyName", name);
-        if (const BodyRecord* body = m_host.SelectBody()) m_state.pBody = body;
+        m_profile.WriteString("Setting", "BodyName", name);
+        if (const BodyRecord* body = SelectBody()) m_pBody = body;
     }
 
     std::string result = "Download fail!";
     if (complete && DownloadDriver(false)) {
-        m_state.bDownloaded = true;
+        m_bDownloaded = true;
         result = "Download OK!";
     }
-    m_host.SetMessageText(result);
-    m_host.PushTexts();
-    m_host.EnableOperationControls(true);
+    SetMessage(result);
+    m_front.PushTexts();
+    m_front.EnableOperationControls(true);
 }
 
-bool DownloadOps::EraseDriverArea() {
+bool Session::EraseDriverArea() {
     const Frame frame = MakeEraseDriverFrame();
-    if (m_link.SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
-        m_host.SetMessageText("Failed to erase flash rom!");
+    if (m_pLink->SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
+        SetMessage("Failed to erase flash rom!");
         return false;
     }
     return true;
 }
 
-bool DownloadOps::DownloadDriver(bool erase) {
+bool Session::DownloadDriver(bool erase) {
     // Without a body there is nothing to describe; keep the block the writer has.
-    if (m_state.pBody == nullptr) {
-        m_host.Beep();
-        m_host.SetMessageText(kNoBodySelected);
-        m_host.PushTexts();
+    if (m_pBody == nullptr) {
+        m_front.Beep();
+        SetMessage(kNoBodySelected);
+        m_front.PushTexts();
         return false;
     }
     if (erase && !EraseDriverArea()) return false;
-    const BodyRecord& body = *m_state.pBody;
-    const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_state.profile));
-    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+    const BodyRecord& body = *m_pBody;
+    const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_profile));
+    uint8_t status = m_pLink->SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        m_pLink->ShowWriterError(status, false);
         return false;
     }
-    m_host.SetDriverText(BodyName(body));
-    m_state.pDriverBody = &body;
-    m_host.SetMessageText("Download driver OK!");
-    status = m_link.RunOperation(OP_DRIVER, 0);
+    m_front.SetText(FrontText::kDriver, BodyName(body));
+    m_pDriverBody = &body;
+    SetMessage("Download driver OK!");
+    status = m_pLink->RunOperation(OP_DRIVER, 0);
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        m_pLink->ShowWriterError(status, false);
         return false;
     }
-    m_host.PushTexts();
+    m_front.PushTexts();
     return true;
 }
 
-bool DownloadOps::CheckDriver() {
-    m_host.PullTexts();
+bool Session::CheckDriver() {
+    bool ok = false;
+    Exclusive([&] { ok = CheckDriverBlock(); });
+    return ok;
+}
+
+bool Session::CheckDriverBlock() {
+    m_front.PullTexts();
     const Frame frame = MakeReadFlashFrame(kDriverAreaAddr, kDriverReadCount);
     uint8_t data[256] = {};
     const uint8_t status = static_cast<uint8_t>(
-        m_link.Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
+        m_pLink->Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        m_pLink->ShowWriterError(status, false);
     } else {
         const DriverReadBack rb = ParseDriverReadBack(data, kDriverReadCount);
         if (rb.bValid) {
-            const std::string name = FindBodyName(m_state.bodies, rb.nPID, rb.nOID);
-            m_host.SetDriverText(name);
-            if (const BodyRecord* body = LookupBody(m_state.bodies, name))
-                m_state.pDriverBody = body;
-            m_host.PushTexts();
+            const std::string name = FindBodyName(m_bodyTable, rb.nPID, rb.nOID);
+            m_front.SetText(FrontText::kDriver, name);
+            if (const BodyRecord* body = LookupBody(m_bodyTable, name)) m_pDriverBody = body;
+            m_front.PushTexts();
             return true;
         }
     }
     const bool ok = DownloadDriver(true);
-    m_host.PushTexts();
+    m_front.PushTexts();
     return ok;
 }
 
-void DownloadOps::SelectMcu(const std::string& name) {
-    m_state.profile.WriteString("Setting", "BodyName", name);
-    if (const BodyRecord* body = m_host.SelectBody()) m_state.pBody = body;
-    DownloadDriver(true);
+void Session::OnSelectMcu(const std::string& name) {
+    Exclusive([&] {
+        m_profile.WriteString("Setting", "BodyName", name);
+        if (const BodyRecord* body = SelectBody()) m_pBody = body;
+        DownloadDriver(true);
+    });
 }
 
-void DownloadOps::OnDiagnosis() {
-    if (!m_link.EnsureConnected()) return;
-    uint8_t status = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const uint16_t r = m_link.Query(CMD_SELFTEST);
-        status = static_cast<uint8_t>(r);
-        if (status == WS_ACK) {
-            m_host.ShowMessageBox(DiagnosisReport(static_cast<uint8_t>(r >> 8)));
-            return;
+void Session::OnDiagnosis() {
+    Exclusive([this] {
+        if (!m_pLink->EnsureConnected()) return;
+        uint8_t status = 0;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const uint16_t r = m_pLink->Query(CMD_SELFTEST);
+            status = static_cast<uint8_t>(r);
+            if (status == WS_ACK) {
+                m_front.ShowBox(DiagnosisReport(static_cast<uint8_t>(r >> 8)));
+                return;
+            }
         }
-    }
-    m_link.ShowWriterError(status, true);
+        m_pLink->ShowWriterError(status, true);
+    });
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "writer/ops_context.h"
 #include "writer/protocol.h"
 
 constexpr size_t kDownloadChunk = kMaxFlashChunk;
@@ -21,30 +20,6 @@ std::vector<uint8_t> DownloadFrame(uint32_t addr, const uint8_t* data, size_t co
 
 // Message of a driver block that cannot be built because no body is selected.
 extern const char kNoBodySelected[];
-
-// The download of the PC buffer, the driver block and its check, the MCU
-// choice and the writer's self-test.
-class DownloadOps {
-  public:
-    DownloadOps(OpsLink& link, OpsHost& host, OpsState& state)
-        : m_link(link), m_host(host), m_state(state) {}
-
-    void OnDownload();
-    bool EraseDriverArea();
-    bool DownloadDriver(bool erase);
-    bool CheckDriver();
-    // The part of "MCU..." after the dialog's OK.
-    void SelectMcu(const std::string& name);
-    void OnDiagnosis();
-
-  private:
-    // The bytes to send, or false after the user was told why there are none.
-    bool TakeSource(std::vector<uint8_t>& bytes);
-
-    OpsLink& m_link;
-    OpsHost& m_host;
-    OpsState& m_state;
-};
 
 // Self-test report of the fault bits; "Test OK!" when none is set.
 std::string DiagnosisReport(uint8_t faults);

@@ -27,3 +27,21 @@ class Port {
     virtual uint32_t TickCount() = 0;
     virtual void Sleep(uint32_t ms) = 0;
 };
+
+// No line at all: a session that only loads and writes images (tools, fuzzing).
+// Every open fails, so every writer command ends in a time-out.
+class NoPort : public Port {
+  public:
+    bool Open(int) override { return false; }
+    void Close() override {}
+    void Write(const uint8_t*, size_t) override {}
+    size_t Read(uint8_t*, size_t, uint32_t timeoutMs) override {
+        m_now += timeoutMs;
+        return 0;
+    }
+    uint32_t TickCount() override { return m_now; }
+    void Sleep(uint32_t ms) override { m_now += ms; }
+
+  private:
+    uint32_t m_now = 0;
+};

@@ -7,7 +7,7 @@ void WriterLink::OnSerialByte(uint8_t byte) {
         m_receive[m_nReceived++] = byte;
         return;
     }
-    m_host.ShowMessageBox("Receive Buffer overflow!");
+    m_front.ShowBox("Receive Buffer overflow!");
 }
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
@@ -23,7 +23,7 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
     // Every wait follows a command. While the line carries it the window
     // catches up (up to 200 messages, stopping at the first empty look): its
     // painting then costs no time between a reply and the next command.
-    for (int i = 0; i < kLateDispatches && m_host.PumpOneMessage(); ++i) {
+    for (int i = 0; i < kLateDispatches && m_front.Breathe(); ++i) {
     }
     uint16_t result;
     for (;;) {
@@ -46,7 +46,7 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
             m_port.Read(chunk, kReceiveBufferSize - m_nReceived, timeoutMs - elapsed + 1);
         for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
         // The window breathes at every wake but the one that completes the reply.
-        if (!ReplyComplete(m_receive, m_nReceived)) m_host.PumpOneMessage();
+        if (!ReplyComplete(m_receive, m_nReceived)) m_front.Breathe();
     }
     // Bytes that arrive late stay in the port, which drops them when the next
     // command is written.
@@ -67,8 +67,8 @@ uint16_t WriterLink::Query(uint8_t command) {
 WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected,
                                      uint32_t intervalMs, int progressMax) {
     if (progressMax != 0) {
-        m_host.SetProgressRange(progressMax);
-        m_host.SetProgressPos(0);
+        m_front.ProgressStart(progressMax);
+        m_front.ProgressStep(0);
     }
     WriterStatus status = WS_OK;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -86,9 +86,9 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
             if (intervalMs) m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
-            if (const char* text = BusyStepText(status)) m_host.SetMessageText(text);
-            m_host.PushTexts();
-            if (progressMax != 0) m_host.SetProgressPos((r >> 8) * 256);
+            if (const char* text = BusyStepText(status)) m_front.SetText(FrontText::kMessage, text);
+            m_front.PushTexts();
+            if (progressMax != 0) m_front.ProgressStep((r >> 8) * 256);
             const uint32_t now = m_port.TickCount();
             if (r != lastPoll) {
                 lastPoll = r;
@@ -99,7 +99,7 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         } while (IsBusyStatus(status) && !stalled);
         if (!IsRetryable(status)) break;
     }
-    if (status == WS_OK && progressMax != 0) m_host.SetProgressPos(progressMax);
+    if (status == WS_OK && progressMax != 0) m_front.ProgressStep(progressMax);
     return status;
 }
 
@@ -116,23 +116,23 @@ WriterStatus WriterLink::PollingCommand(uint8_t code) {
             failure = "Failed to erase flash rom!";
             break;
         default:
-            m_host.ShowMessageBox("Invalid Polling Command!");
+            m_front.ShowBox("Invalid Polling Command!");
             return WS_OK;
     }
     m_nReceived = 0;
     const WriterStatus status = SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
     if (status != WS_OK) {
-        m_host.Beep();
-        m_host.SetMessageText(failure);
-        m_host.PushTexts();
+        m_front.Beep();
+        m_front.SetText(FrontText::kMessage, failure);
+        m_front.PushTexts();
     }
     return status;
 }
 
 WriterStatus WriterLink::RunOperation(uint8_t mask, int progressMax) {
     m_nReceived = 0;
-    if (const char* text = OperationStepText(mask)) m_host.SetMessageText(text);
-    m_host.PushTexts();
+    if (const char* text = OperationStepText(mask)) m_front.SetText(FrontText::kMessage, text);
+    m_front.PushTexts();
     const WriterStatus status =
         SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
     if (status != WS_OK) ShowWriterError(status, false);
@@ -143,13 +143,13 @@ int WriterLink::ShowWriterError(uint8_t status, bool modal) {
     if (status == WS_OK) return 1;
     const std::string text = WriterStatusMessage(status);
     if (modal) {
-        m_host.ShowMessageBox(text);
+        m_front.ShowBox(text);
     } else {
-        m_host.Beep();
-        m_host.SetMessageText(text);
-        m_host.PushTexts();
+        m_front.Beep();
+        m_front.SetText(FrontText::kMessage, text);
+        m_front.PushTexts();
     }
-    m_host.Trace(text + "\r\n");
+    m_front.Trace(text + "\r\n");
     return IsBusyStatus(status) ? 2 : 0;
 }
 
@@ -165,19 +165,19 @@ WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
 }
 
 bool WriterLink::Connect() {
-    m_host.EnableOperationControls(false);
+    m_front.EnableOperationControls(false);
     if (m_nPortIndex != -1) {
         m_port.Close();
         m_nPortIndex = -1;
     }
-    m_host.SetMessageText("Connecting to Pyrograph...");
-    m_host.PushTexts();
+    m_front.SetText(FrontText::kMessage, "Connecting to Pyrograph...");
+    m_front.PushTexts();
     for (int n = 1; n <= kPortCount; ++n) {
         char text[32];
         std::snprintf(text, sizeof text, "Detecting COM%d...", n);
-        m_host.SetLinkText(text);
-        m_host.PushTexts();
-        m_host.PumpOneMessage();
+        m_front.SetText(FrontText::kLink, text);
+        m_front.PushTexts();
+        m_front.Breathe();
         if (m_port.Open(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
@@ -189,14 +189,14 @@ bool WriterLink::Connect() {
     if (connected) {
         char text[32];
         std::snprintf(text, sizeof text, "Connected(COM%d)", m_nPortIndex + 1);
-        m_host.SetMessageText("Connect with Pyrograph.");
-        m_host.SetLinkText(text);
+        m_front.SetText(FrontText::kMessage, "Connect with Pyrograph.");
+        m_front.SetText(FrontText::kLink, text);
     } else {
-        m_host.SetMessageText("Disconnected from the Pyrograph.");
-        m_host.SetLinkText("Disconnected");
+        m_front.SetText(FrontText::kMessage, "Disconnected from the Pyrograph.");
+        m_front.SetText(FrontText::kLink, "Disconnected");
     }
-    m_host.PushTexts();
-    m_host.EnableOperationControls(true);
+    m_front.PushTexts();
+    m_front.EnableOperationControls(true);
     return connected;
 }
 
@@ -212,17 +212,16 @@ bool WriterLink::EnsureConnected() {
         std::snprintf(text, sizeof text, ", Firmware(V%02X%02X)", r & 0xFF, r >> 8);
         version += text;
     }
-    m_host.SetVersionText(version);
-    m_host.PushTexts();
+    m_front.SetText(FrontText::kVersion, version);
+    m_front.PushTexts();
     return true;
 }
 
-bool WriterLink::OnDetectConnect() {
-    if (m_host.IsBusy()) return false;
+bool WriterLink::OnDetectConnect(const std::function<bool()>& checkDriver) {
     bool ok = EnsureConnected();
     if (ok && m_bFirstConnect) {
-        m_host.PumpOneMessage();
-        ok = m_host.CheckDriver();
+        m_front.Breathe();
+        ok = checkDriver();
     }
     m_bFirstConnect = false;
     return ok;

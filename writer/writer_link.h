@@ -1,39 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "core/front_end.h"
 #include "writer/port.h"
 #include "writer/protocol.h"
-
-// What the link needs of the main window. The window implements it on Win32;
-// tests stand in with a recording double.
-class LinkHost {
-  public:
-    virtual ~LinkHost() = default;
-
-    // Lets the front end breathe during waits: dispatches at most one waiting
-    // window message; true when one was dispatched.
-    virtual bool PumpOneMessage() = 0;
-
-    // Window texts and feedback.
-    virtual void SetMessageText(const std::string& text) = 0;
-    virtual void SetLinkText(const std::string& text) = 0;
-    virtual void SetVersionText(const std::string& text) = 0;
-    virtual void PushTexts() = 0;
-    virtual void SetProgressRange(int maxPos) = 0;
-    virtual void SetProgressPos(int pos) = 0;
-    virtual void Beep() = 0;
-    virtual void ShowMessageBox(const std::string& text) = 0;
-    virtual void Trace(const std::string&) {}
-
-    // Operation buttons and the busy flag that goes with them.
-    virtual void EnableOperationControls(bool enable) = 0;
-    virtual bool IsBusy() const = 0;
-
-    // Driver check run after the first successful Detect Connect.
-    virtual bool CheckDriver() = 0;
-};
 
 // Reply waits, polling, retries and the search for the writer.
 class WriterLink {
@@ -46,7 +19,7 @@ class WriterLink {
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
 
-    WriterLink(LinkHost& host, Port& port) : m_host(host), m_port(port) {}
+    WriterLink(FrontEnd& front, Port& port) : m_front(front), m_port(port) {}
 
     // Receive buffer, fed from the port inside reply waits.
     void OnSerialByte(uint8_t byte);
@@ -74,7 +47,8 @@ class WriterLink {
 
     bool Connect();
     bool EnsureConnected();
-    bool OnDetectConnect();
+    // EnsureConnected; the first time, also `checkDriver`, whose result is then the result.
+    bool OnDetectConnect(const std::function<bool()>& checkDriver);
 
     int PortIndex() const { return m_nPortIndex; }
     bool FirstConnect() const { return m_bFirstConnect; }
@@ -82,7 +56,7 @@ class WriterLink {
     bool IsConnected() const { return m_nPortIndex != -1; }
 
   private:
-    LinkHost& m_host;
+    FrontEnd& m_front;
     Port& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 
+#include "core/front_end.h"
 #include "writer/writer_link.h"
 
 namespace {
@@ -51,29 +52,19 @@ class FuzzPort : public Port {
     std::deque<uint8_t> m_pending;
 };
 
-class FuzzHost : public LinkHost {
+class FuzzHost : public SilentFrontEnd {
   public:
     FuzzHost(const uint8_t* data, size_t size) : port(data, size) {}
     FuzzPort port;
     WriterLink link{*this, port};
 
-    bool PumpOneMessage() override {
+    bool Breathe() override {
         if (link.ReceivedCount() > kReceiveBufferSize) std::abort();
         return false;
     }
-    void SetMessageText(const std::string&) override {}
-    void SetLinkText(const std::string&) override {}
-    void SetVersionText(const std::string& t) override {
-        if (t.rfind("Software(V1.2)", 0) != 0) std::abort();
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
     }
-    void PushTexts() override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPos(int) override {}
-    void Beep() override {}
-    void ShowMessageBox(const std::string&) override {}
-    void EnableOperationControls(bool) override {}
-    bool IsBusy() const override { return false; }
-    bool CheckDriver() override { return true; }
 };
 
 }  // namespace
@@ -85,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t pick = data[0];
     switch (pick % 6) {
         case 0:
-            link.OnDetectConnect();
+            link.OnDetectConnect([] { return true; });
             break;
         case 1:
             link.RunOperation(data[1], 0x1000);

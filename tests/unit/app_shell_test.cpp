@@ -6,7 +6,7 @@
 
 #include "app/hex_rows.h"
 #include "app/startup.h"
-#include "app/window_settings.h"
+#include "core/window_settings.h"
 #include "common/ini_profile.h"
 
 TEST(HexViewRows, EightWordsARowAndAPartialLastRow) {

@@ -346,7 +346,7 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     FakeHost h;
     h.writerPort = 2;
     h.device = Writer;
-    EXPECT_TRUE(h.link.OnDetectConnect());
+    EXPECT_TRUE(h.OnDetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2}));
     EXPECT_EQ(h.links, (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
                                                  "Connected(COM2)"}));
@@ -360,7 +360,7 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     // Second time: ping and version only, no search and no driver check.
     h.sent.clear();
     h.links.clear();
-    EXPECT_TRUE(h.link.OnDetectConnect());
+    EXPECT_TRUE(h.OnDetectConnect());
     ASSERT_EQ(h.sent.size(), 2u);
     EXPECT_EQ(h.sent[0][1], CMD_PING);
     EXPECT_EQ(h.sent[1][1], CMD_VERSION);
@@ -372,7 +372,7 @@ TEST(LinkConnect, NoWriterTriesAllThreePorts) {
     FakeHost h;
     h.writerPort = 0;
     h.device = Writer;
-    EXPECT_FALSE(h.link.OnDetectConnect());
+    EXPECT_FALSE(h.OnDetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(h.links.back(), "Disconnected");
     EXPECT_EQ(h.messages.back(), "Disconnected from the Pyrograph.");
@@ -384,16 +384,12 @@ TEST(LinkConnect, NoWriterTriesAllThreePorts) {
     EXPECT_TRUE(h.versions.empty());
 }
 
-TEST(LinkConnect, BusyFlagIgnoresDetectAndFailedDriverCheckIsTheResult) {
+TEST(LinkConnect, FailedDriverCheckIsTheResult) {
     FakeHost h;
     h.writerPort = 1;
     h.device = Writer;
-    h.busy = true;
-    EXPECT_FALSE(h.link.OnDetectConnect());
-    EXPECT_TRUE(h.sent.empty());
-    h.busy = false;
     h.driverOk = false;
-    EXPECT_FALSE(h.link.OnDetectConnect());
+    EXPECT_FALSE(h.OnDetectConnect());
     EXPECT_EQ(h.driverChecks, 1);
     EXPECT_EQ(h.link.PortIndex(), 0);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/front_end.h"
 #include "emulator/model_port.h"
 #include "writer/writer_link.h"
 
@@ -30,7 +31,7 @@ inline Bytes PollReply(uint8_t status, uint8_t progress = 0) {
     return WithSum({0x05, 0x8E, status, progress});
 }
 
-class FakeHost : public LinkHost {
+class FakeHost : public FrontEnd {
   public:
     FakeHost() {
         port.script = [this](const Bytes& frame) {
@@ -60,25 +61,41 @@ class FakeHost : public LinkHost {
     void OpenPort(int n) { port.Open(n); }
     int CountSent(uint8_t code) const { return port.CountSent(code); }
 
-    bool PumpOneMessage() override {
+    // Dispatches a waiting window message.
+    bool Breathe() override {
         ++pumps;
         if (windowMessages == 0) return false;
         --windowMessages;
         return true;
     }
-    void SetMessageText(const std::string& t) override { messages.push_back(t); }
-    void SetLinkText(const std::string& t) override { links.push_back(t); }
-    void SetVersionText(const std::string& t) override { versions.push_back(t); }
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kMessage) messages.push_back(t);
+        if (which == FrontText::kLink) links.push_back(t);
+        if (which == FrontText::kVersion) versions.push_back(t);
+    }
+    void AppendMessage(const std::string& t) override { messages.push_back(t); }
     void PushTexts() override { ++pushes; }
-    void SetProgressRange(int m) override { progressMax = m; }
-    void SetProgressPos(int p) override { progress.push_back(p); }
+    void PullTexts() override {}
+    void ProgressStart(int m) override { progressMax = m; }
+    void ProgressStep(int p) override { progress.push_back(p); }
+    void ProgressEnd() override { progress.push_back(0); }
+    int ShowBox(const std::string& t, unsigned) override {
+        boxes.push_back(t);
+        return kAnswerOk;
+    }
     void Beep() override { ++beeps; }
-    void ShowMessageBox(const std::string& t) override { boxes.push_back(t); }
-    void Trace(const std::string& t) override { traces.push_back(t); }
     void EnableOperationControls(bool enable) override { busy = !enable; }
-    bool IsBusy() const override { return busy; }
-    bool CheckDriver() override {
+    void ShowRunning(bool) override {}
+    void EnableInput(bool) override {}
+    void ShowModes(bool, bool, bool) override {}
+    void ResetHexView(int) override {}
+    void Trace(const std::string& t) override { traces.push_back(t); }
+    // The driver check a session runs after the first connect.
+    bool CheckDriver() {
         ++driverChecks;
         return driverOk;
+    }
+    bool OnDetectConnect() {
+        return link.OnDetectConnect([this] { return CheckDriver(); });
     }
 };

@@ -12,8 +12,7 @@ using namespace ops_test;
 
 namespace {
 struct ChipFixture : OpsFixture {
-    DownloadOps download{link, host, state};
-    ChipOps ops{link, host, state, download};
+    Session& ops = session;
     explicit ChipFixture(const std::string& name) : OpsFixture(name) {
         // The writer holds the selected body's driver block and an image that
         // a blank chip matches.
@@ -43,7 +42,7 @@ TEST(OpsAuto, Sequences) {
         ChipFixture fx("autodef");
         fx.LoadBuffer(64);
         fx.pDriverBody = fx.pBody;
-        fx.ops.OnAuto(AutoFlags());
+        fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
         EXPECT_EQ(fx.host.progressRange, 0x2000);
         EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
@@ -52,7 +51,7 @@ TEST(OpsAuto, Sequences) {
     }
     {  // Lock alone needs no data; no driver body means no progress bar
         ChipFixture fx("autolock");
-        fx.ops.OnAuto({false, false, false, true});
+        fx.RunAuto({false, false, false, true});
         EXPECT_EQ(fx.Trace(), "5A 59:10 5B");
         EXPECT_EQ(fx.host.progressRange, -1);
         EXPECT_EQ(fx.host.message, "Lock OK!");
@@ -60,13 +59,13 @@ TEST(OpsAuto, Sequences) {
     }
     {  // nothing selected: nothing happens
         ChipFixture fx("autonone");
-        fx.ops.OnAuto({false, false, false, false});
+        fx.RunAuto({false, false, false, false});
         EXPECT_TRUE(fx.writer.port.sent.empty());
         EXPECT_TRUE(fx.host.boxes.empty());
     }
     {  // Verify with an empty buffer is refused
         ChipFixture fx("autoempty");
-        fx.ops.OnAuto({false, false, true, false});
+        fx.RunAuto({false, false, true, false});
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{kNoDataMessage}));
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
@@ -74,7 +73,7 @@ TEST(OpsAuto, Sequences) {
         ChipFixture fx("autofail");
         fx.LoadBuffer(64);
         fx.writer.Do("word 5 1");
-        fx.ops.OnAuto(AutoFlags());
+        fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
         EXPECT_EQ(fx.host.message, "Not Blank!");
     }
@@ -159,7 +158,7 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
         std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
         fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
-        fx.download.OnDownload();
+        fx.session.OnDownload();
         ASSERT_EQ(fx.host.message, "Download fail!");
         fx.ops.OnProgram();
         EXPECT_EQ(fx.host.prompts, 1);
@@ -224,11 +223,11 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     // Auto without the program step leaves the number alone.
     fx.writer.Do("chip pid=A6");
     fx.Forget();
-    fx.ops.OnAuto({true, false, true, false});
+    fx.RunAuto({true, false, true, false});
     EXPECT_EQ(fx.writer.Count(0x52) + fx.writer.Count(0x57), 0);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
 
-    fx.ops.OnAuto(AutoFlags());
+    fx.RunAuto({true, true, true, false});
     EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
 }
@@ -272,13 +271,13 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes, std::vector<std::string>{kSerialSaveFailedBox});
     EXPECT_EQ(fx.host.message, kSerialSaveFailed);
-    fx.ops.OnAuto(AutoFlags());
+    fx.RunAuto({true, true, true, false});
     EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B 5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.size(), 2u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(saved(), 0x1234567Au);
     // Auto without programming needs no number; numbering off programs.
-    fx.ops.OnAuto({true, false, true, false});
+    fx.RunAuto({true, false, true, false});
     EXPECT_EQ(fx.host.message, "Blank Check/Verify OK!");
     fx.serial.m_bSerial = false;
     fx.ops.OnProgram();

@@ -100,7 +100,7 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     OpsFixture fx("dl300");
     fx.fileName = WriteFile("dl300.otp", 300);
     fx.downloaded = false;
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ops.OnDownload();
 
     const auto w = FlashWrites(fx.writer);
@@ -129,7 +129,7 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
 TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     OpsFixture fx("dl0");
     fx.fileName = WriteFile("dl0.otp", 0);
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ops.OnDownload();
     const auto w = FlashWrites(fx.writer);
     ASSERT_EQ(w.size(), 1u);
@@ -145,7 +145,7 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
         fx.fileName = WriteFile("dlfail.otp", 300);
         fx.downloaded = before;
         fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
-        DownloadOps ops(fx.link, fx.host, fx.state);
+        Session& ops = fx.session;
         ops.OnDownload();
         // The second frame three times, no third frame, no driver block.
         EXPECT_EQ(FlashWrites(fx.writer), (std::vector<std::pair<uint32_t, size_t>>{
@@ -178,14 +178,14 @@ TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
         fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
         fx.downloaded = true;
         fx.writer.Do(c.control);
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.downloaded, c.downloadedAfter);
     }
     // A source that cannot be read stops before the erase: the flag stays.
     OpsFixture fx("dlpastnofile");
     fx.fileName = ::testing::TempDir() + "no-such-file.otp";
     fx.downloaded = true;
-    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    fx.session.OnDownload();
     EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_TRUE(fx.downloaded);
 }
@@ -194,14 +194,14 @@ TEST(OpsDownload, SourceRefusals) {
     {  // no file and no complete buffer
         OpsFixture fx("dlnone");
         fx.LoadBuffer(16, false);
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.host.message, "Please load a file!");
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
     {  // a buffer without a file name still needs a file to send
         OpsFixture fx("dlnoname");
         fx.LoadBuffer(16);
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
@@ -209,7 +209,7 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlgone");
         fx.fileName = WriteFile("dlgone.otp", 10);
         fx.Unplug();
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.writer.Commands(), "");
     }
@@ -217,7 +217,7 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlerase");
         fx.fileName = WriteFile("dlerase.otp", 10);
         fx.writer.Do("final B8 cmd=5C count=3");
-        DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+        fx.session.OnDownload();
         EXPECT_EQ(fx.writer.Commands(), "5C 5C 5C");
         EXPECT_EQ(fx.host.messages, (std::vector<std::string>{"Failed to erase flash rom!",
                                                               "Failed to Write to flash rom!"}));
@@ -232,7 +232,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     (*fx.buffer.m_pBin) = {0x1234, 0xABCD, 0x00FF};
     fx.buffer.m_wPID = 0xA0;
     fx.buffer.m_wOID = 0xA0;
-    DownloadOps(fx.link, fx.host, fx.state).OnDownload();
+    fx.session.OnDownload();
     const auto frames = fx.writer.Frames(0x56);
     ASSERT_EQ(frames.size(), 2u);
     const auto& f = frames[0];
@@ -248,7 +248,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
 
 TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     OpsFixture fx("drvsettings");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     ASSERT_TRUE(ops.DownloadDriver(false));
     EXPECT_EQ(fx.writer.Frames(0x56)[0][26], 0x18);
     fx.profile.WriteInt("Time", "WritePulse", 1716);
@@ -268,7 +268,7 @@ TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
 
 TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     OpsFixture fx("drvfail");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=5D count=3");
     EXPECT_FALSE(ops.DownloadDriver(true));
     EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
@@ -290,7 +290,7 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
 
 TEST(OpsDriver, CheckDriverReadBack) {
     OpsFixture fx("drvcheck");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     const DriverFrame f = BuildDriverFrame(*fx.bodies["ZK20P08B"], WriterSettings());
     std::vector<uint8_t> block(f.begin() + 5, f.begin() + 30);
     block.resize(32, 0xFF);
@@ -348,7 +348,7 @@ TEST(OpsDiagnosis, ReportAndRetries) {
               "AD BUS Error!\r\nControl Error!\r\nVDD Error!\r\nVPP 5V Error!\r\nVPP 12V Error!");
 
     OpsFixture fx("diag");
-    DownloadOps ops(fx.link, fx.host, fx.state);
+    Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=61");
     fx.writer.Do("selftest 02");
     ops.OnDiagnosis();

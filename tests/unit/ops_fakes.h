@@ -1,6 +1,6 @@
 #pragma once
-// The window double and the writer for the download and chip-operation tests:
-// the operations run the real link, whose port is the emulator's writer model.
+// The front end and the writer for the download and chip-operation tests: the
+// session runs the real link, whose port is the emulator's writer model.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,21 +8,22 @@
 #include <vector>
 
 #include "common/ini_profile.h"
+#include "core/session.h"
 #include "emulator/model_port.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "writer/driver_block.h"
 #include "writer/ops_context.h"
-#include "writer/ops_link.h"
 #include "writer/settings.h"
 
 // Kept apart from the other suites' doubles of the same names.
 namespace ops_test {
 
-class FakeHost : public OpsHost {
+// The front end: what reaches the screen, and scripted answers to the boxes.
+class FakeHost : public FrontEnd {
   public:
-    std::string message, driver, serialText, checksum = "-";
+    std::string message, driver, serialText, checksum = "-", mcu;
     std::vector<std::string> messages;  // every message line, in order
     std::vector<std::string> boxes;
     std::vector<bool> boxInfo;
@@ -30,72 +31,62 @@ class FakeHost : public OpsHost {
     int progressRange = -1;
     std::vector<bool> windowEnables, controlEnables;
     bool answerYes = false;
-    int prompts = 0, beeps = 0, pushes = 0, pulls = 0;
-    const BodyTable* bodies = nullptr;
-    Profile* profile = nullptr;
-    int selectCalls = 0;
+    int prompts = 0, beeps = 0, pushes = 0, pulls = 0, breaths = 0, hexMax = -1;
+    std::vector<bool> voiceModes;
 
-    void PullTexts() override { ++pulls; }
+    void SetText(FrontText which, const std::string& t) override {
+        switch (which) {
+            case FrontText::kMessage:
+                message = t;
+                messages.push_back(t);
+                break;
+            case FrontText::kDriver:
+                driver = t;
+                break;
+            case FrontText::kSerial:
+                serialText = t;
+                break;
+            case FrontText::kChecksum:
+                checksum = t;
+                break;
+            case FrontText::kMcu:
+                mcu = t;
+                break;
+            default:
+                break;
+        }
+    }
+    void AppendMessage(const std::string& t) override { message += t; }
     void PushTexts() override { ++pushes; }
-    void SetMessageText(const std::string& t) override {
-        message = t;
-        messages.push_back(t);
-    }
-    void SetDriverText(const std::string& t) override { driver = t; }
-    void SetSerialText(const std::string& t) override { serialText = t; }
-    void SetChecksumText(const std::string& t) override { checksum = t; }
-    void SetProgressRange(int m) override { progressRange = m; }
-    void SetProgressPos(int p) override { progress.push_back(p); }
-    void Beep() override { ++beeps; }
-    void ShowMessageBox(const std::string& t, bool info) override {
+    void PullTexts() override { ++pulls; }
+    void ProgressStart(int m) override { progressRange = m; }
+    void ProgressStep(int p) override { progress.push_back(p); }
+    void ProgressEnd() override { progress.push_back(0); }
+    int ShowBox(const std::string& t, unsigned flags) override {
+        if (flags & kBoxYesNo) {
+            ++prompts;
+            return answerYes ? kAnswerYes : kAnswerNo;
+        }
         boxes.push_back(t);
-        boxInfo.push_back(info);
+        boxInfo.push_back((flags & kBoxInformation) != 0);
+        return kAnswerOk;
     }
-    bool AskYesNo(const std::string&) override {
-        ++prompts;
-        return answerYes;
+    void Beep() override { ++beeps; }
+    bool Breathe() override {
+        ++breaths;
+        return false;
     }
-    void EnableWindow(bool e) override { windowEnables.push_back(e); }
     void EnableOperationControls(bool e) override { controlEnables.push_back(e); }
-    const BodyRecord* SelectBody() override {
-        ++selectCalls;
-        return FindSelectedBody(*profile, *bodies);
-    }
-    bool IsVoiceFile(const std::string& path) override {
-        return path.size() > 4 && path.compare(path.size() - 4, 4, ".E03") == 0;
-    }
+    void ShowRunning(bool) override {}
+    void EnableInput(bool e) override { windowEnables.push_back(e); }
+    void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
+    void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
 
-// The window's side of the link: the same message line, boxes, progress bar
-// and buttons as the operations report to.
-class WindowLinkHost : public LinkHost {
-  public:
-    explicit WindowLinkHost(FakeHost& host) : m_host(host) {}
-    bool PumpOneMessage() override { return false; }
-    void SetMessageText(const std::string& t) override { m_host.SetMessageText(t); }
-    void SetLinkText(const std::string&) override {}
-    void SetVersionText(const std::string&) override {}
-    void PushTexts() override { m_host.PushTexts(); }
-    void SetProgressRange(int m) override { m_host.SetProgressRange(m); }
-    void SetProgressPos(int p) override { m_host.SetProgressPos(p); }
-    void Beep() override { m_host.Beep(); }
-    void ShowMessageBox(const std::string& t) override { m_host.ShowMessageBox(t, false); }
-    void EnableOperationControls(bool e) override { m_host.EnableOperationControls(e); }
-    bool IsBusy() const override { return false; }
-    bool CheckDriver() override { return true; }
-
-  private:
-    FakeHost& m_host;
-};
-
-// The writer on COM1: the emulator's model behind the link's port.
+// The writer on COM1: the emulator's model behind the session's port.
 struct ModelWriter {
-    explicit ModelWriter(FakeHost& host) : linkHost(host) {}
     emu::ModelPort port;
     emu::WriterModel& model = port.model;
-    WindowLinkHost linkHost;
-    WriterLink link{linkHost, port};
-    WriterOpsLink ops{link};
 
     // A control line of the emulator: faults, forced finals, chips, words.
     void Do(const std::string& line) { port.line.Control(line); }
@@ -143,37 +134,26 @@ struct ModelWriter {
     }
 };
 
-// The window's serial-number members and the view the operations take of them.
-struct SerialVars {
-    bool on = false;
-    uint32_t number = 0;
-    uint32_t addr[4] = {1, 2, 3, 7};
-    uint16_t save[4] = {};
-    SerialNumber sn{on, number, addr, save};
-    SerialVars() = default;
-    SerialVars(const SerialVars&) = delete;
-    SerialVars& operator=(const SerialVars&) = delete;
-};
-
-// A window's worth of state with two bodies and a settings file of its own.
+// A session with two bodies, a settings file of its own, the writer model
+// under its link and the front end above; the references name the session's
+// state as the tests use it.
 struct OpsFixture {
     std::string iniPath;
     IniProfile profile;
-    BodyTable bodies;
-    PcBuffer buffer;
-    const BodyRecord* pBody = nullptr;
-    const BodyRecord* pDriverBody = nullptr;
-    std::string fileName;
-    bool downloaded = true;
-    bool voice = false;
-    bool checkId = false;
-    SerialVars serialVars;
-    SerialNumber& serial = serialVars.sn;
     FakeHost host;
-    ModelWriter writer{host};
-    OpsLink& link = writer.ops;
-    OpsState state{buffer,   bodies,     profile, pBody,   pDriverBody,
-                   fileName, downloaded, voice,   checkId, serial};
+    ModelWriter writer;
+    Session session{profile, host, writer.port};
+    WriterOpsLink ops{session.Link()};
+    OpsLink& link = ops;
+    BodyTable& bodies = session.m_bodyTable;
+    PcBuffer& buffer = session.m_buffer;
+    const BodyRecord*& pBody = session.m_pBody;
+    const BodyRecord*& pDriverBody = session.m_pDriverBody;
+    std::string& fileName = session.m_strFileName;
+    bool& downloaded = session.m_bDownloaded;
+    bool& voice = session.m_bVoice;
+    bool& checkId = session.m_bCheckId;
+    SerialNumber& serial = session.m_serial;
 
     static std::string FreshIni(const std::string& name) {
         const std::string path = ::testing::TempDir() + name + ".ini";
@@ -201,16 +181,14 @@ struct OpsFixture {
         pBody = a.get();
         bodies["ZK30P11C-4"] = std::move(a);
         bodies["ZK20P08B"] = std::move(b);
-        host.bodies = &bodies;
-        host.profile = &profile;
         // A chip of the selected body in the socket, the writer found on COM1
         // as at start-up; what that took is forgotten.
         writer.Do("chip pid=A6 power=A6 soft=A6");
-        writer.link.EnsureConnected();
+        session.Link().EnsureConnected();
         Forget();
     }
 
-    // Clears what the window and the line recorded so far.
+    // Clears what the front end and the line recorded so far.
     void Forget() {
         writer.port.sent.clear();
         host.messages.clear();
@@ -236,6 +214,11 @@ struct OpsFixture {
             buffer.m_pOpt = std::vector<uint16_t>(8, 0);
             buffer.m_wOptWords = 8;
         }
+    }
+    // "&Auto" with these steps chosen.
+    void RunAuto(const AutoSteps& steps) {
+        session.m_auto = steps;
+        session.OnAuto();
     }
 };
 

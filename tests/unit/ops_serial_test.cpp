@@ -51,8 +51,7 @@ TEST(OpsSerial, DialogValidationOrderAndResult) {
     EXPECT_EQ(r.nAddr[2], 0x3u);
     EXPECT_EQ(r.nAddr[3], 0x100u);
 
-    SerialVars v;
-    SerialNumber& sn = v.sn;
+    SerialNumber sn;
     sn.m_dwSerial = 0x0A0B0C0D;
     sn.m_nSerialAddr[3] = 0x1AB;
     const SerialDialogTexts t = SerialDialogInitialTexts(sn);
@@ -66,8 +65,7 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
     buf.m_pBin = std::vector<uint16_t>(0x100, 0);
     (*buf.m_pBin)[2] = 0x5A5A;
     buf.m_nBinWords = 0x100;
-    SerialVars v;
-    SerialNumber& sn = v.sn;
+    SerialNumber sn;
     sn.m_bSerial = true;
     sn.m_nSerialAddr[3] = 0x100;
     EXPECT_TRUE(CheckSerialAddresses(sn, buf));
@@ -87,8 +85,7 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
     PcBuffer tiny;
     tiny.m_pBin = std::vector<uint16_t>{0x1100, 0x2200, 0x3300, 0x4400};
     tiny.m_nBinWords = 4;
-    SerialVars v2;
-    SerialNumber& s2 = v2.sn;
+    SerialNumber s2;
     s2.m_bSerial = true;
     s2.m_nSerialAddr[0] = 9;
     EXPECT_TRUE(CheckSerialAddresses(s2, tiny));

@@ -32,6 +32,8 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     f[0x1000 + 0x4000] = 0x02;
     f[0x1000 + 0x8000] = 0x03;
     f[0x1001] = f[0x1001 + 0x4000] = f[0x1001 + 0x8000] = 0xFF;
+    host().session.m_serial.m_bSerial = true;
+    host().session.m_serial.m_nSerialAddr[0] = 0x5000;  // beyond the image
     ASSERT_TRUE(LoadVoiceFile(WriteFile("song.e09", f), buf_, host()));
     ASSERT_TRUE(buf_.m_pBin);
     EXPECT_EQ(buf_.m_nBinWords, 0x4000u);
@@ -46,7 +48,10 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     EXPECT_EQ(host().shownMessage, "File PID : D8h, OID : E2h\r\n");
     EXPECT_EQ(host().hexMax, 0x4000 / 8);
     EXPECT_EQ(host().checksumLabel, FormatChecksum(BufferChecksum(buf_)));
-    EXPECT_EQ(host().serialChecks, 0);
+    // No serial-number address check: a voice image has no room for the number.
+    EXPECT_TRUE(host().boxes.empty());
+    EXPECT_FALSE(host().session.m_serial.m_bSerial);  // the voice body switched it off
+    EXPECT_EQ(host().session.m_serial.m_nSerialAddr[0], 0x5000u);
 }
 
 TEST_F(VoiceImageTest, ShortFilesLeaveClearedWords) {

@@ -15,32 +15,38 @@
 #include <cstdlib>
 #include <string>
 
-#include "writer/link_host_win.h"
+#include "app/win_helpers.h"
+#include "core/front_end.h"
 #include "writer/port_win.h"
+#include "writer/writer_link.h"
 
 namespace {
 
-class ProbeHost : public WinLinkHost {
+// The serial port of the program under a front end that prints.
+class ProbeHost : public SilentFrontEnd {
   public:
     explicit ProbeHost(Port& port) : link(*this, port) {}
     WriterLink link;
-    bool busy = false;
 
-    void SetMessageText(const std::string& t) override { Out("MESSAGE", t); }
-    void SetLinkText(const std::string& t) override { Out("LINK", t); }
-    void SetVersionText(const std::string& t) override { Out("VERSION", t); }
-    void PushTexts() override {}
-    void SetProgressRange(int m) override { Out("RANGE", std::to_string(m)); }
-    void SetProgressPos(int p) override {
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kMessage) Out("MESSAGE", t);
+        if (which == FrontText::kLink) Out("LINK", t);
+        if (which == FrontText::kVersion) Out("VERSION", t);
+    }
+    void ProgressStart(int m) override { Out("RANGE", std::to_string(m)); }
+    void ProgressStep(int p) override {
         if (p != m_lastPos) Out("POS", std::to_string(p));
         m_lastPos = p;
     }
+    void ProgressEnd() override { ProgressStep(0); }
+    int ShowBox(const std::string& t, unsigned) override {
+        Out("BOX", t);
+        return kAnswerOk;
+    }
     void Beep() override { Out("BEEP", ""); }
-    void ShowMessageBox(const std::string& t) override { Out("BOX", t); }
+    bool Breathe() override { return PumpOneMessage(); }
     void Trace(const std::string& t) override { Out("TRACE", t.substr(0, t.find('\r'))); }
-    void EnableOperationControls(bool enable) override { busy = !enable; }
-    bool IsBusy() const override { return busy; }
-    bool CheckDriver() override {
+    static bool CheckDriver() {
         Out("DRIVERCHECK", "");
         return true;
     }
@@ -131,7 +137,7 @@ int main(int argc, char** argv) {
                                                                                   : def;
         };
         if (step == "detect") {
-            ProbeHost::Out("RESULT", host.link.OnDetectConnect() ? "1" : "0");
+            ProbeHost::Out("RESULT", host.link.OnDetectConnect(ProbeHost::CheckDriver) ? "1" : "0");
         } else if (step == "ensure") {
             ProbeHost::Out("RESULT", host.link.EnsureConnected() ? "1" : "0");
         } else if (step == "connect") {

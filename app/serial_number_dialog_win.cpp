@@ -1,10 +1,9 @@
-#include "image/serial_number_win.h"
+#include "app/serial_number_dialog.h"
 
 #include "app/resource.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
 #include "image/serial_number.h"
-#include "writer/ops_host_win.h"
 
 namespace {
 constexpr int kAddrIds[4] = {IDC_SN_ADDR0, IDC_SN_ADDR1, IDC_SN_ADDR2, IDC_SN_ADDR3};
@@ -36,50 +35,31 @@ void SerialNumberDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-SerialNumber WriterDialog::SerialView() {
-    return SerialNumber{m_bSerial, m_dwSerial, m_nSerialAddr, m_wSerialSave};
-}
-
 int WriterDialog::SerialSetup() {
     UpdateData(true);
-    SerialNumber sn = SerialView();
     SerialNumberDialog dlg(m_hWnd);
-    dlg.m_texts = SerialDialogInitialTexts(sn);
+    dlg.m_texts = SerialDialogInitialTexts(m_session.m_serial);
     if (dlg.DoModal() != IDOK) return IDCANCEL;
-    m_dwSerial = dlg.m_result.dwSerial;
-    for (int i = 0; i < 4; ++i) m_nSerialAddr[i] = dlg.m_result.nAddr[i];
-    CheckSerialAddresses();
-    UpdateData(false);
-    if (m_bSerial) ShowSerialNumber(1);
+    m_session.SetSerialSetup(dlg.m_result);
     return IDOK;
 }
 
 void WriterDialog::ToggleSerial() {
     UpdateData(true);
-    if (!m_bSerial) {
-        m_bSerial = true;
+    bool& on = m_session.m_serial.m_bSerial;
+    if (!on) {
+        on = true;
         if (SerialSetup() != IDOK) {
-            m_bSerial = false;
+            on = false;
             return;
         }
-        ShowSerialNumber(1);
+        m_session.ShowSerialNumber(1);
         if (m_hMenu) CheckMenuItem(m_hMenu, ID_SN_ENABLE, MF_BYCOMMAND | MF_CHECKED);
     } else {
         if (m_hMenu) CheckMenuItem(m_hMenu, ID_SN_ENABLE, MF_BYCOMMAND | MF_UNCHECKED);
-        ShowSerialNumber(0);
-        ShowChecksum(1);
-        m_bSerial = false;
+        m_session.ShowSerialNumber(0);
+        m_session.ShowChecksum(1);
+        on = false;
     }
     UpdateData(false);
-}
-
-void WriterDialog::CheckSerialAddresses() {
-    SerialNumber sn = SerialView();
-    if (::CheckSerialAddresses(sn, *this)) fw::AppMessageBox(m_hWnd, kSerialRangeMessage);
-}
-
-void WriterDialog::ShowSerialNumber(int flag) {
-    SerialNumber sn = SerialView();
-    WriterOpsHost host(*this);
-    ::ShowSerialNumber(sn, *this, host, flag != 0);
 }

@@ -12,7 +12,6 @@
 #include "image/body_table.h"
 #include "image/option_view.h"
 #include "image/otp_file.h"
-#include "image/writer_image_host_win.h"
 
 namespace {
 
@@ -46,13 +45,14 @@ void WriterDialog::UnpinOptionLibrary() {
 
 void WriterDialog::ShowOptions() {
     PullTexts();
-    if (!m_pOpt) {
+    const PcBuffer& buf = m_session.m_buffer;
+    if (!buf.m_pOpt) {
         fw::AppMessageBox(m_hWnd, kNoOptionsText);
         return;
     }
-    const std::string listing = OptionListing(*m_pOpt, m_pOpt->size());
+    const std::string listing = OptionListing(*buf.m_pOpt, buf.m_pOpt->size());
     const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
-    const std::string body = SelectedBodyName(m_profile);
+    const std::string body = SelectedBodyName(m_session.Settings());
 
     HMODULE lib = LoadLibraryW(fw::Widen(libPath).c_str());
     if (lib == nullptr) {
@@ -69,30 +69,10 @@ void WriterDialog::ShowOptions() {
 
     std::string path;
     std::string tempPath;
-    switch (ChooseOptionFile(m_bFileImage, m_pDriverBody != nullptr)) {
-        case OptionFileChoice::ImageFile:
-            path = m_strFileName;
-            break;
-        case OptionFileChoice::NoDriverBody:
-            FreeLibrary(lib);
-            fw::AppMessageBox(m_hWnd, kNoDriverBodyText);
-            return;
-        case OptionFileChoice::TemporaryOtp: {
-            WriterImageHost host(*this);
-            tempPath = TemporaryOtpPath();
-            if (tempPath.empty()) {
-                FreeLibrary(lib);
-                fw::AppMessageBox(m_hWnd, "Unable to create a temporary file for the options.");
-                return;
-            }
-            if (!WriteOtpFile(tempPath, *this, m_pDriverBody, host)) {  // it has said why
-                DeleteFileW(fw::Widen(tempPath).c_str());
-                FreeLibrary(lib);
-                return;
-            }
-            path = tempPath;
-            break;
-        }
+    if (!m_session.PrepareOptionFile(TemporaryOtpPath, path, tempPath)) {
+        if (!tempPath.empty()) DeleteFileW(fw::Widen(tempPath).c_str());
+        FreeLibrary(lib);
+        return;
     }
 
     const char* report = dump(fw::ToAnsi(path, true).c_str(), fw::ToAnsi(body, false).c_str());
@@ -109,13 +89,13 @@ void WriterDialog::ShowOptions() {
 
 void WriterDialog::PrintOptions() {
     PullTexts();
-    if (!m_pOpt) {
+    if (!m_session.m_buffer.m_pOpt) {
         fw::AppMessageBox(m_hWnd, kNoPrintOptionText);
         return;
     }
-    const std::string body = SelectedBodyName(m_profile);
+    const std::string body = SelectedBodyName(m_session.Settings());
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
-    std::wstring line = fw::Widen(PrintCommandLine(program, m_strFileName, body));
+    std::wstring line = fw::Widen(PrintCommandLine(program, m_session.m_strFileName, body));
 
     // Started like a simple program launch with show value 5; the print program
     // reports its own failures, and a failed start is not reported here.

@@ -10,47 +10,6 @@
 #include "framework/application.h"
 #include "framework/text.h"
 #include "image/open_image.h"
-#include "image/writer_image_host_win.h"
-#include "writer/ops_link_win.h"
-
-void WriterImageHost::SetMessage(const std::string& text) {
-    m_dlg.m_strMessage = text;
-}
-void WriterImageHost::AppendMessage(const std::string& text) {
-    m_dlg.m_strMessage += text;
-}
-void WriterImageHost::UpdateScreen() {
-    m_dlg.PushTexts();
-}
-void WriterImageHost::ShowMessageBox(const std::string& text) {
-    fw::AppMessageBox(m_dlg.GetSafeHwnd(), text);
-}
-void WriterImageHost::ShowChecksum(int flag) {
-    m_dlg.ShowChecksum(flag);
-}
-void WriterImageHost::ResetHexView(int maxRow) {
-    m_dlg.ResetHexView(maxRow);
-}
-const BodyRecord* WriterImageHost::SelectBodyByName(const std::string& name) {
-    m_dlg.Settings().WriteString("Setting", "BodyName", name);
-    m_dlg.m_pBody = m_dlg.SelectBody();
-    return m_dlg.m_pBody;
-}
-void WriterImageHost::ClearSelectedBody() {
-    m_dlg.m_pBody = nullptr;
-}
-const BodyTable& WriterImageHost::Bodies() const {
-    return m_dlg.Bodies();
-}
-Profile& WriterImageHost::Settings() {
-    return m_dlg.Settings();
-}
-void WriterImageHost::CheckSerialAddresses() {
-    m_dlg.CheckSerialAddresses();
-}
-void WriterImageHost::PumpOneMessage() {
-    ::PumpOneMessage();
-}
 
 namespace {
 
@@ -89,20 +48,13 @@ void WriterDialog::OpenImageFile() {
     // Inside another command's waits (a posted Open, say) the new image would
     // mix with the one being sent; like the other commands it is dropped.
     if (m_bBusy) return;
-    OpsGuard guard(m_bOpsRunning, [this] { UpdateOpenButton(); });
-    if (!guard.Entered()) return;
-    PullTexts();
-    if (!m_strStartFile.empty()) {
-        m_strFileName = m_strStartFile;
+    const bool loaded = m_session.OnOpen([this](std::string& path) {
+        if (m_strStartFile.empty()) return AskImagePath(m_hWnd, path);
+        path = m_strStartFile;
         m_strStartFile.clear();
-    } else {
-        std::string path;
-        if (!AskImagePath(m_hWnd, path)) return;
-        m_strFileName = path;
-    }
-    WriterImageHost host(*this);
-    if (!LoadImageFile(m_strFileName, *this, host)) return;
-    m_bFileImage = true;
+        return true;
+    });
+    if (!loaded) return;
     PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     PushTexts();
 }

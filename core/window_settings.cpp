@@ -1,4 +1,4 @@
-#include "app/window_settings.h"
+#include "core/window_settings.h"
 
 #include <string>
 

@@ -1,0 +1,341 @@
+// The session as a front end other than the window drives it: a scripted
+// front end above, the real link and the emulator's writer model below.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "common/ini_profile.h"
+#include "core/session.h"
+#include "emulator/model_port.h"
+#include "image/option_view.h"
+#include "image/otp_file.h"
+#include "tests/unit/temp_path.h"
+
+namespace {
+
+// Records what the user would see; answers boxes from a script (OK, and No
+// to questions, once the script runs out).
+class ScriptedFrontEnd : public FrontEnd {
+  public:
+    std::map<FrontText, std::string> texts;  // as set, shown or not
+    std::vector<std::string> shownMessages;  // the message line at each push
+    std::vector<std::string> boxes;
+    std::vector<unsigned> boxFlags;
+    std::deque<int> answers;
+    std::vector<bool> voiceModes, runningShown;
+    std::vector<int> progress;
+    int beeps = 0, breaths = 0, controlsOff = 0, inputOff = 0, hexMax = -1;
+    std::function<void()> onBreathe;
+
+    const std::string& Message() { return texts[FrontText::kMessage]; }
+
+    void SetText(FrontText which, const std::string& text) override { texts[which] = text; }
+    void AppendMessage(const std::string& text) override { texts[FrontText::kMessage] += text; }
+    void PushTexts() override {
+        if (shownMessages.empty() || shownMessages.back() != Message())
+            shownMessages.push_back(Message());
+    }
+    void PullTexts() override {}
+    void ProgressStart(int) override {}
+    void ProgressStep(int pos) override { progress.push_back(pos); }
+    void ProgressEnd() override { progress.push_back(0); }
+    int ShowBox(const std::string& text, unsigned flags) override {
+        boxes.push_back(text);
+        boxFlags.push_back(flags);
+        if (!answers.empty()) {
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return flags & kBoxYesNo ? kAnswerNo : kAnswerOk;
+    }
+    void Beep() override { ++beeps; }
+    bool Breathe() override {
+        ++breaths;
+        if (onBreathe) onBreathe();
+        return false;
+    }
+    void EnableOperationControls(bool enable) override { controlsOff += enable ? 0 : 1; }
+    void EnableInput(bool enable) override { inputOff += enable ? 0 : 1; }
+    void ShowRunning(bool running) override { runningShown.push_back(running); }
+    void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
+    void ResetHexView(int maxRow) override { hexMax = maxRow; }
+};
+
+class SessionTest : public ::testing::Test {
+  protected:
+    SessionTest() : ini_(WriteSettings(TestTempPath(".ini"))), profile_(ini_) {}
+    ~SessionTest() override {
+        std::remove(ini_.c_str());
+        for (const std::string& p : files_) std::remove(p.c_str());
+    }
+
+    static std::string WriteSettings(const std::string& path) {
+        std::ofstream(path, std::ios::binary) << "[Setting]\nver=new\nBodyName=ZK30P11C-4\n"
+                                                 "[Serial]\nEnable=0\nData=291\nByte3Addr=9\n"
+                                                 "[Body]\ncount=3\n"
+                                                 "Body0=ZK30P11C-4,AD,1F2,2000,2,0,0\n"
+                                                 "Body1=ZV62Q09,D8,E2,4000,0,0,0\n"
+                                                 "Body2=ZK40D6,D6,155,10000,3,0,0\n";
+        return path;
+    }
+
+    // An .otp image of `words` ROM words for the body, written to a file.
+    std::string WriteImage(const char* bodyName, uint32_t words) {
+        const BodyRecord& body = *LookupBody(session_.Bodies(), bodyName);
+        PcBuffer buf;
+        buf.m_pBin = std::vector<uint16_t>(words);
+        for (uint32_t i = 0; i < words; ++i) (*buf.m_pBin)[i] = static_cast<uint16_t>(i * 3 + 1);
+        (*buf.m_pBin)[1] = (*buf.m_pBin)[2] = (*buf.m_pBin)[3] = (*buf.m_pBin)[9] = 0;
+        buf.m_pOpt = std::vector<uint16_t>{0x1234, 0x0056};
+        const std::vector<uint8_t> bytes = BuildOtpImage(buf, body);
+        const std::string path = TestTempPath(".otp");
+        files_.push_back(path);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    std::string ini_;
+    std::vector<std::string> files_;
+    IniProfile profile_;
+    ScriptedFrontEnd front_;
+    emu::ModelPort port_;  // the writer on COM1
+    Session session_{profile_, front_, port_};
+};
+
+TEST_F(SessionTest, SettingsAndTheStartBody) {
+    session_.ReadSettings();
+    EXPECT_EQ(session_.m_serial.m_dwSerial, 291u);
+    EXPECT_EQ(session_.m_serial.m_nSerialAddr[3], 9u);
+    EXPECT_EQ(session_.m_serial.m_nSerialAddr[0], 1u);
+    EXPECT_TRUE(session_.m_auto.bProgram);
+    EXPECT_FALSE(session_.m_bCheckId);
+
+    ASSERT_TRUE(session_.SelectStartBody());
+    EXPECT_STREQ(session_.m_pBody->szName, "ZK30P11C-4");
+    EXPECT_EQ(front_.texts[FrontText::kMcu], "ZK30P11C-4");
+    EXPECT_EQ(front_.voiceModes, (std::vector<bool>{false}));
+
+    // A name the table lacks: the first body in name order.
+    profile_.WriteString("Setting", "BodyName", "NOSUCH");
+    ASSERT_TRUE(session_.SelectStartBody());
+    EXPECT_STREQ(session_.m_pBody->szName, "ZK30P11C-4");
+
+    session_.m_serial.m_dwSerial = 0x80000001u;
+    session_.m_serial.m_bSerial = true;
+    session_.ToggleCheckId();
+    session_.WriteSettings();
+    EXPECT_EQ(profile_.GetInt("Setting", "CheckID", 0), 1);
+    EXPECT_EQ(static_cast<uint32_t>(profile_.GetInt("Serial", "Data", 0)), 0x80000001u);
+    EXPECT_EQ(profile_.GetInt("Serial", "Enable", 0), 0);  // never stored
+
+    session_.SetAutoSteps({false, true, true, true});
+    EXPECT_EQ(ReadAutoSteps(profile_).bLock, true);
+    EXPECT_EQ(ReadAutoSteps(profile_).bBlank, false);
+
+    session_.Clear();
+    EXPECT_TRUE(front_.boxes.empty());
+    EXPECT_FALSE(session_.SelectStartBody());
+    EXPECT_EQ(front_.boxes, (std::vector<std::string>{"Cannot find 'Larkspur.ini'"}));
+}
+
+TEST_F(SessionTest, VoiceBodySwitchesIdCheckAndSerialNumbersOff) {
+    session_.m_bCheckId = true;
+    session_.m_serial.m_bSerial = true;
+    ASSERT_NE(session_.SelectBodyByName("ZV62Q09"), nullptr);
+    EXPECT_TRUE(session_.m_bVoice);
+    EXPECT_FALSE(session_.m_bCheckId);
+    EXPECT_FALSE(session_.m_serial.m_bSerial);
+    EXPECT_EQ(profile_.GetString("Setting", "BodyName", ""), "ZV62Q09");
+    EXPECT_EQ(front_.voiceModes.back(), true);
+
+    // Back to an OTP body: voice mode ends, the flags stay as voice mode left them.
+    ASSERT_NE(session_.SelectBodyByName("ZK40D6"), nullptr);
+    EXPECT_FALSE(session_.m_bVoice);
+    EXPECT_FALSE(session_.m_bCheckId);
+
+    // An unknown name selects nothing.
+    EXPECT_EQ(session_.SelectBodyByName("NOSUCH"), nullptr);
+    EXPECT_EQ(session_.m_pBody, nullptr);
+}
+
+TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    const std::string path = WriteImage("ZK30P11C-4", 0x2000);
+    ASSERT_TRUE(session_.OpenImage(path));
+    EXPECT_TRUE(session_.m_bFileImage);
+    EXPECT_EQ(session_.m_strFileName, path);
+    EXPECT_EQ(front_.shownMessages.back(), "File PID : ADh, OID : 1F2h\r\n");
+    EXPECT_EQ(front_.hexMax, 0x2000 / 8);
+    EXPECT_FALSE(front_.texts[FrontText::kChecksum].empty());
+
+    session_.OnDownload();
+    EXPECT_EQ(front_.Message(), "Download OK!");
+    EXPECT_EQ(front_.texts[FrontText::kDriver], "ZK30P11C-4");
+    EXPECT_EQ(front_.texts[FrontText::kLink], "Connected(COM1)");
+    EXPECT_EQ(session_.m_pDriverBody, session_.m_pBody);
+    EXPECT_TRUE(session_.m_bDownloaded);
+    EXPECT_EQ(front_.controlsOff, 2);  // the search, then the transfer
+    EXPECT_EQ(front_.progress.back(), 0);
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), port_.model.flash.begin()));
+    EXPECT_TRUE(port_.model.DriverValid());
+
+    // The first Detect Connect reads the driver back and finds it valid; the
+    // second only pings.
+    const int reads = port_.CountSent(CMD_READ_FLASH);
+    EXPECT_TRUE(session_.OnDetectConnect());
+    EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
+    EXPECT_TRUE(session_.OnDetectConnect());
+    EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
+
+    // Program with serial numbering: four words written, the number advances.
+    session_.m_serial.m_bSerial = true;
+    session_.m_serial.m_dwSerial = 0x11223344;
+    session_.CheckSerialAddresses();
+    ASSERT_TRUE(front_.boxes.empty());
+    session_.OnProgram();
+    EXPECT_EQ(front_.Message(), "Program OK!");
+    std::vector<emu::Bytes> words;
+    for (const emu::Bytes& f : port_.sent)
+        if (f[1] == CMD_WRITE_WORD) words.push_back(f);
+    ASSERT_EQ(words.size(), 4u);
+    const Frame first = MakeWriteWordFrame(1, 0x44), last = MakeWriteWordFrame(9, 0x11);
+    EXPECT_EQ(words[0], emu::Bytes(first.bytes, first.bytes + first.size));
+    EXPECT_EQ(words[3], emu::Bytes(last.bytes, last.bytes + last.size));
+    EXPECT_EQ(session_.m_serial.m_dwSerial, 0x11223345u);
+    EXPECT_EQ(front_.texts[FrontText::kSerial], "S/N:11223345H");
+    EXPECT_EQ(front_.inputOff, 1);
+    EXPECT_FALSE(port_.model.progMode);
+}
+
+TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    const std::string image = WriteImage("ZK30P11C-4", 0x100);
+    ASSERT_TRUE(session_.OnOpen([&](std::string& path) {
+        path = image;
+        return true;
+    }));
+    // A click on Program dispatched while the download waits for the writer.
+    size_t sentAtClick = 0, sentAfterClick = 0;
+    bool clicked = false;
+    front_.onBreathe = [&] {
+        if (clicked) return;
+        clicked = true;
+        sentAtClick = port_.sent.size();
+        session_.OnProgram();
+        session_.OnDiagnosis();
+        EXPECT_FALSE(session_.CheckDriver());
+        EXPECT_FALSE(session_.OnOpen([](std::string&) {
+            ADD_FAILURE() << "no file is asked for while a command runs";
+            return false;
+        }));
+        sentAfterClick = port_.sent.size();
+    };
+    EXPECT_FALSE(session_.IsRunning());
+    session_.OnDownload();
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(sentAtClick, sentAfterClick);
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 0);
+    EXPECT_EQ(front_.Message(), "Download OK!");
+    EXPECT_TRUE(front_.boxes.empty());
+    EXPECT_FALSE(session_.IsRunning());
+    // The front end saw the open and the download start and end, nothing of the refused ones.
+    EXPECT_EQ(front_.runningShown, (std::vector<bool>{true, false, true, false}));
+
+    // Once it is over, the same command runs.
+    session_.OnProgram();
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1);
+}
+
+TEST_F(SessionTest, DownloadPromptAnsweredFromTheScript) {
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x100)));
+    session_.m_bDownloaded = false;
+
+    // No: programs what the writer holds, nothing downloaded.
+    session_.OnVerify();
+    ASSERT_EQ(front_.boxes.size(), 1u);
+    EXPECT_EQ(front_.boxFlags[0], kBoxYesNo);
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 0);
+
+    // Yes: the download runs first, then the verify.
+    front_.answers.push_back(kAnswerYes);
+    session_.OnVerify();
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 1);
+    EXPECT_TRUE(session_.m_bDownloaded);
+    EXPECT_EQ(front_.boxes.size(), 2u);
+}
+
+TEST_F(SessionTest, OptionFileIsTheImageOrAWrittenCopy) {
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    std::string path, temp;
+    int made = 0;
+    auto makeTemp = [&] {
+        ++made;
+        files_.push_back(TestTempPath("_opt.otp"));
+        return files_.back();
+    };
+
+    // A buffer that is no file's image, and no driver body to describe it.
+    session_.m_buffer.m_pBin = std::vector<uint16_t>(0x2000, 0x1111);
+    session_.m_buffer.m_pOpt = std::vector<uint16_t>{1, 2};
+    EXPECT_FALSE(session_.PrepareOptionFile(makeTemp, path, temp));
+    EXPECT_EQ(front_.boxes.back(), kNoDriverBodyText);
+    EXPECT_EQ(made, 0);
+
+    // With a driver body: a temporary image written for it, read back whole.
+    session_.m_pDriverBody = LookupBody(session_.Bodies(), "ZK30P11C-4");
+    ASSERT_TRUE(session_.PrepareOptionFile(makeTemp, path, temp));
+    EXPECT_EQ(path, temp);
+    EXPECT_EQ(made, 1);
+    PcBuffer back;
+    ASSERT_TRUE(LoadOtpFile(path, back, session_));
+    EXPECT_EQ(back.m_wPID, 0xAD);
+    EXPECT_EQ(*back.m_pOpt, (std::vector<uint16_t>{1, 2}));
+
+    // No temporary name to be had: said so, nothing written.
+    temp.clear();
+    EXPECT_FALSE(session_.PrepareOptionFile([] { return std::string(); }, path, temp));
+    EXPECT_EQ(front_.boxes.back(), "Unable to create a temporary file for the options.");
+
+    // The image of a file: that file.
+    session_.m_bFileImage = true;
+    session_.m_strFileName = "C:\\jobs\\a.otp";
+    ASSERT_TRUE(session_.PrepareOptionFile(makeTemp, path, temp));
+    EXPECT_EQ(path, "C:\\jobs\\a.otp");
+    EXPECT_EQ(made, 1);
+}
+
+TEST_F(SessionTest, SerialSetupChecksTheAddressesAgainstTheImage) {
+    session_.m_buffer.m_pBin = std::vector<uint16_t>(8, 0x0100);
+    session_.m_buffer.m_nBinWords = 8;
+    session_.m_serial.m_bSerial = true;
+    SerialDialogResult setup;
+    setup.dwSerial = 0x01020304;
+    const uint32_t addrs[4] = {4, 5, 6, 8};  // 8 lies beyond the image
+    std::copy(addrs, addrs + 4, setup.nAddr);
+    session_.SetSerialSetup(setup);
+    EXPECT_EQ(front_.boxes, (std::vector<std::string>{kSerialRangeMessage}));
+    EXPECT_EQ(session_.m_serial.m_nSerialAddr[3], 7u);
+    EXPECT_EQ(session_.m_serial.m_dwSerial, 0x01020304u);
+    EXPECT_EQ(front_.texts[FrontText::kSerial], "S/N:01020304H");
+    // The label shows the sum with the number patched in; the buffer keeps its words.
+    EXPECT_EQ(front_.texts[FrontText::kChecksum],
+              FormatChecksum(static_cast<uint16_t>(8 * 1 + 4 + 3 + 2 + 1)));
+    EXPECT_EQ(*session_.m_buffer.m_pBin, std::vector<uint16_t>(8, 0x0100));
+}
+
+}  // namespace
