@@ -68,7 +68,18 @@ wine_run() {
     return "${PIPESTATUS[0]}"
 }
 
-ui() { wine_run "$PYRO_WINBIN/uidriver.exe" "$@"; }
+# The driver answers 0, 1 or 2; anything else means Wine did not run it (seen once
+# on a loaded machine), so it is started again rather than read as an answer.
+ui() {
+    local out rc i
+    for i in 1 2 3; do
+        out=$(wine_run "$PYRO_WINBIN/uidriver.exe" "$@")
+        rc=$?
+        [ "$rc" -le 2 ] && break
+    done
+    [ -z "$out" ] || printf '%s\n' "$out"
+    return "$rc"
+}
 
 # Waits for a PID to end, killing it after the given seconds.
 wait_pid() {
