@@ -3,8 +3,9 @@
 
 #include <string>
 
-// Dispatches at most one waiting message of this thread; 0 when none waited.
-LRESULT PumpOneMessage();
+// Dispatches at most one waiting message of this thread; true when one was
+// dispatched, which a dispatch result of 0 cannot tell.
+bool PumpOneMessage();
 
 // The folder of `module` (backslash kept) followed by `name`.
 std::string ModuleFilePath(HINSTANCE module, const std::string& name);

@@ -9,8 +9,7 @@ void WriterDialog::OnDetectConnect() {
 }
 
 void WriterDialog::CloseSerialPort() {
-    m_serialPort.SuspendMonitoring();
-    m_serialPort.Close();
+    m_port.SuspendAndClose();
 }
 
 void WriterDialog::OnDownload() {

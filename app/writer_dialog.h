@@ -9,8 +9,7 @@
 #include "core/session.h"
 #include "framework/dialog.h"
 #include "framework/subclass.h"
-#include "writer/link_port_win.h"
-#include "writer/serial_port_win.h"  // also WM_SERIAL_BYTE
+#include "writer/port_win.h"
 
 class WriterDialog;
 
@@ -84,7 +83,6 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     void OnAutoSetup();
     void OnSerialSetupCommand() { SerialSetup(); }
     bool OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result);
-    bool OnSerialByteMessage(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnPaint(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnQueryDragIcon(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnInitMenuPopup(WPARAM wp, LPARAM lp, INT_PTR& result);
@@ -140,7 +138,6 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
 
     // --- The serial port under the session's link, and the session ---------
-    SerialPort m_serialPort;
-    WinLinkPort m_linkPort{m_serialPort};
+    WinPort m_port{m_hWnd};
     Session m_session;
 };

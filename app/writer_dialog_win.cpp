@@ -19,7 +19,7 @@ const int kOperationControls[] = {IDC_OPEN,        IDCANCEL,      IDC_DOWNLOAD,
 }  // namespace
 
 WriterDialog::WriterDialog(Profile& profile, HWND parent)
-    : fw::Dialog(IDD_WRITER, parent), m_hexView(*this), m_session(profile, *this, m_linkPort) {
+    : fw::Dialog(IDD_WRITER, parent), m_hexView(*this), m_session(profile, *this, m_port) {
     m_hIcon = LoadIconW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
@@ -39,7 +39,6 @@ bool WriterDialog::OnInitDialog() {
     fw::Dialog::OnInitDialog();
     if (auto* app = fw::Application::Current()) app->m_hMainWnd = m_hWnd;
 
-    m_linkPort.SetWindow(m_hWnd);  // the port's notifications go to the window
     m_pathEdit.Subclass(Item(IDC_FILE_PATH));
     m_hexView.Subclass(Item(IDC_HEX_VIEW));
     AddSystemMenuItems();
@@ -113,7 +112,6 @@ bool WriterDialog::OnRoute(fw::RouteKind kind, UINT id) {
 bool WriterDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
     static const fw::MessageRoute<WriterDialog> kMessages[] = {
         {WM_VSCROLL, &WriterDialog::OnVScroll},
-        {WM_SERIAL_BYTE, &WriterDialog::OnSerialByteMessage},
         {WM_PAINT, &WriterDialog::OnPaint},
         {WM_QUERYDRAGICON, &WriterDialog::OnQueryDragIcon},
         {WM_INITMENUPOPUP, &WriterDialog::OnInitMenuPopup},
@@ -173,7 +171,7 @@ void WriterDialog::Beep() {
 }
 
 bool WriterDialog::Breathe() {
-    return PumpOneMessage() != 0;
+    return PumpOneMessage();
 }
 
 void WriterDialog::EnableOperationControls(bool enable) {
@@ -270,12 +268,6 @@ bool WriterDialog::OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result) {
         if (GetScrollInfo(bar, SB_CTL, &si)) thumb = si.nTrackPos;
     }
     ScrollHexView(code, thumb);
-    result = TRUE;
-    return true;
-}
-
-bool WriterDialog::OnSerialByteMessage(WPARAM wp, LPARAM, INT_PTR& result) {
-    m_session.Link().OnSerialByte(static_cast<uint8_t>(wp & 0xFF));
     result = TRUE;
     return true;
 }

@@ -14,9 +14,8 @@
 #include "framework/text.h"
 #include "image/body_table.h"
 #include "writer/chip_operations.h"
-#include "writer/link_port_win.h"
 #include "writer/profile_win.h"
-#include "writer/serial_port_win.h"
+#include "writer/port_win.h"
 
 namespace {
 
@@ -87,27 +86,6 @@ class ConsoleFrontEnd : public SilentFrontEnd {
     std::string m_strMessage, m_strBox, m_strInfo, m_strLink, m_strVersion;
 };
 
-Session* g_session = nullptr;
-
-LRESULT CALLBACK PortWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SERIAL_BYTE && g_session) {
-        g_session->Link().OnSerialByte(static_cast<uint8_t>(wp & 0xFF));
-        return TRUE;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-// A message-only window: the port's monitor thread hands received bytes to a window.
-HWND CreatePortWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = PortWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"PyrocmdPort";
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           wc.hInstance, nullptr);
-}
-
 const char* CommandName(ConsoleCommand c) {
     switch (c) {
         case ConsoleCommand::Detect:
@@ -150,11 +128,8 @@ class Pyrocmd {
     Pyrocmd(const ConsoleArgs& args, Profile& profile, const std::string& programDir)
         : m_args(args),
           m_programDir(programDir),
-          m_port(m_serialPort),
-          m_session(profile, m_front, m_port) {
-        g_session = &m_session;
-    }
-    ~Pyrocmd() { g_session = nullptr; }
+          m_port(m_noWindow),
+          m_session(profile, m_front, m_port) {}
 
     int Run();
 
@@ -173,14 +148,14 @@ class Pyrocmd {
     const ConsoleArgs& m_args;
     const std::string m_programDir;
     ConsoleFrontEnd m_front;
-    SerialPort m_serialPort;
-    WinLinkPort m_port;
+    // No window takes the port's line-event notifications: the link reads the bytes itself.
+    const HWND m_noWindow = nullptr;
+    WinPort m_port;
     Session m_session;
 };
 
 int Pyrocmd::Run() {
-    m_serialPort.SetErrorSink(PrintSerialError);
-    m_port.SetWindow(CreatePortWindow());
+    m_port.SetErrorSink(PrintSerialError);
     m_session.UseOnlyPort(m_args.nPort);
 
     m_session.ReadSettings();
@@ -210,7 +185,7 @@ int Pyrocmd::Run() {
     // the next program to run goes on from it.
     m_session.WriteSettings();
     m_session.Clear();
-    if (m_session.Link().IsConnected()) m_port.ClosePort();
+    if (m_session.Link().IsConnected()) m_port.Close();
     return code;
 }
 

@@ -1,6 +1,6 @@
 #include "core/session.h"
 
-Session::Session(Profile& profile, FrontEnd& front, LinkPort& port)
+Session::Session(Profile& profile, FrontEnd& front, Port& port)
     : m_profile(profile), m_noting(front), m_front(m_noting), m_link(m_noting, port) {
     LoadBodyTable(m_profile, m_bodyTable);
     m_link.SetPorts(ReadPortList(m_profile));

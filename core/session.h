@@ -10,9 +10,9 @@
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
-#include "writer/link_port.h"
 #include "writer/ops_context.h"
 #include "writer/production_log.h"
+#include "writer/port.h"
 #include "writer/writer_link.h"
 
 // Passes everything on to the real front end and keeps the last text the
@@ -65,7 +65,7 @@ class NotingFrontEnd : public FrontEnd {
 // image/, download and chip operations in writer/.
 class Session {
   public:
-    Session(Profile& profile, FrontEnd& front, LinkPort& port);
+    Session(Profile& profile, FrontEnd& front, Port& port);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "emulator/writer_model.h"
+#include "emulator/writer_line.h"
 
 using emu::Bytes;
 
@@ -29,22 +30,23 @@ void OnSignal(int) {
     g_stop = 1;
 }
 
-uint64_t NowMs() {
+uint64_t NowUs() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
-
-struct Fault {
-    std::string kind;  // noreply badsum badcode refuse garbage double
-    int count = 1;
-    int cmd = -1;  // only frames with this code; -1 = any
-    int skip = 0;  // matching frames let through before the fault starts
-    Bytes bytes;   // garbage to send before the reply
-};
+uint64_t NowMs() {
+    return NowUs() / 1000;
+}
+void SleepUntilUs(uint64_t t) {
+    const uint64_t now = NowUs();
+    if (t > now) std::this_thread::sleep_for(std::chrono::microseconds(t - now));
+}
 
 struct Options {
     std::string link, log, control;
     long baud = 38400;
+    bool paceOut = true;  // replies leave byte by byte at the line rate
+    bool paceIn = false;  // frames count as received after their line time
     bool muted = false;
 };
 
@@ -53,7 +55,9 @@ class Emulator {
     explicit Emulator(const Options& o) : m_opt(o) {}
 
     bool Start() {
-        m_start = NowMs();
+        m_start = NowUs();
+        line.log = [this](const char* dir, const Bytes& b) { Line(dir, b); };
+        line.note = [this](const std::string& t) { Note(t); };
         if (!m_opt.log.empty()) {
             m_log = std::fopen(m_opt.log.c_str(), "w");
             if (!m_log) {
@@ -70,7 +74,7 @@ class Emulator {
             // Read-write so that the FIFO never reports hang-up between writers.
             m_ctl = open(m_opt.control.c_str(), O_RDWR | O_NONBLOCK);
         }
-        m_muted = m_opt.muted;
+        line.muted = m_opt.muted;
         return OpenPty();
     }
 
@@ -97,101 +101,42 @@ class Emulator {
         if (!m_opt.control.empty()) unlink(m_opt.control.c_str());
     }
 
-    emu::WriterModel model;
-    std::deque<Fault> faults;
+    emu::WriterLine line;
 
     // One control line; also used for --do options.
-    void Control(const std::string& line) {
-        std::istringstream in(line);
-        std::string verb;
-        in >> verb;
-        if (verb.empty() || verb[0] == '#') return;
-        Note("control " + line);
-        std::vector<std::string> args;
-        for (std::string a; in >> a;) args.push_back(a);
-        auto value = [&](const std::string& key, long def) {
-            for (const std::string& a : args)
-                if (a.compare(0, key.size() + 1, key + "=") == 0)
-                    return std::strtol(a.c_str() + key.size() + 1, nullptr, 16);
-            return def;
-        };
-        if (verb == "fault" && !args.empty()) {
-            Fault f;
-            f.kind = args[0];
-            f.count = static_cast<int>(value("count", 1));
-            f.cmd = static_cast<int>(value("cmd", -1));
-            f.skip = static_cast<int>(value("skip", 0));
-            for (const std::string& a : args) {
-                if (a.compare(0, 6, "bytes=") == 0) {
-                    for (size_t i = 6; i + 1 < a.size() + 1; i += 2)
-                        f.bytes.push_back(
-                            static_cast<uint8_t>(std::strtol(a.substr(i, 2).c_str(), nullptr, 16)));
-                }
-            }
-            if (f.kind == "garbage" && f.bytes.empty()) f.bytes = {0x00};
-            faults.push_back(f);
-        } else if (verb == "clear") {
-            faults.clear();
-        } else if (verb == "busy" && !args.empty()) {
-            model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
-                               static_cast<int>(value("cmd", -1)));
-        } else if (verb == "swap" && !args.empty()) {
-            model.swapChips = args[0] == "on";
-        } else if (verb == "stuck") {
-            model.SetStuck(static_cast<int>(value("cmd", -1)));
-        } else if (verb == "final" && !args.empty()) {
-            model.SetFinalStatus(static_cast<uint8_t>(std::strtoul(args[0].c_str(), nullptr, 16)));
-        } else if (verb == "unplug") {
-            m_muted = true;
-            if (!args.empty() && args[0] == "close") ClosePty();
-        } else if (verb == "plug") {
-            m_muted = false;
-            if (m_master < 0) OpenPty();
-        } else if (verb == "firmware" && args.size() == 2) {
-            model.fwLow = static_cast<uint8_t>(std::strtoul(args[0].c_str(), nullptr, 16));
-            model.fwHigh = static_cast<uint8_t>(std::strtoul(args[1].c_str(), nullptr, 16));
-        } else if (verb == "selftest" && !args.empty()) {
-            model.selftestFaults = static_cast<uint8_t>(std::strtoul(args[0].c_str(), nullptr, 16));
-        } else if (verb == "chip") {
-            emu::Chip c;
-            c.pid = static_cast<uint8_t>(value("pid", c.pid));
-            c.powerOnId = static_cast<uint16_t>(value("power", c.powerOnId));
-            c.softwareId = static_cast<uint16_t>(value("soft", c.softwareId));
-            c.romWords = static_cast<uint32_t>(value("rom", c.romWords));
-            c.optWords = static_cast<uint16_t>(value("opt", c.optWords));
-            c.locked = value("locked", 0) != 0;
-            model.chip = c;
-        } else if (verb == "word" && args.size() == 2) {
-            model.chip.words[std::strtoul(args[0].c_str(), nullptr, 16)] =
-                static_cast<uint16_t>(std::strtoul(args[1].c_str(), nullptr, 16));
-        } else if (verb == "timing") {
-            model.timing.stepMs = static_cast<uint32_t>(value("step", model.timing.stepMs));
-            model.timing.eraseMs = static_cast<uint32_t>(value("erase", model.timing.eraseMs));
-            model.timing.modeMs = static_cast<uint32_t>(value("mode", model.timing.modeMs));
-        } else {
-            Note("unknown control: " + line);
-        }
+    void Control(const std::string& cmd) {
+        if (!line.Control(cmd)) return;
+        std::istringstream in(cmd);
+        std::string verb, arg;
+        in >> verb >> arg;
+        if (verb == "unplug" && arg == "close") ClosePty();
+        if (verb == "plug" && m_master < 0) OpenPty();
     }
 
   private:
     Options m_opt;
     FILE* m_log = nullptr;
     int m_master = -1, m_slave = -1, m_ctl = -1;
-    bool m_muted = false;
     uint64_t m_start = 0, m_lastByte = 0;
-    Bytes m_rx;
+    uint64_t m_rxStart = 0;   // arrival of the first byte of the frame being received
+    uint64_t m_lineFree = 0;  // when the bytes received so far are through the line
     std::string m_ctlLine;
 
-    void Line(const char* dir, const Bytes& b) {
+    long UsPerByte() const { return m_opt.baud > 0 ? 10000000L / m_opt.baud : 0; }
+
+    // Lines are stamped in microseconds since the start: the turn-arounds of
+    // the program are a few hundred of them.
+    void Line(const char* dir, const Bytes& b, uint64_t at = 0) {
         if (!m_log) return;
-        std::fprintf(m_log, "%.3f %s", (NowMs() - m_start) / 1000.0, dir);
+        if (!at) at = std::strncmp(dir, "RX", 2) == 0 && m_rxStart ? m_rxStart : NowUs();
+        std::fprintf(m_log, "%.6f %s", (at - m_start) / 1e6, dir);
         for (uint8_t x : b) std::fprintf(m_log, " %02X", x);
         std::fputc('\n', m_log);
         std::fflush(m_log);
     }
     void Note(const std::string& text) {
         if (!m_log) return;
-        std::fprintf(m_log, "%.3f -- %s\n", (NowMs() - m_start) / 1000.0, text.c_str());
+        std::fprintf(m_log, "%.6f -- %s\n", (NowUs() - m_start) / 1e6, text.c_str());
         std::fflush(m_log);
     }
 
@@ -230,7 +175,7 @@ class Emulator {
         if (m_slave >= 0) close(m_slave);
         if (m_master >= 0) close(m_master);
         m_slave = m_master = -1;
-        m_rx.clear();
+        line.DropPartial();
         Note("pty closed");
     }
 
@@ -238,84 +183,41 @@ class Emulator {
         uint8_t buf[512];
         const ssize_t n = read(m_master, buf, sizeof buf);
         if (n <= 0) return false;
-        m_lastByte = NowMs();
-        if (m_muted) {
-            Line("RX-IGNORED", Bytes(buf, buf + n));
-            return true;
+        const uint64_t now = NowUs();
+        m_lastByte = now / 1000;
+        if (!line.HasPartial()) m_rxStart = now;
+        if (m_opt.paceIn && UsPerByte()) {
+            // The bytes come through the line one after another; the writer
+            // sees the last of them only when its stop bit is through.
+            m_lineFree = std::max(m_lineFree, now) + static_cast<uint64_t>(n) * UsPerByte();
+            SleepUntilUs(m_lineFree);
         }
-        m_rx.insert(m_rx.end(), buf, buf + n);
-        while (!m_rx.empty()) {
-            const uint8_t len = m_rx[0];
-            if (len < 3 || len > 134) {
-                Line("RX-JUNK", {m_rx[0]});
-                m_rx.erase(m_rx.begin());
-                continue;
-            }
-            if (m_rx.size() < len) break;
-            Bytes frame(m_rx.begin(), m_rx.begin() + len);
-            m_rx.erase(m_rx.begin(), m_rx.begin() + len);
-            Serve(frame);
-        }
+        const Bytes reply = line.Receive(buf, static_cast<size_t>(n), NowMs());
+        if (!line.HasPartial()) m_rxStart = 0;
+        if (!reply.empty()) Send(reply);
         return true;
     }
 
-    // A frame cut short by the sender would otherwise swallow the next one.
     void DropStaleInput() {
-        if (!m_rx.empty() && NowMs() - m_lastByte > 300) {
-            Line("RX-PARTIAL", m_rx);
-            m_rx.clear();
+        if (line.HasPartial() && NowMs() - m_lastByte > 300) {
+            line.DropPartial();
+            m_rxStart = 0;
         }
-    }
-
-    void Serve(const Bytes& frame) {
-        if (emu::Sum8(frame.data(), frame.size() - 1) != frame.back()) {
-            Line("RX-BADSUM", frame);
-            return;  // a frame the writer cannot trust gets no answer
-        }
-        Line("RX", frame);
-        Bytes reply = model.Handle(frame, NowMs());
-        Fault f;
-        bool faulty = false;
-        for (auto it = faults.begin(); it != faults.end(); ++it) {
-            if (it->cmd != -1 && it->cmd != frame[1]) continue;
-            if (it->skip > 0) {
-                --it->skip;
-                break;  // later faults wait behind this one
-            }
-            f = *it;
-            faulty = true;
-            if (--it->count <= 0) faults.erase(it);
-            break;
-        }
-        if (faulty) {
-            Note("fault " + f.kind);
-            if (f.kind == "noreply") return;
-            if (f.kind == "refuse") reply = emu::Reply({0x91});
-            if (f.kind == "badsum" && !reply.empty()) reply.back() ^= 0x5A;
-            if (f.kind == "badcode" && reply.size() > 2) {
-                reply[1] = 0x7F;
-                reply.back() = emu::Sum8(reply.data(), reply.size() - 1);
-            }
-            if (f.kind == "double") {
-                const Bytes once = reply;
-                reply.insert(reply.end(), once.begin(), once.end());
-            }
-            if (f.kind == "garbage") reply.insert(reply.begin(), f.bytes.begin(), f.bytes.end());
-        }
-        if (!reply.empty()) Send(reply);
     }
 
     void Send(const Bytes& b) {
         Line("TX", b);
-        const long usPerByte = m_opt.baud > 0 ? 10000000L / m_opt.baud : 0;
-        const uint64_t start = NowMs();
+        const long us = m_opt.paceOut ? UsPerByte() : 0;
+        const uint64_t start = NowUs();
         for (size_t i = 0; i < b.size();) {
-            const size_t chunk = usPerByte ? 1 : b.size() - i;
+            // A byte reaches the other end once its stop bit is through.
+            if (us) SleepUntilUs(start + (i + 1) * static_cast<uint64_t>(us));
+            const size_t chunk = us ? 1 : b.size() - i;
             const ssize_t w = write(m_master, b.data() + i, chunk);
             if (w < 0) {
                 // Nobody drains the line (port closed, program stopped): drop
                 // the rest rather than hang.
-                if (errno == EAGAIN && !g_stop && NowMs() - start < 1000) {
+                if (errno == EAGAIN && !g_stop && NowUs() - start < 1000000) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     continue;
                 }
@@ -323,8 +225,8 @@ class Emulator {
                 return;
             }
             i += static_cast<size_t>(w);
-            if (usPerByte) std::this_thread::sleep_for(std::chrono::microseconds(usPerByte));
         }
+        Line("TX-END", {});
     }
 
     bool ReadControl() {
@@ -348,7 +250,8 @@ class Emulator {
 void Usage() {
     std::fprintf(stderr,
                  "usage: writer_emulator [--link PATH] [--log FILE] [--control FIFO]\n"
-                 "                       [--baud N] [--muted] [--do 'CONTROL LINE']...\n");
+                 "                       [--baud N] [--pace in,out|in|out|none] [--muted]\n"
+                 "                       [--do 'CONTROL LINE']...\n");
 }
 
 }  // namespace
@@ -373,7 +276,11 @@ int main(int argc, char** argv) {
             o.control = next();
         else if (a == "--baud")
             o.baud = std::strtol(next().c_str(), nullptr, 10);
-        else if (a == "--muted")
+        else if (a == "--pace") {
+            const std::string p = next();
+            o.paceIn = p.find("in") != std::string::npos;
+            o.paceOut = p.find("out") != std::string::npos;
+        } else if (a == "--muted")
             o.muted = true;
         else if (a == "--do")
             actions.push_back(next());

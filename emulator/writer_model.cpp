@@ -65,9 +65,13 @@ void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases
         phases.back().ms += m_extraBusyMs;
         m_extraBusyMs = 0;
     }
-    if (m_forcedFinal) {
-        final = *m_forcedFinal;
-        m_forcedFinal.reset();
+    if (m_forcedFinal && (m_forcedFinal->cmd == -1 || m_forcedFinal->cmd == code)) {
+        if (m_forcedFinal->skip > 0) {
+            --m_forcedFinal->skip;
+        } else {
+            final = m_forcedFinal->status;
+            if (--m_forcedFinal->count <= 0) m_forcedFinal.reset();
+        }
     }
     Job job;
     job.start = now;

@@ -56,7 +56,11 @@ class WriterModel {
         m_extraBusyMs = ms;
         m_extraBusyCmd = cmd;
     }
-    void SetFinalStatus(uint8_t status) { m_forcedFinal = status; }
+    // The next count long commands (of this code only, when cmd is not -1)
+    // end with status instead of their own, after skip such commands.
+    void SetFinalStatus(uint8_t status, int cmd = -1, int count = 1, int skip = 0) {
+        m_forcedFinal = ForcedFinal{status, cmd, count, skip};
+    }
     // The next long command (of this code only, when cmd is not -1) hangs in
     // its last busy phase: polls repeat that status with the progress frozen.
     // The writer still takes a new command, which drops the hung one.
@@ -94,7 +98,11 @@ class WriterModel {
     std::optional<Job> m_job;
     uint32_t m_extraBusyMs = 0;
     int m_extraBusyCmd = -1;
-    std::optional<uint8_t> m_forcedFinal;
+    struct ForcedFinal {
+        uint8_t status;
+        int cmd, count, skip;
+    };
+    std::optional<ForcedFinal> m_forcedFinal;
     bool m_stuckNext = false;
     int m_stuckCmd = -1;
 

@@ -19,16 +19,33 @@ std::wstring ItemText(HWND item) {
 
 }  // namespace
 
-void DataExchange::Text(int id, std::string& value) {
+HWND DataExchange::Item(int id) {
+    if (!m_items) return GetDlgItem(m_hDlg, id);
+    for (const auto& e : *m_items)
+        if (e.first == id && IsWindow(e.second)) return e.second;
     HWND item = GetDlgItem(m_hDlg, id);
+    if (item) m_items->push_back({id, item});
+    return item;
+}
+
+void DataExchange::Text(int id, std::string& value) {
+    HWND item = Item(id);
     if (!item) return;
     if (m_bSave) {
         value = Narrow(ItemText(item));
         return;
     }
     // Rewriting an unchanged text would still repaint the control and reset its
-    // caret and scrolling; the link pushes the texts after every poll.
+    // caret and scrolling; the link pushes the texts after every poll. One
+    // read into a buffer one longer than the text tells equal from different.
     const std::wstring text = Widen(value);
+    wchar_t shown[512];
+    if (text.size() + 2 <= sizeof shown / sizeof shown[0]) {
+        const int got = GetWindowTextW(item, shown, static_cast<int>(text.size()) + 2);
+        if (got >= 0 && text.compare(0, text.npos, shown, static_cast<size_t>(got)) == 0) return;
+        SetWindowTextW(item, text.c_str());
+        return;
+    }
     if (ItemText(item) != text) SetWindowTextW(item, text.c_str());
 }
 
@@ -53,7 +70,11 @@ void Dialog::EndDialog(INT_PTR result) {
 
 bool Dialog::UpdateData(bool save) {
     if (!m_hWnd) return false;
-    DataExchange dx(m_hWnd, save);
+    if (m_dxItemsOwner != m_hWnd) {
+        m_dxItems.clear();
+        m_dxItemsOwner = m_hWnd;
+    }
+    DataExchange dx(m_hWnd, save, &m_dxItems);
     DoDataExchange(dx);
     return true;
 }

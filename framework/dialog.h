@@ -3,19 +3,26 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fw {
 
 // One pass of data exchange between bound members and their controls.
 class DataExchange {
   public:
-    DataExchange(HWND dialog, bool save) : m_hDlg(dialog), m_bSave(save) {}
+    // Controls found by id, kept by the dialog across exchanges.
+    using ItemCache = std::vector<std::pair<int, HWND>>;
+    DataExchange(HWND dialog, bool save, ItemCache* items = nullptr)
+        : m_hDlg(dialog), m_bSave(save), m_items(items) {}
     void Text(int id, std::string& value);  // edit or static text
     void Check(int id, bool& value);        // check box
 
   private:
+    HWND Item(int id);
     HWND m_hDlg;
     bool m_bSave;
+    ItemCache* m_items;
 };
 
 // Where a routed id came from.
@@ -97,6 +104,10 @@ class Dialog {
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
     INT_PTR HandleMessage(UINT, WPARAM, LPARAM);
     UINT m_templateId;
+    // Looking a control up asks the system each time; the link exchanges the
+    // window's texts after every poll.
+    DataExchange::ItemCache m_dxItems;
+    HWND m_dxItemsOwner = nullptr;
 };
 
 }  // namespace fw

@@ -27,10 +27,15 @@ void Trace(const char*) {}
 
 }  // namespace
 
-SerialPort::SerialPort() = default;
+SerialPort::SerialPort() {
+    InitializeCriticalSection(&m_csQueue);
+    m_hDataEvent = NewEvent();
+}
 
 SerialPort::~SerialPort() {
     Close();
+    CloseIf(m_hDataEvent);
+    DeleteCriticalSection(&m_csQueue);
 }
 
 bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits,
@@ -180,16 +185,21 @@ void SerialPort::ServeCommEvent() {
     // The subscribed mask, not the events that occurred, decides.
     DWORD mask = 0;
     GetCommMask(m_hPort, &mask);
+    // Sent without waiting for the window: a round trip through the window's
+    // thread at every wake would delay every byte behind it.
     const LPARAM port = static_cast<LPARAM>(m_nPortNr);
-    if (mask & EV_CTS) SendMessageW(m_hOwner, WM_SERIAL_CTS, 0, port);
-    if (mask & EV_RXFLAG) SendMessageW(m_hOwner, WM_SERIAL_RXFLAG, 0, port);
-    if (mask & EV_BREAK) SendMessageW(m_hOwner, WM_SERIAL_BREAK, 0, port);
-    if (mask & EV_ERR) SendMessageW(m_hOwner, WM_SERIAL_ERR, 0, port);
-    if (mask & EV_RING) SendMessageW(m_hOwner, WM_SERIAL_RING, 0, port);
+    if (mask & EV_CTS) SendNotifyMessageW(m_hOwner, WM_SERIAL_CTS, 0, port);
+    if (mask & EV_RXFLAG) SendNotifyMessageW(m_hOwner, WM_SERIAL_RXFLAG, 0, port);
+    if (mask & EV_BREAK) SendNotifyMessageW(m_hOwner, WM_SERIAL_BREAK, 0, port);
+    if (mask & EV_ERR) SendNotifyMessageW(m_hOwner, WM_SERIAL_ERR, 0, port);
+    if (mask & EV_RING) SendNotifyMessageW(m_hOwner, WM_SERIAL_RING, 0, port);
     if (mask & EV_RXCHAR) ReceiveService();
 }
 
 void SerialPort::ReceiveService() {
+    // Each wake takes what the driver holds in one read: a read, a hand-over
+    // and a wake of the reader per byte cost more than a byte's line time.
+    BYTE buffer[1024];
     for (;;) {
         COMSTAT stat = {};
         DWORD errors = 0;
@@ -198,12 +208,12 @@ void SerialPort::ReceiveService() {
         LeaveCriticalSection(&m_csLock);
         if (stat.cbInQue == 0) return;
 
-        BYTE byte = 0;
+        const DWORD want = stat.cbInQue < sizeof buffer ? stat.cbInQue : DWORD(sizeof buffer);
         DWORD got = 0;
         const char* failed = nullptr;
         DWORD err = 0;
         EnterCriticalSection(&m_csLock);
-        if (!ReadFile(m_hPort, &byte, 1, &got, &m_ovRead)) {
+        if (!ReadFile(m_hPort, buffer, want, &got, &m_ovRead)) {
             err = GetLastError();
             if (err != ERROR_IO_PENDING) {
                 failed = "ReadFile()";
@@ -218,8 +228,49 @@ void SerialPort::ReceiveService() {
             ReportError(failed);
             return;  // a port that fails every read must not loop on its queue count
         }
-        if (got == 1) SendMessageW(m_hOwner, WM_SERIAL_BYTE, byte, static_cast<LPARAM>(m_nPortNr));
+        if (got == 0) return;
+        Deliver(buffer, got);
     }
+}
+
+void SerialPort::Deliver(const BYTE* bytes, DWORD count) {
+    EnterCriticalSection(&m_csQueue);
+    // Nobody reads between commands; what does not fit would be discarded by
+    // the next write anyway.
+    const size_t room = kQueueSize - m_nQueued;
+    const size_t n = count < room ? count : room;
+    std::memcpy(m_queue + m_nQueued, bytes, n);
+    m_nQueued += n;
+    if (m_nQueued) SetEvent(m_hDataEvent);
+    LeaveCriticalSection(&m_csQueue);
+}
+
+size_t SerialPort::TakeQueued(BYTE* dest, size_t size) {
+    EnterCriticalSection(&m_csQueue);
+    const size_t n = m_nQueued < size ? m_nQueued : size;
+    std::memcpy(dest, m_queue, n);
+    std::memmove(m_queue, m_queue + n, m_nQueued - n);
+    m_nQueued -= n;
+    if (m_nQueued == 0) ResetEvent(m_hDataEvent);
+    LeaveCriticalSection(&m_csQueue);
+    return n;
+}
+
+void SerialPort::DropQueued() {
+    EnterCriticalSection(&m_csQueue);
+    m_nQueued = 0;
+    ResetEvent(m_hDataEvent);
+    LeaveCriticalSection(&m_csQueue);
+}
+
+size_t SerialPort::Read(BYTE* dest, size_t size, DWORD timeoutMs) {
+    size_t n = TakeQueued(dest, size);
+    if (n || timeoutMs == 0) return n;
+    // Window input ends the wait too: the caller lets the window breathe.
+    if (MsgWaitForMultipleObjectsEx(1, &m_hDataEvent, timeoutMs, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0)
+        n = TakeQueued(dest, size);
+    return n;
 }
 
 void SerialPort::WriteService() {
@@ -229,6 +280,7 @@ void SerialPort::WriteService() {
     m_ovWrite.OffsetHigh = 0;
     // Input not yet delivered belongs to an earlier command.
     PurgeComm(m_hPort, kPurgeAll);
+    DropQueued();
     DWORD sent = 0;
     const char* failed = nullptr;
     DWORD err = 0;
@@ -270,9 +322,9 @@ void SerialPort::Write(const BYTE* bytes, int length) {
     LeaveCriticalSection(&m_csLock);
     SetEvent(m_hWriteEvent);
 
-    // The monitor thread may be inside a synchronous send of a late byte to
-    // this thread; let such sends through (nothing posted is dispatched), or
-    // the write would wait for a thread that waits for us.
+    // Messages other threads send to this thread's windows are let through
+    // meanwhile (nothing posted is dispatched): a sender must not wait for
+    // the whole write.
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
@@ -337,6 +389,7 @@ void SerialPort::ShutdownThread() {
 
 void SerialPort::Close() {
     if (m_hThread) ShutdownThread();
+    DropQueued();
     if (m_hPort && m_ov.hEvent) {
         // A comm-event wait left pending by the thread still owns m_ov and the
         // event mask; end it before they are reused or freed.

@@ -1,9 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// Byte received: wParam the byte, lParam the port number.
-constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;
-// Line events, sent for the subscribed bits of the event mask.
+// Line events, sent for the subscribed bits of the event mask; wParam 0,
+// lParam the port number.
 constexpr UINT WM_SERIAL_CTS = WM_USER + 2;
 constexpr UINT WM_SERIAL_RXFLAG = WM_USER + 8;
 constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;
@@ -11,8 +10,8 @@ constexpr UINT WM_SERIAL_ERR = WM_USER + 4;
 constexpr UINT WM_SERIAL_RING = WM_USER + 5;
 
 // One COM port opened for overlapped I/O and the monitor thread that serves
-// it: received bytes go to the owner window one by one, synchronously; writes
-// are handed to the thread and waited for.
+// it. At each wake the thread reads all the driver holds and queues it for
+// Read; writes are handed to the thread and waited for.
 class SerialPort {
   public:
     SerialPort();
@@ -25,6 +24,9 @@ class SerialPort {
     bool StartMonitoring();
     // A length of 0 sends up to the first zero byte.
     void Write(const BYTE* bytes, int length);
+    // Takes up to size queued bytes; waits at most timeoutMs for the first,
+    // returning 0 early when the calling thread has window input waiting.
+    size_t Read(BYTE* dest, size_t size, DWORD timeoutMs);
     bool SuspendMonitoring();
     void Close();
     void ReportError(const char* operation);
@@ -42,6 +44,9 @@ class SerialPort {
     void ReceiveService();
     void WriteService();
     void ShutdownThread();
+    void Deliver(const BYTE* bytes, DWORD count);
+    size_t TakeQueued(BYTE* dest, size_t size);
+    void DropQueued();
 
     HANDLE m_hThread = nullptr;
     CRITICAL_SECTION m_csLock;
@@ -65,4 +70,12 @@ class SerialPort {
     DWORD m_nWriteBufferSize = 0;
     int m_nWriteSize = 0;
     void (*m_pErrorSink)(const char* text) = nullptr;
+
+    // Bytes read by the monitor thread and not yet taken by Read. The data
+    // event is set while the queue holds any.
+    static constexpr size_t kQueueSize = 4096;
+    CRITICAL_SECTION m_csQueue;
+    HANDLE m_hDataEvent = nullptr;
+    BYTE m_queue[kQueueSize] = {};
+    size_t m_nQueued = 0;
 };

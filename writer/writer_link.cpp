@@ -14,7 +14,7 @@ void WriterLink::OnSerialByte(uint8_t byte) {
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
     m_nReceived = 0;
-    m_port.WritePort(frame, count);
+    m_port.Write(frame, count);
     // Bytes let through while the write was handed over predate the command.
     m_nReceived = 0;
 }
@@ -22,11 +22,15 @@ void WriterLink::Send(const uint8_t* frame, size_t count) {
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                                uint32_t timeoutMs) {
     const uint32_t start = m_port.TickCount();
+    // Every wait follows a command. While the line carries it the window
+    // catches up (up to 200 messages, stopping at the first empty look): its
+    // painting then costs no time between a reply and the next command.
+    for (int i = 0; i < kLateDispatches && m_front.Breathe(); ++i) {
+    }
     uint16_t result;
     for (;;) {
-        const bool dispatched = m_port.PumpOneMessage();
         // A reply already in the buffer wins over a deadline that passed while
-        // its last byte was being dispatched.
+        // its last bytes were being read.
         if (ReplyComplete(m_receive, m_nReceived)) {
             result = DecodeReply(expected, m_receive, m_nReceived, dest, destSize);
             break;
@@ -36,14 +40,19 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
             result = WS_TIMEOUT;
             break;
         }
-        // Nothing to dispatch: sleep until a message arrives instead of spinning.
-        if (!dispatched) m_port.WaitForMessage(timeoutMs - elapsed + 1);
+        // Sleeps until bytes arrive, the deadline passes or the window has
+        // input; whatever arrived is taken in one go. A reply completes within
+        // 255 bytes, so what is read always fits the receive buffer.
+        uint8_t chunk[kReceiveBufferSize];
+        const size_t n =
+            m_port.Read(chunk, kReceiveBufferSize - m_nReceived, timeoutMs - elapsed + 1);
+        for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
+        // The window breathes at every wake but the one that completes the reply.
+        if (!ReplyComplete(m_receive, m_nReceived)) m_front.Breathe();
     }
+    // Bytes that arrive late stay in the port, which drops them when the next
+    // command is written.
     m_nReceived = 0;
-    // Let the window catch up, but stop at the first empty look: each look at
-    // the queue costs a system round trip, 200 of them a sizeable share of a frame.
-    for (int i = 0; i < kLateDispatches && m_port.PumpOneMessage(); ++i) {
-    }
     return result;
 }
 
@@ -74,7 +83,9 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         uint32_t movedAt = m_port.TickCount();
         bool stalled = false;
         do {
-            m_port.Sleep(intervalMs);
+            // A 0 ms interval polls at once; a zero sleep would only give the
+            // processor away between a reply and the next command.
+            if (intervalMs) m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
             if (const char* text = BusyStepText(status)) m_front.SetText(FrontText::kMessage, text);
@@ -169,7 +180,7 @@ std::string WriterLink::TakePortsMessage() {
 bool WriterLink::Connect() {
     m_front.EnableOperationControls(false);
     if (m_nPortIndex != -1) {
-        m_port.ClosePort();
+        m_port.Close();
         m_nPortIndex = -1;
     }
     m_front.SetText(FrontText::kMessage, "Connecting to Pyrograph...");
@@ -179,11 +190,11 @@ bool WriterLink::Connect() {
         m_front.SetText(FrontText::kLink, DetectingLinkText(n));
         m_front.PushTexts();
         m_front.Breathe();
-        if (m_port.OpenPort(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
+        if (m_port.Open(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
         }
-        m_port.ClosePort();
+        m_port.Close();
         m_nPortIndex = -1;
     }
     const bool connected = m_nPortIndex != -1;

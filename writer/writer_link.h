@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/front_end.h"
-#include "writer/link_port.h"
+#include "writer/port.h"
 #include "writer/port_list.h"
 #include "writer/protocol.h"
 
@@ -20,9 +20,9 @@ class WriterLink {
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
 
-    WriterLink(FrontEnd& front, LinkPort& port) : m_front(front), m_port(port) {}
+    WriterLink(FrontEnd& front, Port& port) : m_front(front), m_port(port) {}
 
-    // Receive buffer, fed by the window's WM_SERIAL_BYTE handler.
+    // Receive buffer, fed from the port inside reply waits.
     void OnSerialByte(uint8_t byte);
     void ResetReceive() { m_nReceived = 0; }
     size_t ReceivedCount() const { return m_nReceived; }
@@ -69,7 +69,7 @@ class WriterLink {
 
   private:
     FrontEnd& m_front;
-    LinkPort& m_port;
+    Port& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;
     int m_nPortIndex = -1;

@@ -6,41 +6,43 @@
 #include <deque>
 #include <string>
 
+#include "core/front_end.h"
 #include "writer/writer_link.h"
 
 namespace {
 
-class FuzzHost : public LinkPort, public SilentFrontEnd {
+// Each frame is answered by the next chunk of the input: a length byte, then
+// bytes, handed over a few at a time as the input's next byte says.
+class FuzzPort : public Port {
   public:
-    FuzzHost(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    WriterLink link{*this, *this};
-    int writes = 0;
+    FuzzPort(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
 
-    bool OpenPort(int) override { return true; }
-    void ClosePort() override {}
-    void WritePort(const uint8_t*, size_t count) override {
+    bool Open(int) override { return true; }
+    void Close() override {}
+    void Write(const uint8_t*, size_t count) override {
         if (count == 0 || count > kMaxFrame) std::abort();
-        ++writes;
         m_pending.clear();
-        // Each frame is answered by the next chunk: a length byte, then bytes.
         if (m_pos >= m_size) return;
         size_t n = m_data[m_pos++];
         while (n-- && m_pos < m_size) m_pending.push_back(m_data[m_pos++]);
     }
-    bool PumpOneMessage() override {
-        if (m_pending.empty()) return false;
-        link.OnSerialByte(m_pending.front());
-        m_pending.pop_front();
-        if (link.ReceivedCount() > kReceiveBufferSize) std::abort();
-        return true;
+    size_t Read(uint8_t* dest, size_t size, uint32_t timeoutMs) override {
+        if (size == 0 || size > kReceiveBufferSize) std::abort();
+        if (m_pending.empty()) {
+            m_now += timeoutMs;
+            return 0;
+        }
+        size_t n = 1 + m_pending.size() % 7;
+        if (n > size) n = size;
+        if (n > m_pending.size()) n = m_pending.size();
+        for (size_t i = 0; i < n; ++i) {
+            dest[i] = m_pending.front();
+            m_pending.pop_front();
+        }
+        return n;
     }
-    void WaitForMessage(uint32_t ms) override { m_now += ms; }
     uint32_t TickCount() override { return m_now; }
     void Sleep(uint32_t ms) override { m_now += ms; }
-    void SetText(FrontText which, const std::string& t) override {
-        if (which == FrontText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
-    }
-    bool Breathe() override { return PumpOneMessage(); }
 
   private:
     const uint8_t* m_data;
@@ -48,6 +50,21 @@ class FuzzHost : public LinkPort, public SilentFrontEnd {
     size_t m_pos = 0;
     uint32_t m_now = 0;
     std::deque<uint8_t> m_pending;
+};
+
+class FuzzHost : public SilentFrontEnd {
+  public:
+    FuzzHost(const uint8_t* data, size_t size) : port(data, size) {}
+    FuzzPort port;
+    WriterLink link{*this, port};
+
+    bool Breathe() override {
+        if (link.ReceivedCount() > kReceiveBufferSize) std::abort();
+        return false;
+    }
+    void SetText(FrontText which, const std::string& t) override {
+        if (which == FrontText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
+    }
 };
 
 }  // namespace

@@ -11,11 +11,8 @@ namespace {
 
 struct Bench {
     FakeHost h;
-    emu::WriterModel model;
-    Bench() {
-        h.device = [this](const Bytes& f, int) { return model.Handle(f, h.now); };
-        h.OpenPort(1);
-    }
+    emu::WriterModel& model = h.port.model;
+    Bench() { h.OpenPort(1); }
     // Driver block for a chip of the given PID and ROM size, as a download ends.
     WriterStatus SendDriver(uint8_t pid, uint32_t romWords) {
         uint8_t block[25] = {0x55,

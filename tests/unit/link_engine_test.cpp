@@ -31,44 +31,67 @@ TEST(LinkWait, TimesOutAfterTheDeadlineWithoutSpinning) {
     EXPECT_EQ(h.link.Query(CMD_PING), 0xC0);
     EXPECT_GT(h.now - start, 1000u);
     EXPECT_LE(h.now - start, 1002u);
-    EXPECT_LE(h.waits, 2);  // blocked for the deadline, not a loop of tiny waits
+    EXPECT_LE(h.port.reads, 2);  // blocked for the deadline, not a loop of tiny waits
 }
 
 TEST(LinkWait, TwoRepliesBackToBackDecodeFromTheFirst) {
-    FakeHost h;
-    h.OpenPort(1);
-    h.device = [](const Bytes&, int) {
-        Bytes b = WithSum({0x05, 0xA0, 0x01, 0x02});
-        Bytes second = WithSum({0x05, 0xA0, 0x07, 0x08});
-        b.insert(b.end(), second.begin(), second.end());
-        return b;
-    };
-    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    // The second reply lands late and is dropped by the next command.
-    EXPECT_EQ(h.link.ReceivedCount(), 5u);
-    h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x03, 0x04}); };
-    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0403);
+    // Taken at once or byte by byte, as a paced line delivers them.
+    for (size_t chunk : {0, 1}) {
+        FakeHost h;
+        h.port.chunk = chunk;
+        h.OpenPort(1);
+        h.device = [](const Bytes&, int) {
+            Bytes b = WithSum({0x05, 0xA0, 0x01, 0x02});
+            Bytes second = WithSum({0x05, 0xA0, 0x07, 0x08});
+            b.insert(b.end(), second.begin(), second.end());
+            return b;
+        };
+        EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+        EXPECT_EQ(h.link.ReceivedCount(), 0u);
+        // The second reply is dropped by the next command.
+        h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x03, 0x04}); };
+        EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0403);
+    }
 }
 
-TEST(LinkWait, AfterAReplyWaitingMessagesRunUpTo200ThenStopAtAnEmptyQueue) {
+TEST(LinkWait, ReplySplitAcrossReadsIsJoined) {
+    FakeHost h;
+    h.port.chunk = 1;
+    h.OpenPort(1);
+    uint8_t data[32] = {};
+    h.link.Send(MakeReadFlashFrame(kDriverAreaAddr, 0x20));
+    EXPECT_EQ(h.link.WaitReply(CMD_READ_FLASH, data, sizeof data), 0);
+    EXPECT_EQ(data[0], 0xFF);    // erased flash
+    EXPECT_EQ(h.port.reads, 0);  // every read found a byte: no wait in between
+}
+
+TEST(LinkWait, TheWindowCatchesUpWhileTheCommandIsOnTheLineAndBreathesWhileWaiting) {
     FakeHost h;
     h.OpenPort(1);
-    // A reply followed by 250 stray bytes: 200 of them are let through after
-    // the reply, the rest wait for the next dispatch.
-    h.device = [](const Bytes&, int) {
-        Bytes b = WithSum({0x05, 0xA0, 0x01, 0x02});
-        b.insert(b.end(), 250, 0x00);
-        return b;
-    };
+    h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x01, 0x02}); };
+    // Up to 200 messages once the command is out, none between the reply and
+    // the caller.
+    h.windowMessages = 250;
     EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.link.ReceivedCount(), 200u);
-    EXPECT_EQ(h.pending.size(), 50u);
+    EXPECT_EQ(h.windowMessages, 50);
 
-    // With nothing left waiting, one look at the empty queue ends the round.
-    h.device = [](const Bytes&, int) { return Ack(); };
+    // With nothing waiting, one look at the empty queue ends the round.
+    h.windowMessages = 0;
     h.pumps = 0;
-    EXPECT_EQ(h.link.Query(CMD_PING), 0x90);
-    EXPECT_EQ(h.pumps, 3 + 1);
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+    EXPECT_EQ(h.pumps, 1);
+
+    // A reply arriving byte by byte: a look at every wake before the last.
+    h.port.chunk = 1;
+    h.pumps = 0;
+    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
+    EXPECT_EQ(h.pumps, 1 + 4);
+
+    // A silent writer: the wait still lets the window breathe.
+    h.writerPort = 0;
+    h.windowMessages = 201;
+    EXPECT_EQ(h.link.Query(CMD_PING), 0xC0);
+    EXPECT_EQ(h.windowMessages, 0);
 }
 
 TEST(LinkWait, ReceiveBufferOverflowDropsAndWarnsPerByte) {

@@ -1,13 +1,15 @@
 #pragma once
-// Scripted stand-in for the main window and a writer on a serial port: every
-// frame written is recorded and answered by the device's responder, whose
-// bytes arrive one per dispatched message, as WM_SERIAL_BYTE delivers them.
+// Recording stand-in for the main window, with the link on a port of the
+// writer model: every frame written is answered by the model or, when
+// `device` is set, by that scripted responder.
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/front_end.h"
+#include "emulator/model_port.h"
 #include "writer/writer_link.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -29,55 +31,43 @@ inline Bytes PollReply(uint8_t status, uint8_t progress = 0) {
     return WithSum({0x05, 0x8E, status, progress});
 }
 
-class FakeHost : public LinkPort, public FrontEnd {
+class FakeHost : public FrontEnd {
   public:
+    FakeHost() {
+        port.script = [this](const Bytes& frame) {
+            return device ? device(frame, port.OpenNumber())
+                          : port.line.Receive(frame.data(), frame.size(), port.now);
+        };
+    }
+
+    emu::ModelPort port;
     // Returns the bytes the writer sends back for one frame (may be empty).
     std::function<Bytes(const Bytes& frame, int port)> device;
-    int writerPort = 1;  // COM number where a device answers; 0 = none
 
-    WriterLink link{*this, *this};
-    std::vector<Bytes> sent;
-    std::vector<int> opened;
+    WriterLink link{*this, port};
+    std::vector<Bytes>& sent = port.sent;
+    std::vector<int>& opened = port.opened;
+    std::deque<uint8_t>& pending = port.pending;
+    int& writerPort = port.writerPort;
+    uint32_t& now = port.now;
+
     std::vector<std::string> messages, links, versions, boxes, traces;
     std::vector<int> progress;
     int progressMax = -1;
-    int beeps = 0, pushes = 0, pumps = 0, closes = 0, waits = 0, driverChecks = 0;
+    int beeps = 0, pushes = 0, pumps = 0, driverChecks = 0;
+    int windowMessages = 0;  // waiting in the window's queue
     bool busy = false, driverOk = true;
-    uint32_t now = 1000;
-    std::deque<uint8_t> pending;
-    int openPort = 0;
 
-    bool OpenPort(int n) override {
-        opened.push_back(n);
-        openPort = n;
-        return true;
-    }
-    void ClosePort() override {
-        ++closes;
-        openPort = 0;
-    }
-    void WritePort(const uint8_t* bytes, size_t count) override {
-        Bytes frame(bytes, bytes + count);
-        sent.push_back(frame);
-        pending.clear();  // the port purges undelivered input before a write
-        if (device && openPort != 0 && openPort == writerPort) {
-            for (uint8_t b : device(frame, openPort)) pending.push_back(b);
-        }
-    }
-    bool PumpOneMessage() override {
+    void OpenPort(int n) { port.Open(n); }
+    int CountSent(uint8_t code) const { return port.CountSent(code); }
+
+    // Dispatches a waiting window message.
+    bool Breathe() override {
         ++pumps;
-        if (pending.empty()) return false;
-        uint8_t b = pending.front();
-        pending.pop_front();
-        link.OnSerialByte(b);
+        if (windowMessages == 0) return false;
+        --windowMessages;
         return true;
     }
-    void WaitForMessage(uint32_t ms) override {
-        ++waits;
-        if (pending.empty()) now += ms;
-    }
-    uint32_t TickCount() override { return now; }
-    void Sleep(uint32_t ms) override { now += ms; }
     void SetText(FrontText which, const std::string& t) override {
         if (which == FrontText::kMessage) messages.push_back(t);
         if (which == FrontText::kLink) links.push_back(t);
@@ -94,8 +84,6 @@ class FakeHost : public LinkPort, public FrontEnd {
         return kAnswerOk;
     }
     void Beep() override { ++beeps; }
-    // Dispatches a waiting message as the window does, which may be a byte.
-    bool Breathe() override { return PumpOneMessage(); }
     void EnableOperationControls(bool enable) override { busy = !enable; }
     void ShowRunning(bool) override {}
     void EnableInput(bool) override {}
@@ -109,11 +97,5 @@ class FakeHost : public LinkPort, public FrontEnd {
     }
     bool OnDetectConnect() {
         return link.OnDetectConnect([this] { return CheckDriver(); });
-    }
-
-    int CountSent(uint8_t code) const {
-        int n = 0;
-        for (const Bytes& f : sent) n += f.size() > 1 && f[1] == code;
-        return n;
     }
 };

@@ -13,33 +13,13 @@ using namespace ops_test;
 namespace {
 struct ChipFixture : OpsFixture {
     Session& ops = session;
-    explicit ChipFixture(const std::string& name) : OpsFixture(name) {}
-
-    // Frame entries of the link log: poll 5A/5B and operation masks.
-    std::string Trace() const {
-        std::string s;
-        char item[16];
-        for (const auto& x : link.sent) {
-            if (x.kind == "poll")
-                std::snprintf(item, sizeof item, "P%02X", static_cast<unsigned>(x.value));
-            else if (x.kind == "op")
-                std::snprintf(item, sizeof item, "O%02X", static_cast<unsigned>(x.value));
-            else
-                continue;
-            s += (s.empty() ? "" : " ") + std::string(item);
-        }
-        return s;
+    explicit ChipFixture(const std::string& name) : OpsFixture(name) {
+        // The writer holds the selected body's driver block and an image that
+        // a blank chip matches.
+        writer.HoldDriver(*pBody);
+        std::fill(writer.model.flash.begin(), writer.model.flash.begin() + 2 * pBody->nRomWords, 0);
     }
-    void ValidDriver() {
-        std::vector<uint8_t> d(32, 0);
-        d[0] = 0x55;
-        d[1] = 0xAA;
-        d[2] = 0xA6;
-        d[3] = 0xA6;
-        d[4] = 0x03;  // OID 0x3A6
-        d[24] = static_cast<uint8_t>(0x55 + 0xAA + 0xA6 + 0xA6 + 0x03);
-        link.replyData[0x51] = d;
-    }
+    std::string Trace() const { return writer.Commands(); }
 };
 }  // namespace
 
@@ -63,38 +43,39 @@ TEST(OpsAuto, Sequences) {
         fx.LoadBuffer(64);
         fx.pDriverBody = fx.pBody;
         fx.RunAuto({true, true, true, false});
-        EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
-        EXPECT_EQ(fx.link.sent[1].progressMax, 0x2000);
+        EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
+        EXPECT_EQ(fx.host.progressRange, 0x2000);
         EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
         EXPECT_EQ(fx.host.windowEnables, (std::vector<bool>{false, true}));
-        EXPECT_EQ(fx.link.Count("request", 0x51), 0u);  // no driver check
+        EXPECT_EQ(fx.writer.Count(0x51), 0);  // no driver check
     }
     {  // Lock alone needs no data; no driver body means no progress bar
         ChipFixture fx("autolock");
         fx.RunAuto({false, false, false, true});
-        EXPECT_EQ(fx.Trace(), "P5A O10 P5B");
-        EXPECT_EQ(fx.link.sent[1].progressMax, 0);
+        EXPECT_EQ(fx.Trace(), "5A 59:10 5B");
+        EXPECT_EQ(fx.host.progressRange, -1);
         EXPECT_EQ(fx.host.message, "Lock OK!");
+        EXPECT_TRUE(fx.writer.model.chip.locked);
     }
     {  // nothing selected: nothing happens
         ChipFixture fx("autonone");
         fx.RunAuto({false, false, false, false});
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.writer.port.sent.empty());
         EXPECT_TRUE(fx.host.boxes.empty());
     }
     {  // Verify with an empty buffer is refused
         ChipFixture fx("autoempty");
         fx.RunAuto({false, false, true, false});
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{kNoDataMessage}));
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.writer.port.sent.empty());
     }
     {  // a failing step keeps the status text, programming mode still left
         ChipFixture fx("autofail");
         fx.LoadBuffer(64);
-        fx.link.statuses[0x10E] = {0xB1};
+        fx.writer.Do("word 5 1");
         fx.RunAuto({true, true, true, false});
-        EXPECT_EQ(fx.Trace(), "P5A O0E P5B");
-        EXPECT_EQ(fx.host.message, "status B1");
+        EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
+        EXPECT_EQ(fx.host.message, "Not Blank!");
     }
 }
 
@@ -103,22 +84,23 @@ TEST(OpsProgramming, EnterAndIdCheck) {
         ChipFixture fx("idmis");
         fx.LoadBuffer(64);
         fx.checkId = true;
-        fx.link.statuses[0x101] = {0xB0};
+        fx.writer.Do("chip pid=30");
         fx.ops.OnProgram();
-        EXPECT_EQ(fx.Trace(), "P5A O01 P5B");
+        EXPECT_EQ(fx.Trace(), "5A 59:01 5B");
         EXPECT_EQ(fx.host.message, "ID Mismatch!");
     }
     {  // mode refused: leave command still sent, no operation
         ChipFixture fx("enterfail");
-        fx.link.statuses[0x5A] = {0xC0};
+        fx.writer.Do("fault noreply cmd=5A count=3");
         fx.ops.OnLock();
-        EXPECT_EQ(fx.Trace(), "P5A P5B");
+        EXPECT_EQ(fx.Trace(), "5A 5A 5A 5B");
         EXPECT_EQ(fx.host.message, "Failed to enter programming mode!");
     }
     {  // leaving fails: its text replaces the result
         ChipFixture fx("exitfail");
-        fx.link.statuses[0x5B] = {0xC0};
+        fx.writer.Do("fault noreply cmd=5B count=3");
         fx.ops.OnLock();
+        EXPECT_EQ(fx.Seen("Failed to exit programming mode!"), 1u);
         EXPECT_EQ(fx.host.message, "Failed to exit programming mode!");
         EXPECT_EQ(fx.host.windowEnables.back(), true);
     }
@@ -126,7 +108,7 @@ TEST(OpsProgramming, EnterAndIdCheck) {
         ChipFixture fx("idok");
         fx.checkId = true;
         fx.ops.OnLock();
-        EXPECT_EQ(fx.Trace(), "P5A O01 O10 P5B");
+        EXPECT_EQ(fx.Trace(), "5A 59:01 59:10 5B");
         EXPECT_EQ(fx.host.message, "Lock OK!");
     }
 }
@@ -137,21 +119,18 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.ops.OnProgram();
         fx.ops.OnVerify();
         EXPECT_EQ(fx.host.boxes.size(), 2u);
-        EXPECT_TRUE(fx.link.sent.empty());
-        fx.ValidDriver();
+        EXPECT_TRUE(fx.writer.port.sent.empty());
         fx.ops.OnBlankCheck();
-        EXPECT_EQ(fx.Trace(), "P5A O02 P5B");
+        EXPECT_EQ(fx.Trace(), "51 5A 59:02 5B");
         EXPECT_EQ(fx.host.message, "Blank!");
-        EXPECT_EQ(fx.link.sent[2].progressMax, 0x2000);  // the read-back named the body
+        EXPECT_EQ(fx.host.progressRange, 0x2000);  // the read-back named the body
     }
     {  // voice mode: ROM words alone are data
         ChipFixture fx("voicedata");
         fx.LoadBuffer(16, false);
         fx.voice = true;
-        fx.ValidDriver();
         fx.ops.OnVerify();
-        EXPECT_EQ(fx.Trace(), "P5A O08 P5B");
-        EXPECT_EQ(fx.link.sent.back().kind, "poll");
+        EXPECT_EQ(fx.Trace(), "51 5A 59:08 5B");
         EXPECT_EQ(fx.host.message, "Verify OK!");
     }
     {  // not downloaded, answer No: programs what the writer holds
@@ -160,8 +139,8 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.downloaded = false;
         fx.ops.OnProgram();
         EXPECT_EQ(fx.host.prompts, 1);
-        EXPECT_EQ(fx.Trace(), "P5A O04 P5B");
-        EXPECT_EQ(fx.link.sent[1].progressMax, 64);
+        EXPECT_EQ(fx.Trace(), "5A 59:04 5B");
+        EXPECT_EQ(fx.host.progressRange, 64);
         EXPECT_EQ(fx.host.message, "Program OK!");
     }
     {  // answer Yes: the download runs first (here it has no file to send)
@@ -171,14 +150,14 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         fx.host.answerYes = true;
         fx.ops.OnProgram();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
-        EXPECT_EQ(fx.Trace(), "P5A O04 P5B");
+        EXPECT_EQ(fx.Trace(), "5A 59:04 5B");
     }
     {  // a download that failed past its erase: the next Program asks again
         ChipFixture fx("promptafterfail");
         fx.LoadBuffer(64);
         fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
         std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
-        fx.link.statuses[0x56] = {0, 0xC0};
+        fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
         fx.session.OnDownload();
         ASSERT_EQ(fx.host.message, "Download fail!");
         fx.ops.OnProgram();
@@ -188,20 +167,22 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
     {  // Verify stops when the driver cannot be put right
         ChipFixture fx("verifydrv");
         fx.LoadBuffer(64);
-        fx.link.statuses[0x51] = {0xC0};
-        fx.link.statuses[0x5D] = {0xC0};
+        fx.writer.Do("fault noreply cmd=51");
+        fx.writer.Do("fault noreply cmd=5D count=3");
         fx.ops.OnVerify();
-        EXPECT_EQ(fx.Trace(), "");
+        EXPECT_EQ(fx.Trace(), "51 5D 5D 5D");
+        EXPECT_EQ(fx.Seen("Writer time out!"), 1u);
         EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
     }
     {  // writer not reachable: nothing else
         ChipFixture fx("unreach");
         fx.LoadBuffer(64);
-        fx.link.connected = false;
+        fx.Unplug();
         fx.ops.OnProgram();
         fx.ops.OnLock();
         fx.ops.OnChipInfo();
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_EQ(fx.Trace(), "");
+        EXPECT_GT(fx.writer.Count(0x5F), 0);  // only the search for the writer
         EXPECT_TRUE(fx.host.windowEnables.empty());
     }
 }
@@ -212,41 +193,38 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     fx.serial.m_bSerial = true;
     fx.serial.m_dwSerial = 0x12345678;
     fx.ops.OnProgram();
-    std::vector<std::pair<uint32_t, uint16_t>> writes;
-    size_t reads = 0;
-    for (const auto& s : fx.link.sent) {
-        if (s.kind == "write") writes.push_back({s.value, s.word});
-        reads += s.kind == "read";
-    }
-    EXPECT_EQ(reads, 4u);
-    EXPECT_EQ(writes, (std::vector<std::pair<uint32_t, uint16_t>>{
-                          {1, 0x78}, {2, 0x56}, {3, 0x34}, {7, 0x12}}));
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 59:04 57 57 57 57 5B");
+    EXPECT_EQ(fx.writer.model.chip.Word(1), 0x78);
+    EXPECT_EQ(fx.writer.model.chip.Word(2), 0x56);
+    EXPECT_EQ(fx.writer.model.chip.Word(3), 0x34);
+    EXPECT_EQ(fx.writer.model.chip.Word(7), 0x12);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(fx.host.serialText, "S/N:12345679H");
     EXPECT_EQ(fx.host.message, "Program OK!");
-    EXPECT_EQ(fx.link.Kinds().find("write"), fx.link.Kinds().rfind("op") + 3);
 
     // A refused word: number kept, failure text kept.
-    fx.link.sent.clear();
-    fx.link.statuses[0x57] = {0, 0xB8};
+    fx.writer.Do("chip pid=A6");
+    fx.writer.Do("final B8 cmd=57 skip=1 count=3");
+    fx.Forget();
     fx.ops.OnProgram();
-    EXPECT_EQ(fx.link.Count("write", 2), 1u);
-    EXPECT_EQ(fx.link.Count("write", 3), 0u);
+    EXPECT_EQ(fx.writer.WordFrames(0x57, 2), 3);  // one word, three attempts
+    EXPECT_EQ(fx.writer.WordFrames(0x57, 3), 0);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(fx.host.message, "Failed to write serial number!");
 
     // Chip words not blank: no programming at all.
-    fx.link.sent.clear();
-    fx.link.chipWords[3] = 0x0100;
+    fx.writer.Do("chip pid=A6");
+    fx.writer.Do("word 3 100");
+    fx.Forget();
     fx.ops.OnProgram();
-    EXPECT_EQ(fx.Trace(), "P5A P5B");
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
 
     // Auto without the program step leaves the number alone.
-    fx.link.chipWords.clear();
-    fx.link.sent.clear();
+    fx.writer.Do("chip pid=A6");
+    fx.Forget();
     fx.RunAuto({true, false, true, false});
-    EXPECT_EQ(fx.link.Count("read", 1) + fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.writer.Count(0x52) + fx.writer.Count(0x57), 0);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
 
     fx.RunAuto({true, true, true, false});
@@ -262,34 +240,39 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     const auto saved = [&fx] {
         return static_cast<uint32_t>(fx.profile.GetInt("Serial", "Data", 0));
     };
+    // Each round programs a new chip.
+    const auto nextChip = [&fx] {
+        fx.writer.Do("chip pid=A6");
+        fx.Forget();
+    };
 
     // Not blank: nothing reserved.
-    fx.link.chipWords[1] = 0x0001;
+    fx.writer.Do("word 1 1");
     fx.ops.OnProgram();
     EXPECT_EQ(saved(), 0u);
-    fx.link.chipWords.clear();
 
+    nextChip();
     fx.ops.OnProgram();
     EXPECT_EQ(saved(), 0x12345679u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     // A chip whose number could not be written: the next chip gets the same
     // number, the file stays one ahead.
-    fx.link.statuses[0x57] = {0xB8};
+    nextChip();
+    fx.writer.Do("final B8 cmd=57 count=3");
     fx.ops.OnProgram();
+    EXPECT_EQ(fx.host.message, "Failed to write serial number!");
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(saved(), 0x1234567Au);
 
     // A file that cannot be written: one message, the chip is not touched.
     ASSERT_EQ(chmod(fx.iniPath.c_str(), 0444), 0);
-    fx.link.sent.clear();
-    fx.host.boxes.clear();
+    nextChip();
     fx.ops.OnProgram();
-    EXPECT_EQ(fx.Trace(), "P5A P5B");
-    EXPECT_EQ(fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes, std::vector<std::string>{kSerialSaveFailedBox});
     EXPECT_EQ(fx.host.message, kSerialSaveFailed);
     fx.RunAuto({true, true, true, false});
-    EXPECT_EQ(fx.Trace(), "P5A P5B P5A P5B");
+    EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B 5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.size(), 2u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
     EXPECT_EQ(saved(), 0x1234567Au);
@@ -299,7 +282,7 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     fx.serial.m_bSerial = false;
     fx.ops.OnProgram();
     EXPECT_EQ(fx.host.message, "Program OK!");
-    EXPECT_EQ(fx.link.Count("write", 1), 0u);
+    EXPECT_EQ(fx.writer.Count(0x57), 0);
     EXPECT_EQ(fx.host.boxes.size(), 2u);
     chmod(fx.iniPath.c_str(), 0644);
 }
@@ -314,7 +297,7 @@ TEST(OpsLock, UnsupportedBodies) {
     voice.nPID = 0xC2;
     fx.ops.OnLock();
     EXPECT_EQ(fx.host.boxes, std::vector<std::string>(3, kNotSupportedMessage));
-    EXPECT_TRUE(fx.link.sent.empty());
+    EXPECT_TRUE(fx.writer.port.sent.empty());
 }
 
 TEST(OpsChipInfo, ParseAndTexts) {
@@ -364,15 +347,11 @@ TEST(OpsChipInfo, ReadAddressRules) {
 TEST(OpsChipInfo, Sequence) {
     {
         ChipFixture fx("chipinfo");
-        fx.link.replyData[0x54] = {0xA6};
-        std::vector<uint8_t> w(64, 0);
-        w[32] = 0xA0;
-        w[34] = 0xA0;
-        fx.link.replyData[0x53] = w;
+        fx.writer.Do("chip pid=A6 power=A0 soft=A0");
         fx.ops.OnChipInfo();
-        ASSERT_EQ(fx.link.Kinds(), "poll request request poll");
-        EXPECT_EQ(fx.link.sent[1].frame, (std::vector<uint8_t>{0x04, 0x54, 0x00, 0x58}));
-        EXPECT_EQ(fx.link.sent[2].frame,
+        ASSERT_EQ(fx.Trace(), "5A 54 53 5B");
+        EXPECT_EQ(fx.writer.Frames(0x54)[0], (std::vector<uint8_t>{0x04, 0x54, 0x00, 0x58}));
+        EXPECT_EQ(fx.writer.Frames(0x53)[0],
                   (std::vector<uint8_t>{0x07, 0x53, 0x00, 0x80, 0x00, 0x20, 0xFA}));
         ASSERT_EQ(fx.host.boxes.size(), 1u);
         EXPECT_EQ(fx.host.boxes[0].rfind("MCU:ZK20P08B\n", 0), 0u);
@@ -381,24 +360,24 @@ TEST(OpsChipInfo, Sequence) {
     }
     {  // identification fails: its status, then out of programming mode
         ChipFixture fx("chipid");
-        fx.link.statuses[0x54] = {0xC0};
+        fx.writer.Do("fault noreply cmd=54");
         fx.ops.OnChipInfo();
-        EXPECT_EQ(fx.link.Kinds(), "poll request poll");
-        EXPECT_EQ(fx.host.message, "status C0");
+        EXPECT_EQ(fx.Trace(), "5A 54 5B");
+        EXPECT_EQ(fx.host.message, "Writer time out!");
         EXPECT_TRUE(fx.host.boxes.empty());
     }
     {  // configuration words unreadable
         ChipFixture fx("chipread");
-        fx.link.statuses[0x53] = {0xC1};
+        fx.writer.Do("fault badsum cmd=53");
         fx.ops.OnChipInfo();
-        EXPECT_EQ(fx.link.Kinds(), "poll request request poll");
+        EXPECT_EQ(fx.Trace(), "5A 54 53 5B");
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to get chip info!"}));
     }
     {  // mode not entered: window back, nothing read
         ChipFixture fx("chipenter");
-        fx.link.statuses[0x5A] = {0xC0};
+        fx.writer.Do("fault noreply cmd=5A count=3");
         fx.ops.OnChipInfo();
-        EXPECT_EQ(fx.link.Kinds(), "poll");
+        EXPECT_EQ(fx.Trace(), "5A 5A 5A");
         EXPECT_EQ(fx.host.windowEnables, (std::vector<bool>{false, true}));
     }
 }

@@ -24,11 +24,10 @@ std::string WriteFile(const std::string& name, size_t size) {
 }
 
 // The CMD_WRITE_FLASH frames sent, as (address, data length).
-std::vector<std::pair<uint32_t, size_t>> FlashWrites(const FakeLink& link) {
+std::vector<std::pair<uint32_t, size_t>> FlashWrites(const ModelWriter& writer) {
     std::vector<std::pair<uint32_t, size_t>> w;
-    for (const auto& s : link.sent)
-        if (s.kind == "send" && s.frame[1] == 0x56)
-            w.push_back({s.frame[2] | s.frame[3] << 8 | s.frame[4] << 16, s.frame.size() - 6});
+    for (const auto& f : writer.Frames(0x56))
+        w.push_back({f[2] | f[3] << 8 | f[4] << 16, f.size() - 6});
     return w;
 }
 }  // namespace
@@ -104,19 +103,19 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     Session& ops = fx.session;
     ops.OnDownload();
 
-    const auto w = FlashWrites(fx.link);
+    const auto w = FlashWrites(fx.writer);
     ASSERT_EQ(w.size(), 4u);
     EXPECT_EQ(w[0], (std::pair<uint32_t, size_t>(0, 128)));
     EXPECT_EQ(w[1], (std::pair<uint32_t, size_t>(128, 128)));
     EXPECT_EQ(w[2], (std::pair<uint32_t, size_t>(256, 44)));
     EXPECT_EQ(w[3], (std::pair<uint32_t, size_t>(0x03FF00, 25)));
     // Data bytes are the file's own, and each frame carries its sum.
-    const auto& third = fx.link.sent[3].frame;
+    const auto third = fx.writer.Frames(0x56)[2];
     EXPECT_EQ(third[5], static_cast<uint8_t>(256 * 7 + 3));
     EXPECT_EQ(third.back(), Sum(third.data(), third.size() - 1));
-    EXPECT_EQ(fx.link.Kinds(), "poll send send send send op");
-    EXPECT_EQ(fx.link.sent[0].value, 0x5Cu);
-    EXPECT_EQ(fx.link.sent.back().value, 0x40u);
+    EXPECT_EQ(fx.writer.Commands(), "5C 56 56 56 56 59:40");
+    EXPECT_EQ(fx.writer.model.flash[299], static_cast<uint8_t>(299 * 7 + 3));
+    EXPECT_TRUE(fx.writer.model.DriverValid());
 
     EXPECT_EQ(fx.host.progressRange, 300);
     EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 256, 300, 0}));
@@ -132,7 +131,7 @@ TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     fx.fileName = WriteFile("dl0.otp", 0);
     Session& ops = fx.session;
     ops.OnDownload();
-    const auto w = FlashWrites(fx.link);
+    const auto w = FlashWrites(fx.writer);
     ASSERT_EQ(w.size(), 1u);
     EXPECT_EQ(w[0].first, 0x03FF00u);
     EXPECT_EQ(fx.host.message, "Download OK!");
@@ -145,13 +144,15 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
         OpsFixture fx("dlfail");
         fx.fileName = WriteFile("dlfail.otp", 300);
         fx.downloaded = before;
-        fx.link.statuses[0x56] = {0, 0xC0};
+        fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
         Session& ops = fx.session;
         ops.OnDownload();
-        EXPECT_EQ(FlashWrites(fx.link).size(), 2u);  // no third frame, no driver block
-        EXPECT_EQ(fx.link.Count("op", 0x40), 0u);
-        ASSERT_EQ(fx.link.errors.size(), 1u);
-        EXPECT_EQ(fx.link.errors[0], (std::pair<uint8_t, bool>(0xC0, false)));
+        // The second frame three times, no third frame, no driver block.
+        EXPECT_EQ(FlashWrites(fx.writer), (std::vector<std::pair<uint32_t, size_t>>{
+                                              {0, 128}, {128, 128}, {128, 128}, {128, 128}}));
+        EXPECT_EQ(fx.writer.Commands().find("59:40"), std::string::npos);
+        EXPECT_EQ(fx.Seen("Writer time out!"), 1u);
+        EXPECT_EQ(fx.host.beeps, 1);
         EXPECT_EQ(fx.host.message, "Download fail!");
         EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
@@ -162,22 +163,21 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
 TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
     struct Case {
         const char* name;
-        uint32_t key;  // status queue that fails
-        std::deque<uint16_t> statuses;
+        const char* control;  // what the writer does wrong
         bool downloadedAfter;
     };
     const Case cases[] = {
-        {"erase", 0x5C, {0xA0}, false},  // erase given up (busy) or refused
-        {"block", 0x56, {0xC1}, false},  // the driver block fails
-        {"op40", 0x140, {0xB6}, false},  // the writer refuses the block
-        {"ok", 0x5C, {0x00}, true},      // everything well
+        {"erase", "stuck cmd=5C", false},                 // erase given up (busy)
+        {"block", "fault badsum cmd=56 count=3", false},  // the driver block fails
+        {"op40", "final B6 cmd=59", false},               // the writer refuses the block
+        {"ok", "", true},                                 // everything well
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OpsFixture fx(std::string("dlpast") + c.name);
         fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
         fx.downloaded = true;
-        fx.link.statuses[c.key] = c.statuses;
+        fx.writer.Do(c.control);
         fx.session.OnDownload();
         EXPECT_EQ(fx.downloaded, c.downloadedAfter);
     }
@@ -186,7 +186,7 @@ TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
     fx.fileName = ::testing::TempDir() + "no-such-file.otp";
     fx.downloaded = true;
     fx.session.OnDownload();
-    EXPECT_TRUE(fx.link.sent.empty());
+    EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_TRUE(fx.downloaded);
 }
 
@@ -196,30 +196,31 @@ TEST(OpsDownload, SourceRefusals) {
         fx.LoadBuffer(16, false);
         fx.session.OnDownload();
         EXPECT_EQ(fx.host.message, "Please load a file!");
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.writer.port.sent.empty());
     }
     {  // a buffer without a file name still needs a file to send
         OpsFixture fx("dlnoname");
         fx.LoadBuffer(16);
         fx.session.OnDownload();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_TRUE(fx.writer.port.sent.empty());
     }
-    {  // writer gone: flag cleared, nothing sent
+    {  // writer gone: flag cleared, nothing sent but the search for it
         OpsFixture fx("dlgone");
         fx.fileName = WriteFile("dlgone.otp", 10);
-        fx.link.connected = false;
+        fx.Unplug();
         fx.session.OnDownload();
         EXPECT_FALSE(fx.downloaded);
-        EXPECT_TRUE(fx.link.sent.empty());
+        EXPECT_EQ(fx.writer.Commands(), "");
     }
-    {  // erase refused: its status shown, no frames
+    {  // erase fails: its status shown, no frames
         OpsFixture fx("dlerase");
         fx.fileName = WriteFile("dlerase.otp", 10);
-        fx.link.statuses[0x5C] = {0xB8};
+        fx.writer.Do("final B8 cmd=5C count=3");
         fx.session.OnDownload();
-        EXPECT_EQ(fx.link.Kinds(), "poll");
-        EXPECT_EQ(fx.host.message, "status B8");
+        EXPECT_EQ(fx.writer.Commands(), "5C 5C 5C");
+        EXPECT_EQ(fx.host.messages, (std::vector<std::string>{"Failed to erase flash rom!",
+                                                              "Failed to Write to flash rom!"}));
         EXPECT_TRUE(fx.host.controlEnables.empty());
     }
 }
@@ -232,14 +233,16 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     fx.buffer.m_wPID = 0xA0;
     fx.buffer.m_wOID = 0xA0;
     fx.session.OnDownload();
-    const auto& f = fx.link.sent[1].frame;
+    const auto frames = fx.writer.Frames(0x56);
+    ASSERT_EQ(frames.size(), 2u);
+    const auto& f = frames[0];
     ASSERT_EQ(f.size(), 12u);
     EXPECT_EQ(std::vector<uint8_t>(f.begin() + 5, f.end() - 1),
               (std::vector<uint8_t>{0x34, 0x12, 0xCD, 0xAB, 0xFF, 0x00}));
     // The image named the other body: it is selected and its driver sent.
     EXPECT_EQ(fx.profile.GetString("Setting", "BodyName", ""), "ZK20P08B");
     EXPECT_STREQ(fx.pBody->szName, "ZK20P08B");
-    EXPECT_EQ(fx.link.sent[2].frame[7], 0xA0);
+    EXPECT_EQ(frames[1][7], 0xA0);
     EXPECT_EQ(fx.host.driver, "ZK20P08B");
 }
 
@@ -247,37 +250,41 @@ TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     OpsFixture fx("drvsettings");
     Session& ops = fx.session;
     ASSERT_TRUE(ops.DownloadDriver(false));
-    EXPECT_EQ(fx.link.sent[0].frame[26], 0x18);
+    EXPECT_EQ(fx.writer.Frames(0x56)[0][26], 0x18);
     fx.profile.WriteInt("Time", "WritePulse", 1716);
+    fx.writer.EraseDriverSector();  // flash bits only clear without an erase
     ASSERT_TRUE(ops.DownloadDriver(false));
-    EXPECT_EQ(fx.link.sent[2].frame[26], 100);
+    EXPECT_EQ(fx.writer.Frames(0x56)[1][26], 100);
+    EXPECT_EQ(fx.writer.model.flash[emu::kDriverAddr + 21], 100);
     EXPECT_EQ(fx.host.message, "Download driver OK!");
 
     // No body: refused before anything is erased or sent.
     fx.pBody = nullptr;
-    fx.link.sent.clear();
+    fx.Forget();
     EXPECT_FALSE(ops.DownloadDriver(true));
-    EXPECT_TRUE(fx.link.sent.empty());
+    EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_EQ(fx.host.message, kNoBodySelected);
 }
 
 TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     OpsFixture fx("drvfail");
     Session& ops = fx.session;
-    fx.link.statuses[0x5D] = {0xC0};
+    fx.writer.Do("fault noreply cmd=5D count=3");
     EXPECT_FALSE(ops.DownloadDriver(true));
     EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
-    EXPECT_EQ(fx.link.Kinds(), "send");
+    EXPECT_EQ(fx.writer.Commands(), "5D 5D 5D");
 
-    fx.link.statuses[0x56] = {0xB8};
+    fx.writer.Do("final B8 cmd=56 count=3");
     EXPECT_FALSE(ops.DownloadDriver(false));
-    EXPECT_EQ(fx.host.message, "status B8");
+    EXPECT_EQ(fx.host.message, "Failed to Write to flash rom!");
     EXPECT_EQ(fx.pDriverBody, nullptr);
 
-    fx.link.statuses[0x140] = {0xB6};
+    fx.writer.Do("final B6 cmd=59");
+    fx.Forget();
     EXPECT_FALSE(ops.DownloadDriver(false));
     // Shown by the operation and once more by the driver download.
-    EXPECT_EQ(fx.link.errors.size(), 3u);
+    EXPECT_EQ(fx.Seen("ROM format error!"), 2u);
+    EXPECT_EQ(fx.host.beeps, 2);
     EXPECT_EQ(fx.pDriverBody, fx.pBody);
 }
 
@@ -288,37 +295,38 @@ TEST(OpsDriver, CheckDriverReadBack) {
     std::vector<uint8_t> block(f.begin() + 5, f.begin() + 30);
     block.resize(32, 0xFF);
 
-    fx.link.replyData[0x51] = block;
+    fx.writer.HoldDriverBytes(block);
     EXPECT_TRUE(ops.CheckDriver());
-    ASSERT_EQ(fx.link.sent.size(), 1u);
-    EXPECT_EQ(fx.link.sent[0].frame,
+    ASSERT_EQ(fx.writer.port.sent.size(), 1u);
+    EXPECT_EQ(fx.writer.port.sent[0],
               (std::vector<uint8_t>{0x07, 0x51, 0x00, 0xFF, 0x03, 0x20, 0x7A}));
     EXPECT_EQ(fx.host.driver, "ZK20P08B");
     EXPECT_STREQ(fx.pDriverBody->szName, "ZK20P08B");
 
     // A body whose OID needs ten bits is recognised from its own block.
     const DriverFrame g = BuildDriverFrame(*fx.bodies["ZK30P11C-4"], WriterSettings());
-    fx.link.replyData[0x51] = std::vector<uint8_t>(g.begin() + 5, g.begin() + 30);
+    fx.writer.HoldDriverBytes(std::vector<uint8_t>(g.begin() + 5, g.begin() + 30));
     EXPECT_TRUE(ops.CheckDriver());
     EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
-    EXPECT_EQ(fx.link.sent.size(), 2u);
+    EXPECT_EQ(fx.writer.port.sent.size(), 2u);
 
     // Markers right but byte 24 wrong: erase and a new block.
     fx.pDriverBody = nullptr;
     block[24] ^= 0x40;
-    fx.link.replyData[0x51] = block;
-    fx.link.sent.clear();
+    fx.writer.HoldDriverBytes(block);
+    fx.Forget();
     EXPECT_TRUE(ops.CheckDriver());
-    EXPECT_EQ(fx.link.Kinds(), "request send send op");
-    EXPECT_EQ(fx.link.sent[1].frame, (std::vector<uint8_t>{0x04, 0x5D, 0x3F, 0xA0}));
+    EXPECT_EQ(fx.writer.Commands(), "51 5D 56 59:40");
+    EXPECT_EQ(fx.writer.port.sent[1], (std::vector<uint8_t>{0x04, 0x5D, 0x3F, 0xA0}));
     EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_TRUE(fx.writer.model.DriverValid());
 
     // Unreadable: the status is shown, then the same repair.
-    fx.link.statuses[0x51] = {0xC0};
-    fx.link.sent.clear();
+    fx.writer.Do("fault noreply cmd=51");
+    fx.Forget();
     EXPECT_TRUE(ops.CheckDriver());
-    EXPECT_EQ(fx.link.errors.back(), (std::pair<uint8_t, bool>(0xC0, false)));
-    EXPECT_EQ(fx.link.Kinds(), "request send send op");
+    EXPECT_EQ(fx.host.messages.front(), "Writer time out!");
+    EXPECT_EQ(fx.writer.Commands(), "51 5D 56 59:40");
 
     // A valid block of a body the table does not know keeps the driver body.
     block = std::vector<uint8_t>(32, 0);
@@ -326,7 +334,7 @@ TEST(OpsDriver, CheckDriverReadBack) {
     block[1] = 0xAA;
     block[2] = 0x77;
     block[24] = static_cast<uint8_t>(0x55 + 0xAA + 0x77);
-    fx.link.replyData[0x51] = block;
+    fx.writer.HoldDriverBytes(block);
     const BodyRecord* before = fx.pDriverBody;
     EXPECT_TRUE(ops.CheckDriver());
     EXPECT_EQ(fx.host.driver, "");
@@ -341,13 +349,16 @@ TEST(OpsDiagnosis, ReportAndRetries) {
 
     OpsFixture fx("diag");
     Session& ops = fx.session;
-    fx.link.queries = {0xC0, 0x0290};
+    fx.writer.Do("fault noreply cmd=61");
+    fx.writer.Do("selftest 02");
     ops.OnDiagnosis();
     EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Control Error!\r\n"}));
 
     fx.host.boxes.clear();
-    fx.link.queries = {0x91, 0xC0, 0xC1, 0x90};
+    fx.writer.Do("fault refuse cmd=61");
+    fx.writer.Do("fault noreply cmd=61");
+    fx.writer.Do("fault badsum cmd=61");
     ops.OnDiagnosis();
-    EXPECT_EQ(fx.link.Count("query", 0x61), 5u);
-    EXPECT_EQ(fx.link.errors.back(), (std::pair<uint8_t, bool>(0xC1, true)));
+    EXPECT_EQ(fx.writer.Count(0x61), 5);
+    EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Checksum of received data error!"}));
 }

@@ -1,135 +1,30 @@
 #pragma once
-// Scripted writer and window for the download and chip-operation tests.
+// The front end and the writer for the download and chip-operation tests: the
+// session runs the real link, whose port is the emulator's writer model.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "common/ini_profile.h"
+#include "core/session.h"
+#include "emulator/model_port.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
-#include "core/session.h"
+#include "writer/driver_block.h"
 #include "writer/ops_context.h"
+#include "writer/settings.h"
 
 // Kept apart from the other suites' doubles of the same names.
 namespace ops_test {
-
-// Every frame the operations hand to the link, in order, plus the statuses
-// that the writer answers with. A status queue per command code (byte 1 of the
-// frame, or the operation mask for RunOperation as 0x100 + mask) is consumed
-// one entry per call; an empty queue answers 0.
-class FakeLink : public OpsLink {
-  public:
-    struct Sent {
-        std::string kind;  // "poll", "send", "request", "op", "read", "write"
-        std::vector<uint8_t> frame;
-        uint32_t value = 0;  // code, mask or address
-        uint16_t word = 0;
-        int progressMax = 0;
-    };
-
-    explicit FakeLink(FrontEnd& host) : m_host(host) {}
-
-    bool connected = true;
-    std::vector<Sent> sent;
-    std::map<uint32_t, std::deque<uint16_t>> statuses;
-    std::map<uint8_t, std::vector<uint8_t>> replyData;  // per data command
-    std::map<uint32_t, uint16_t> chipWords;             // ReadWord answers
-    std::vector<std::pair<uint8_t, bool>> errors;       // ShowWriterError calls
-    std::deque<uint16_t> queries;                       // Query answers
-
-    uint16_t Next(uint32_t key) {
-        auto& q = statuses[key];
-        if (q.empty()) return 0;
-        const uint16_t s = q.front();
-        q.pop_front();
-        return s;
-    }
-
-    bool EnsureConnected() override { return connected; }
-    uint16_t Request(const uint8_t* frame, size_t count, uint8_t expected, uint8_t* dest,
-                     size_t destSize) override {
-        sent.push_back({"request", {frame, frame + count}, expected});
-        const uint16_t s = Next(expected);
-        if (s == 0) {
-            const auto& d = replyData[expected];
-            for (size_t i = 0; i < d.size() && i < destSize; ++i) dest[i] = d[i];
-        }
-        return s;
-    }
-    uint16_t Query(uint8_t command) override {
-        sent.push_back({"query", {}, command});
-        if (queries.empty()) return 0;
-        const uint16_t r = queries.front();
-        queries.pop_front();
-        return r;
-    }
-    uint8_t SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected, uint32_t,
-                        int progressMax) override {
-        sent.push_back({"send", {frame, frame + count}, expected, 0, progressMax});
-        return static_cast<uint8_t>(Next(frame[1]));
-    }
-    uint8_t PollingCommand(uint8_t code) override {
-        sent.push_back({"poll", {}, code});
-        const uint8_t s = static_cast<uint8_t>(Next(code));
-        if (s != 0) {
-            m_host.Beep();
-            m_host.SetText(FrontText::kMessage, code == 0x5A   ? "Failed to enter programming mode!"
-                                                : code == 0x5B ? "Failed to exit programming mode!"
-                                                               : "Failed to erase flash rom!");
-        }
-        return s;
-    }
-    uint8_t RunOperation(uint8_t mask, int progressMax) override {
-        sent.push_back({"op", {}, mask, 0, progressMax});
-        const uint8_t s = static_cast<uint8_t>(Next(0x100u + mask));
-        if (s != 0) ShowWriterError(s, false);
-        return s;
-    }
-    int ShowWriterError(uint8_t status, bool modal) override {
-        errors.push_back({status, modal});
-        if (status == 0) return 1;
-        char text[32];
-        std::snprintf(text, sizeof text, "status %02X", status);
-        if (modal)
-            m_host.ShowBox(text);
-        else
-            m_host.SetText(FrontText::kMessage, text);
-        return 0;
-    }
-    uint16_t ReadWord(uint32_t addr) override {
-        sent.push_back({"read", {}, addr});
-        auto it = chipWords.find(addr);
-        return it == chipWords.end() ? 0 : it->second;
-    }
-    uint8_t WriteWord(uint32_t addr, uint16_t word) override {
-        sent.push_back({"write", {}, addr, word});
-        return static_cast<uint8_t>(Next(0x57));
-    }
-
-    // Kinds of the sent items joined by blanks, e.g. "poll op poll".
-    std::string Kinds() const {
-        std::string s;
-        for (const Sent& x : sent) s += (s.empty() ? "" : " ") + x.kind;
-        return s;
-    }
-    size_t Count(const std::string& kind, uint32_t value) const {
-        size_t n = 0;
-        for (const Sent& x : sent) n += x.kind == kind && x.value == value;
-        return n;
-    }
-
-  private:
-    FrontEnd& m_host;
-};
 
 // The front end: what reaches the screen, and scripted answers to the boxes.
 class FakeHost : public FrontEnd {
   public:
     std::string message, driver, serialText, checksum = "-", mcu;
+    std::vector<std::string> messages;  // every message line, in order
     std::vector<std::string> boxes;
     std::vector<bool> boxInfo;
     std::vector<int> progress;
@@ -143,6 +38,7 @@ class FakeHost : public FrontEnd {
         switch (which) {
             case FrontText::kMessage:
                 message = t;
+                messages.push_back(t);
                 break;
             case FrontText::kDriver:
                 driver = t;
@@ -187,16 +83,68 @@ class FakeHost : public FrontEnd {
     void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
 
-// A session with two bodies, a settings file of its own, a scripted writer
-// under its operations and the front end above; the references name the
-// session's state as the tests use it.
+// The writer on COM1: the emulator's model behind the session's port.
+struct ModelWriter {
+    emu::ModelPort port;
+    emu::WriterModel& model = port.model;
+
+    // A control line of the emulator: faults, forced finals, chips, words.
+    void Do(const std::string& line) { port.line.Control(line); }
+
+    // The frames written, as "code" or, for operations, "59:mask"; pings,
+    // version queries and polls, which every command brings, left out.
+    std::string Commands() const {
+        std::string s;
+        char item[16];
+        for (const auto& f : port.sent) {
+            if (f[1] == 0x5E || f[1] == 0x5F || f[1] == 0x60) continue;
+            if (f[1] == 0x59)
+                std::snprintf(item, sizeof item, "59:%02X", f[2]);
+            else
+                std::snprintf(item, sizeof item, "%02X", f[1]);
+            s += (s.empty() ? "" : " ") + std::string(item);
+        }
+        return s;
+    }
+    int Count(uint8_t code) const { return port.CountSent(code); }
+    // Frames of one command code, in order.
+    std::vector<std::vector<uint8_t>> Frames(uint8_t code) const {
+        std::vector<std::vector<uint8_t>> out;
+        for (const auto& f : port.sent)
+            if (f[1] == code) out.push_back(f);
+        return out;
+    }
+    // Chip-word commands (0x52 reads, 0x57 writes) at one address.
+    int WordFrames(uint8_t code, uint32_t addr) const {
+        int n = 0;
+        for (const auto& f : Frames(code))
+            n += static_cast<uint32_t>(f[2] | f[3] << 8 | f[4] << 16) == addr;
+        return n;
+    }
+    // The writer's flash holds the driver block of this body.
+    void HoldDriver(const BodyRecord& body) {
+        const DriverFrame f = BuildDriverFrame(body, WriterSettings());
+        std::copy(f.begin() + 5, f.begin() + 30, model.flash.begin() + emu::kDriverAddr);
+    }
+    void HoldDriverBytes(const std::vector<uint8_t>& block) {
+        std::copy(block.begin(), block.end(), model.flash.begin() + emu::kDriverAddr);
+    }
+    void EraseDriverSector() {
+        std::fill(model.flash.begin() + emu::kDriverAddr, model.flash.end(), 0xFF);
+    }
+};
+
+// A session with two bodies, a settings file of its own, the writer model
+// under its link and the front end above; the references name the session's
+// state as the tests use it.
 struct OpsFixture {
     std::string iniPath;
     IniProfile profile;
     FakeHost host;
-    NoPort port;
-    Session session{profile, host, port};
-    FakeLink link{host};
+    ModelWriter writer;
+    Session session{profile, host, writer.port};
+    WriterOpsLink ops{session.Link()};
+    OpsLink& link = ops;
     BodyTable& bodies = session.m_bodyTable;
     PcBuffer& buffer = session.m_buffer;
     const BodyRecord*& pBody = session.m_pBody;
@@ -214,7 +162,6 @@ struct OpsFixture {
     }
 
     explicit OpsFixture(const std::string& name) : iniPath(FreshIni(name)), profile(iniPath) {
-        session.UseOpsLink(link);
         auto a = std::make_unique<BodyRecord>();
         std::snprintf(a->szName, sizeof a->szName, "ZK30P11C-4");
         a->nPID = 0xA6;
@@ -234,6 +181,29 @@ struct OpsFixture {
         pBody = a.get();
         bodies["ZK30P11C-4"] = std::move(a);
         bodies["ZK20P08B"] = std::move(b);
+        // A chip of the selected body in the socket, the writer found on COM1
+        // as at start-up; what that took is forgotten.
+        writer.Do("chip pid=A6 power=A6 soft=A6");
+        session.Link().EnsureConnected();
+        Forget();
+    }
+
+    // Clears what the front end and the line recorded so far.
+    void Forget() {
+        writer.port.sent.clear();
+        host.messages.clear();
+        host.message.clear();
+        host.boxes.clear();
+        host.boxInfo.clear();
+        host.progress.clear();
+        host.controlEnables.clear();
+        host.windowEnables.clear();
+        host.beeps = 0;
+    }
+    // The writer stops answering (unplugged).
+    void Unplug() { writer.port.writerPort = 0; }
+    size_t Seen(const std::string& message) const {
+        return static_cast<size_t>(std::count(host.messages.begin(), host.messages.end(), message));
     }
     ~OpsFixture() { std::remove(iniPath.c_str()); }
 

@@ -138,7 +138,7 @@ TEST(OpsSerial, BlankCheckChipThenFile) {
     OpsFixture fx("serialblank");
     fx.LoadBuffer(16);
     EXPECT_TRUE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
-    EXPECT_EQ(fx.link.Kinds(), "read read read read");
+    EXPECT_EQ(fx.writer.Commands(), "52 52 52 52");
 
     // High bytes of the file's words do not count.
     (*fx.buffer.m_pBin)[7] = 0xFF00;
@@ -148,9 +148,9 @@ TEST(OpsSerial, BlankCheckChipThenFile) {
     EXPECT_EQ(fx.host.boxes.back(), kSerialFileNotBlank);
 
     // The chip is asked first, and stops at its first non-blank word.
-    fx.link.sent.clear();
-    fx.link.chipWords[2] = 0x8000;
+    fx.Forget();
+    fx.writer.Do("word 2 8000");
     EXPECT_FALSE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
-    EXPECT_EQ(fx.link.Kinds(), "read read");
+    EXPECT_EQ(fx.writer.Commands(), "52 52");
     EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
 }

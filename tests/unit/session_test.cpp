@@ -11,7 +11,7 @@
 
 #include "common/ini_profile.h"
 #include "core/session.h"
-#include "emulator/writer_model.h"
+#include "emulator/model_port.h"
 #include "image/option_view.h"
 #include "image/otp_file.h"
 #include "tests/unit/temp_path.h"
@@ -69,63 +69,9 @@ class ScriptedFrontEnd : public FrontEnd {
     void ResetHexView(int maxRow) override { hexMax = maxRow; }
 };
 
-// The writer model on one COM port (COM1 unless moved); its reply bytes reach the session's link
-// one per pumped message, as the window's serial messages deliver them.
-class ModelPort : public LinkPort {
-  public:
-    emu::WriterModel model;
-    WriterLink* sink = nullptr;
-    std::vector<emu::Bytes> sent;
-    std::function<void()> onPump;  // a message the user sends during a wait
-    int writerPort = 1;
-    std::vector<int> opened;
-
-    int Count(uint8_t code) const {
-        int n = 0;
-        for (const emu::Bytes& f : sent) n += f[1] == code;
-        return n;
-    }
-
-    bool OpenPort(int n) override {
-        opened.push_back(n);
-        m_open = n;
-        return true;
-    }
-    void ClosePort() override { m_open = 0; }
-    void WritePort(const uint8_t* bytes, size_t count) override {
-        sent.emplace_back(bytes, bytes + count);
-        m_pending.clear();
-        if (m_open == writerPort)
-            for (uint8_t b : model.Handle(sent.back(), m_now)) m_pending.push_back(b);
-    }
-    bool PumpOneMessage() override {
-        if (onPump) {
-            auto hook = std::move(onPump);
-            onPump = nullptr;
-            hook();
-        }
-        if (m_pending.empty()) return false;
-        sink->OnSerialByte(m_pending.front());
-        m_pending.pop_front();
-        return true;
-    }
-    void WaitForMessage(uint32_t ms) override {
-        if (m_pending.empty()) m_now += ms;
-    }
-    uint32_t TickCount() override { return static_cast<uint32_t>(m_now); }
-    void Sleep(uint32_t ms) override { m_now += ms; }
-
-  private:
-    int m_open = 0;
-    uint64_t m_now = 1000;
-    std::deque<uint8_t> m_pending;
-};
-
 class SessionTest : public ::testing::Test {
   protected:
-    SessionTest() : ini_(WriteSettings(TestTempPath(".ini"))), profile_(ini_) {
-        port_.sink = &session_.Link();
-    }
+    SessionTest() : ini_(WriteSettings(TestTempPath(".ini"))), profile_(ini_) {}
     ~SessionTest() override {
         std::remove(ini_.c_str());
         for (const std::string& p : files_) std::remove(p.c_str());
@@ -162,7 +108,7 @@ class SessionTest : public ::testing::Test {
     std::vector<std::string> files_;
     IniProfile profile_;
     ScriptedFrontEnd front_;
-    ModelPort port_;
+    emu::ModelPort port_;  // the writer on COM1
     Session session_{profile_, front_, port_};
 };
 
@@ -249,11 +195,11 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
 
     // The first Detect Connect reads the driver back and finds it valid; the
     // second only pings.
-    const int reads = port_.Count(CMD_READ_FLASH);
+    const int reads = port_.CountSent(CMD_READ_FLASH);
     EXPECT_TRUE(session_.OnDetectConnect());
-    EXPECT_EQ(port_.Count(CMD_READ_FLASH), reads + 1);
+    EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
     EXPECT_TRUE(session_.OnDetectConnect());
-    EXPECT_EQ(port_.Count(CMD_READ_FLASH), reads + 1);
+    EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
 
     // Program with serial numbering: four words written, the number advances.
     session_.m_serial.m_bSerial = true;
@@ -285,7 +231,10 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     }));
     // A click on Program dispatched while the download waits for the writer.
     size_t sentAtClick = 0, sentAfterClick = 0;
-    port_.onPump = [&] {
+    bool clicked = false;
+    front_.onBreathe = [&] {
+        if (clicked) return;
+        clicked = true;
         sentAtClick = port_.sent.size();
         session_.OnProgram();
         session_.OnDiagnosis();
@@ -298,8 +247,9 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     };
     EXPECT_FALSE(session_.IsRunning());
     session_.OnDownload();
+    EXPECT_TRUE(clicked);
     EXPECT_EQ(sentAtClick, sentAfterClick);
-    EXPECT_EQ(port_.Count(CMD_ENTER_PROG), 0);
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 0);
     EXPECT_EQ(front_.Message(), "Download OK!");
     EXPECT_TRUE(front_.boxes.empty());
     EXPECT_FALSE(session_.IsRunning());
@@ -308,7 +258,7 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
 
     // Once it is over, the same command runs.
     session_.OnProgram();
-    EXPECT_EQ(port_.Count(CMD_ENTER_PROG), 1);
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1);
 }
 
 TEST_F(SessionTest, DownloadPromptAnsweredFromTheScript) {
@@ -321,12 +271,12 @@ TEST_F(SessionTest, DownloadPromptAnsweredFromTheScript) {
     session_.OnVerify();
     ASSERT_EQ(front_.boxes.size(), 1u);
     EXPECT_EQ(front_.boxFlags[0], kBoxYesNo);
-    EXPECT_EQ(port_.Count(CMD_ERASE_FLASH), 0);
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 0);
 
     // Yes: the download runs first, then the verify.
     front_.answers.push_back(kAnswerYes);
     session_.OnVerify();
-    EXPECT_EQ(port_.Count(CMD_ERASE_FLASH), 1);
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 1);
     EXPECT_TRUE(session_.m_bDownloaded);
     EXPECT_EQ(front_.boxes.size(), 2u);
 }
@@ -413,10 +363,9 @@ TEST_F(SessionTest, PortsSettingOrdersTheSearch) {
         SCOPED_TRACE(c.ports);
         profile_.WriteString("Setting", "Ports", c.ports);
         ScriptedFrontEnd front;
-        ModelPort port;
+        emu::ModelPort port;
         port.writerPort = c.writer;
         Session session(profile_, front, port);
-        port.sink = &session.Link();
         if (c.only) session.UseOnlyPort(c.only);
         session.OnDetectConnect();
         EXPECT_EQ(port.opened, c.opened);

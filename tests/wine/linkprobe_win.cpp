@@ -5,7 +5,8 @@
 //   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
 //   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
 //   sleep MS | waitfile PATH | cpu-begin | cpu-end |
-//   cycle N [PORT] (open and close the port N times) | monitors (count their threads)
+//   cycle N [PORT] (open and close the port N times) | monitors (count their threads) |
+//   flash N (N download frames of 128 bytes)
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -14,17 +15,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/win_helpers.h"
 #include "core/front_end.h"
-#include "writer/link_port_win.h"
+#include "writer/port_win.h"
 #include "writer/writer_link.h"
 
 namespace {
 
 // The serial port of the program under a front end that prints.
-class ProbeHost : public WinLinkPort, public SilentFrontEnd {
+class ProbeHost : public SilentFrontEnd {
   public:
-    using WinLinkPort::WinLinkPort;
-    WriterLink link{*this, *this};
+    explicit ProbeHost(Port& port) : link(*this, port) {}
+    WriterLink link;
 
     void SetText(FrontText which, const std::string& t) override {
         if (which == FrontText::kMessage) Out("MESSAGE", t);
@@ -58,13 +60,7 @@ class ProbeHost : public WinLinkPort, public SilentFrontEnd {
     int m_lastPos = -1;
 };
 
-ProbeHost* g_host = nullptr;
-
 LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SERIAL_BYTE && g_host) {
-        g_host->link.OnSerialByte(static_cast<uint8_t>(wp));
-        return 0;
-    }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -120,17 +116,16 @@ unsigned long Num(const char* s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SerialPort port;
+    HWND hwnd = nullptr;
+    WinPort port(hwnd);
     ProbeHost host(port);
-    g_host = &host;
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProbeProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"PyroLinkProbe";
     RegisterClassW(&wc);
-    HWND hwnd = CreateWindowW(L"PyroLinkProbe", L"linkprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-    host.SetWindow(hwnd);
+    hwnd = CreateWindowW(L"PyroLinkProbe", L"linkprobe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                         nullptr, nullptr, wc.hInstance, nullptr);
 
     ULONGLONG cpu0 = 0, wall0 = 0;
     int rc = 0;
@@ -172,11 +167,26 @@ int main(int argc, char** argv) {
             std::snprintf(r, sizeof r, "%02X",
                           host.link.WriteWord(a, static_cast<uint16_t>(arg(0))));
             ProbeHost::Out("STATUS", r);
+        } else if (step == "flash") {
+            // N frames of 128 bytes from flash address 0, as a download sends
+            // them, without the window: the link's own share of the turn-around.
+            const unsigned long n = arg(0);
+            uint8_t data[kMaxFlashChunk];
+            uint8_t status = 0;
+            for (unsigned long f = 0; f < n && status == 0; ++f) {
+                for (size_t b = 0; b < sizeof data; ++b) data[b] = static_cast<uint8_t>(f + b);
+                status = host.link.SendAndPoll(
+                    MakeWriteFlashFrame(static_cast<uint32_t>(f * sizeof data), data, sizeof data),
+                    CMD_WRITE_FLASH, 0, 0);
+            }
+            char r[8];
+            std::snprintf(r, sizeof r, "%02X", status);
+            ProbeHost::Out("STATUS", r);
         } else if (step == "cycle") {
             const unsigned long n = arg(100);
             const int portNumber = static_cast<int>(arg(1));
             unsigned long done = 0;
-            for (; done < n && host.OpenPort(portNumber); ++done) host.ClosePort();
+            for (; done < n && port.Open(portNumber); ++done) port.Close();
             ProbeHost::Out("CYCLED", std::to_string(done));
         } else if (step == "monitors") {
             ProbeHost::Out("MONITORS", std::to_string(CountMonitorThreads()));
@@ -201,8 +211,10 @@ int main(int argc, char** argv) {
             rc = 2;
         }
     }
-    if (host.link.IsConnected()) port.SuspendMonitoring();
-    port.Close();
+    if (host.link.IsConnected())
+        port.SuspendAndClose();
+    else
+        port.Close();
     DestroyWindow(hwnd);
     return rc;
 }

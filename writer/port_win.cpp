@@ -1,0 +1,27 @@
+#include "writer/port_win.h"
+
+bool WinPort::Open(int number) {
+    m_serial.Close();
+    if (!m_serial.Open(m_owner, static_cast<UINT>(number), 38400, 'N', 8, 1.0f, EV_RXCHAR | EV_CTS,
+                       1024))
+        return false;
+    return m_serial.StartMonitoring();
+}
+
+void WinPort::Close() {
+    m_serial.Close();
+}
+
+void WinPort::Write(const uint8_t* bytes, size_t count) {
+    if (count == 0) return;  // a zero length would mean "up to the first zero byte"
+    m_serial.Write(bytes, static_cast<int>(count));
+}
+
+size_t WinPort::Read(uint8_t* dest, size_t size, uint32_t timeoutMs) {
+    return m_serial.Read(dest, size, timeoutMs);
+}
+
+void WinPort::SuspendAndClose() {
+    m_serial.SuspendMonitoring();
+    m_serial.Close();
+}

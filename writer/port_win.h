@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+#include "writer/port.h"
+#include "writer/serial_port_win.h"
+
+// The writer's line on a Win32 COM port: the serial port with the writer's
+// fixed line settings, its monitor thread and the system clock.
+class WinPort : public Port {
+  public:
+    // The port's line-event notifications go to the window the handle names
+    // when a port is opened (it may be created after this object).
+    explicit WinPort(const HWND& owner) : m_owner(owner) {}
+
+    bool Open(int number) override;
+    void Close() override;
+    void Write(const uint8_t* bytes, size_t count) override;
+    size_t Read(uint8_t* dest, size_t size, uint32_t timeoutMs) override;
+    uint32_t TickCount() override { return GetTickCount(); }
+    void Sleep(uint32_t ms) override { ::Sleep(ms); }
+
+    // Port errors go to this function instead of a message box (a console has no window).
+    void SetErrorSink(void (*sink)(const char* text)) { m_serial.SetErrorSink(sink); }
+    // Program end: the monitor thread is suspended before the port closes.
+    void SuspendAndClose();
+
+  private:
+    const HWND& m_owner;
+    SerialPort m_serial;
+};
