@@ -55,17 +55,23 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     // --- FrontEnd ------------------------------------------------------------
     void SetText(FrontText which, const std::string& text) override;
     void AppendMessage(const std::string& text) override { m_strMessage += text; }
-    void PushTexts() override { UpdateData(false); }  // bound members -> controls
-    void PullTexts() override { UpdateData(true); }   // controls -> bound members
+    void PushTexts() override {  // bound members -> controls
+        ShowPendingProgress();
+        UpdateData(false);
+    }
+    void PullTexts() override { UpdateData(true); }  // controls -> bound members
     void ProgressStart(int maxPos) override;
     void ProgressStep(int pos) override;
-    void ProgressEnd() override { ProgressStep(0); }
+    void ProgressEnd() override { ShowProgress(0); }
     int ShowBox(const std::string& text, unsigned flags) override;
     void Beep() override;
     bool Breathe() override;
     void EnableOperationControls(bool enable) override;
     void EnableInput(bool enable) override;
-    void ShowRunning(bool) override { UpdateOpenButton(); }
+    void ShowRunning(bool) override {
+        ShowPendingProgress();
+        UpdateOpenButton();
+    }
     void ShowModes(bool voice, bool checkId, bool serial) override;
     void ResetHexView(int maxRow) override;
 
@@ -135,7 +141,14 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     HMENU m_hMenu = nullptr;
     HMODULE m_hPinnedOptionLib = nullptr;  // see PinOptionLibrary
     PathEdit m_pathEdit;
-    bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
+    bool m_bBusy = false;
+    // A progress position held back by ProgressStep, -1 when none; steps this
+    // soon after the last one shown are held.
+    static constexpr DWORD kProgressHoldMs = 100;
+    int m_nPendingPos = -1;
+    DWORD m_dwProgressShown = 0;
+    void ShowProgress(int pos);
+    void ShowPendingProgress();  // operation buttons disabled by EnableOperationControls
 
     // --- The serial port under the session's link, and the session ---------
     WinPort m_port{m_hWnd};

@@ -155,14 +155,34 @@ void WriterDialog::SetText(FrontText which, const std::string& text) {
 }
 
 void WriterDialog::ProgressStart(int maxPos) {
+    m_nPendingPos = -1;
     SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maxPos);
 }
 
 void WriterDialog::ProgressStep(int pos) {
+    // The bar repaints as soon as its position changes, about a millisecond
+    // under Wine. A download steps after every frame, just before it sends the
+    // next: such quick steps wait for the next breath, which comes while that
+    // frame is on the line instead of between a reply and the next command.
+    if (GetTickCount() - m_dwProgressShown < kProgressHoldMs) {
+        m_nPendingPos = pos;
+        return;
+    }
+    ShowProgress(pos);
+}
+
+void WriterDialog::ShowProgress(int pos) {
+    m_nPendingPos = -1;
+    m_dwProgressShown = GetTickCount();
     SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
 }
 
+void WriterDialog::ShowPendingProgress() {
+    if (m_nPendingPos >= 0) ShowProgress(m_nPendingPos);
+}
+
 int WriterDialog::ShowBox(const std::string& text, unsigned flags) {
+    ShowPendingProgress();
     return fw::AppMessageBox(GetSafeHwnd(), text, flags);
 }
 
@@ -171,10 +191,12 @@ void WriterDialog::Beep() {
 }
 
 bool WriterDialog::Breathe() {
+    ShowPendingProgress();
     return PumpOneMessage();
 }
 
 void WriterDialog::EnableOperationControls(bool enable) {
+    ShowPendingProgress();
     m_bBusy = !enable;
     for (int id : kOperationControls) EnableItem(id, enable);
     if (!m_session.m_bVoice) EnableItem(IDC_LOCK, enable);

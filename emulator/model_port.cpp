@@ -28,7 +28,10 @@ void ModelPort::Write(const uint8_t* bytes, size_t count) {
     pending.insert(pending.end(), reply.begin(), reply.end());
 }
 
-size_t ModelPort::Read(uint8_t* dest, size_t size, uint32_t timeoutMs) {
+size_t ModelPort::Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) {
+    // The writer's whole reply is there at once: nothing more can come by
+    // waiting for the rest of `want`.
+    if (want == 0 || want > size) std::abort();
     if (pending.empty()) {
         ++reads;
         now += timeoutMs;

@@ -35,7 +35,7 @@ class ModelPort : public Port {
     bool Open(int number) override;
     void Close() override;
     void Write(const uint8_t* bytes, size_t count) override;
-    size_t Read(uint8_t* dest, size_t size, uint32_t timeoutMs) override;
+    size_t Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) override;
     uint32_t TickCount() override { return now; }
     void Sleep(uint32_t ms) override { now += ms; }
 

@@ -19,9 +19,11 @@ class Port {
     // runs into its own time-out).
     virtual void Write(const uint8_t* bytes, size_t count) = 0;
     // Copies up to size received bytes into dest and returns their count.
-    // Waits at most timeoutMs for the first; returns 0 earlier when the front
-    // end has input waiting, so the caller can let it breathe.
-    virtual size_t Read(uint8_t* dest, size_t size, uint32_t timeoutMs) = 0;
+    // Waits at most timeoutMs for `want` bytes (1 <= want <= size): the rest
+    // of a reply whose length is known costs one wake, not one per byte.
+    // Returns what there is at the time-out, and earlier (0 or more) when the
+    // front end has input waiting, so the caller can let it breathe.
+    virtual size_t Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) = 0;
 
     // Milliseconds of a monotonic clock that wraps at 2^32.
     virtual uint32_t TickCount() = 0;
@@ -35,7 +37,7 @@ class NoPort : public Port {
     bool Open(int) override { return false; }
     void Close() override {}
     void Write(const uint8_t*, size_t) override {}
-    size_t Read(uint8_t*, size_t, uint32_t timeoutMs) override {
+    size_t Read(uint8_t*, size_t, size_t, uint32_t timeoutMs) override {
         m_now += timeoutMs;
         return 0;
     }

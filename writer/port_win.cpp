@@ -17,8 +17,8 @@ void WinPort::Write(const uint8_t* bytes, size_t count) {
     m_serial.Write(bytes, static_cast<int>(count));
 }
 
-size_t WinPort::Read(uint8_t* dest, size_t size, uint32_t timeoutMs) {
-    return m_serial.Read(dest, size, timeoutMs);
+size_t WinPort::Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) {
+    return m_serial.Read(dest, size, want, timeoutMs);
 }
 
 void WinPort::SuspendAndClose() {

@@ -149,6 +149,12 @@ bool ReplyComplete(const uint8_t* buf, size_t count) {
     return count > 0 && count >= ReplyLength(buf, count);
 }
 
+size_t ReplyBytesMissing(const uint8_t* buf, size_t count) {
+    if (count == 0) return 1;
+    const size_t length = ReplyLength(buf, count);
+    return length > count ? length - count : 0;
+}
+
 uint16_t DecodeReply(uint8_t expected, const uint8_t* buf, size_t count, uint8_t* dest,
                      size_t destSize) {
     const bool selftest = expected == CMD_SELFTEST;

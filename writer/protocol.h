@@ -98,6 +98,9 @@ Frame MakeEraseDriverFrame();
 // buffer is empty.
 size_t ReplyLength(const uint8_t* buf, size_t count);
 bool ReplyComplete(const uint8_t* buf, size_t count);
+// Bytes still to come before the reply can be complete: 1 while none arrived
+// (its length is not known yet), 0 once complete.
+size_t ReplyBytesMissing(const uint8_t* buf, size_t count);
 
 // Decodes a complete reply for the expected command. Data bytes of a data
 // reply are copied to dest, at most destSize of them. The result carries the

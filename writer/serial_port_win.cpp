@@ -22,6 +22,18 @@ void CloseIf(HANDLE& h) {
     h = nullptr;
 }
 
+// Waits for an overlapped read or write that `started` returned for; the name
+// of the call that failed (its error in err), or nullptr.
+const char* FinishOverlapped(HANDLE port, BOOL started, OVERLAPPED& ov, DWORD& done, DWORD& err,
+                             const char* startCall, const char* waitCall) {
+    if (started) return nullptr;
+    err = GetLastError();
+    if (err != ERROR_IO_PENDING) return startCall;
+    if (GetOverlappedResult(port, &ov, &done, TRUE)) return nullptr;
+    err = GetLastError();
+    return waitCall;
+}
+
 // Diagnostic trace; this build keeps it silent.
 void Trace(const char*) {}
 
@@ -213,15 +225,9 @@ void SerialPort::ReceiveService() {
         const char* failed = nullptr;
         DWORD err = 0;
         EnterCriticalSection(&m_csLock);
-        if (!ReadFile(m_hPort, buffer, want, &got, &m_ovRead)) {
-            err = GetLastError();
-            if (err != ERROR_IO_PENDING) {
-                failed = "ReadFile()";
-            } else if (!GetOverlappedResult(m_hPort, &m_ovRead, &got, TRUE)) {
-                err = GetLastError();
-                failed = "GetOverlappedResults() in ReadFile()";
-            }
-        }
+        failed =
+            FinishOverlapped(m_hPort, ReadFile(m_hPort, buffer, want, &got, &m_ovRead), m_ovRead,
+                             got, err, "ReadFile()", "GetOverlappedResults() in ReadFile()");
         LeaveCriticalSection(&m_csLock);
         if (failed) {
             SetLastError(err);
@@ -241,8 +247,15 @@ void SerialPort::Deliver(const BYTE* bytes, DWORD count) {
     const size_t n = count < room ? count : room;
     std::memcpy(m_queue + m_nQueued, bytes, n);
     m_nQueued += n;
-    if (m_nQueued) SetEvent(m_hDataEvent);
+    UpdateDataEvent();
     LeaveCriticalSection(&m_csQueue);
+}
+
+void SerialPort::UpdateDataEvent() {
+    if (m_nQueued && m_nQueued >= m_nWanted)
+        SetEvent(m_hDataEvent);
+    else
+        ResetEvent(m_hDataEvent);
 }
 
 size_t SerialPort::TakeQueued(BYTE* dest, size_t size) {
@@ -251,7 +264,8 @@ size_t SerialPort::TakeQueued(BYTE* dest, size_t size) {
     std::memcpy(dest, m_queue, n);
     std::memmove(m_queue, m_queue + n, m_nQueued - n);
     m_nQueued -= n;
-    if (m_nQueued == 0) ResetEvent(m_hDataEvent);
+    m_nWanted = 1;
+    UpdateDataEvent();
     LeaveCriticalSection(&m_csQueue);
     return n;
 }
@@ -259,18 +273,29 @@ size_t SerialPort::TakeQueued(BYTE* dest, size_t size) {
 void SerialPort::DropQueued() {
     EnterCriticalSection(&m_csQueue);
     m_nQueued = 0;
+    m_nWanted = 1;
     ResetEvent(m_hDataEvent);
     LeaveCriticalSection(&m_csQueue);
 }
 
-size_t SerialPort::Read(BYTE* dest, size_t size, DWORD timeoutMs) {
-    size_t n = TakeQueued(dest, size);
-    if (n || timeoutMs == 0) return n;
-    // Window input ends the wait too: the caller lets the window breathe.
-    if (MsgWaitForMultipleObjectsEx(1, &m_hDataEvent, timeoutMs, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0)
-        n = TakeQueued(dest, size);
-    return n;
+size_t SerialPort::Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs) {
+    if (want == 0) want = 1;
+    if (want > size) want = size;
+    EnterCriticalSection(&m_csQueue);
+    const bool enough = m_nQueued >= want;
+    if (!enough && timeoutMs != 0) {
+        m_nWanted = want;
+        UpdateDataEvent();
+    }
+    LeaveCriticalSection(&m_csQueue);
+    if (!enough && timeoutMs != 0) {
+        // Window input ends the wait too: the caller lets the window breathe.
+        // Messages sent to this thread do not: the monitor thread notifies at
+        // every comm event, and waking for each would mean a wake per byte.
+        MsgWaitForMultipleObjectsEx(1, &m_hDataEvent, timeoutMs, QS_ALLINPUT & ~QS_SENDMESSAGE,
+                                    MWMO_INPUTAVAILABLE);
+    }
+    return TakeQueued(dest, size);
 }
 
 void SerialPort::WriteService() {
@@ -284,15 +309,10 @@ void SerialPort::WriteService() {
     DWORD sent = 0;
     const char* failed = nullptr;
     DWORD err = 0;
-    if (!WriteFile(m_hPort, m_szWriteBuffer, static_cast<DWORD>(m_nWriteSize), &sent, &m_ovWrite)) {
-        err = GetLastError();
-        if (err != ERROR_IO_PENDING) {
-            failed = "WriteFile()";
-        } else if (!GetOverlappedResult(m_hPort, &m_ovWrite, &sent, TRUE)) {
-            err = GetLastError();
-            failed = "GetOverlappedResults() in WriteFile()";
-        }
-    }
+    failed = FinishOverlapped(
+        m_hPort,
+        WriteFile(m_hPort, m_szWriteBuffer, static_cast<DWORD>(m_nWriteSize), &sent, &m_ovWrite),
+        m_ovWrite, sent, err, "WriteFile()", "GetOverlappedResults() in WriteFile()");
     LeaveCriticalSection(&m_csLock);
     if (failed) {
         SetLastError(err);

@@ -24,9 +24,10 @@ class SerialPort {
     bool StartMonitoring();
     // A length of 0 sends up to the first zero byte.
     void Write(const BYTE* bytes, int length);
-    // Takes up to size queued bytes; waits at most timeoutMs for the first,
-    // returning 0 early when the calling thread has window input waiting.
-    size_t Read(BYTE* dest, size_t size, DWORD timeoutMs);
+    // Takes up to size queued bytes; waits at most timeoutMs for `want` of
+    // them, returning what there is early when the calling thread has window
+    // input waiting (messages sent to it wait for its next look at the queue).
+    size_t Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs);
     bool SuspendMonitoring();
     void Close();
     void ReportError(const char* operation);
@@ -72,10 +73,12 @@ class SerialPort {
     void (*m_pErrorSink)(const char* text) = nullptr;
 
     // Bytes read by the monitor thread and not yet taken by Read. The data
-    // event is set while the queue holds any.
+    // event is set while the queue holds at least m_nWanted.
     static constexpr size_t kQueueSize = 4096;
     CRITICAL_SECTION m_csQueue;
     HANDLE m_hDataEvent = nullptr;
     BYTE m_queue[kQueueSize] = {};
     size_t m_nQueued = 0;
+    size_t m_nWanted = 1;
+    void UpdateDataEvent();  // with m_csQueue held
 };

@@ -1,5 +1,6 @@
 #include "writer/writer_link.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/byte_order.h"
@@ -44,8 +45,9 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
         // input; whatever arrived is taken in one go. A reply completes within
         // 255 bytes, so what is read always fits the receive buffer.
         uint8_t chunk[kReceiveBufferSize];
-        const size_t n =
-            m_port.Read(chunk, kReceiveBufferSize - m_nReceived, timeoutMs - elapsed + 1);
+        const size_t room = kReceiveBufferSize - m_nReceived;
+        const size_t want = std::min(ReplyBytesMissing(m_receive, m_nReceived), room);
+        const size_t n = m_port.Read(chunk, room, want, timeoutMs - elapsed + 1);
         for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
         // The window breathes at every wake but the one that completes the reply.
         if (!ReplyComplete(m_receive, m_nReceived)) m_front.Breathe();

@@ -26,8 +26,8 @@ class FuzzPort : public Port {
         size_t n = m_data[m_pos++];
         while (n-- && m_pos < m_size) m_pending.push_back(m_data[m_pos++]);
     }
-    size_t Read(uint8_t* dest, size_t size, uint32_t timeoutMs) override {
-        if (size == 0 || size > kReceiveBufferSize) std::abort();
+    size_t Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) override {
+        if (size == 0 || size > kReceiveBufferSize || want == 0 || want > size) std::abort();
         if (m_pending.empty()) {
             m_now += timeoutMs;
             return 0;

@@ -99,6 +99,16 @@ TEST(LinkReplies, ChecksumAndMalformedLengths) {
     uint8_t partial[] = {0x05, 0x8E, 0xA0};
     EXPECT_FALSE(ReplyComplete(partial, 3));
     EXPECT_FALSE(ReplyComplete(partial, 0));
+
+    // What a read may wait for: never past the end of the reply, so a
+    // complete reply is never held up, and one byte while the length is unknown.
+    EXPECT_EQ(ReplyBytesMissing(partial, 0), 1u);
+    EXPECT_EQ(ReplyBytesMissing(partial, 1), 4u);
+    EXPECT_EQ(ReplyBytesMissing(partial, 3), 2u);
+    EXPECT_EQ(ReplyBytesMissing(zero, 1), 0u);
+    EXPECT_EQ(ReplyBytesMissing(one, 1), 0u);
+    const Bytes ack = Ack();
+    EXPECT_EQ(ReplyBytesMissing(ack.data(), ack.size()), 0u);
 }
 
 TEST(LinkStatus, MessagesAndRetryable) {

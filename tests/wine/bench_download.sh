@@ -73,11 +73,21 @@ bench_one() {
     settle
     ui settext Pyrograph 1008 "$(winpath "$SCEN/bench.bin")" >/dev/null
     ui click Pyrograph 3 >/dev/null
-    local msg i
-    for i in $(seq 1 1200); do
+    # Asking the window for its text starts a Wine process and wakes the
+    # program: the wait watches the writer's log instead, which stops growing
+    # when the transfer is over, and asks the window once.
+    local msg="" i size last=-1 still=0
+    for i in $(seq 1 600); do
+        sleep 1
+        size=$(stat -c %s "$SERIAL_DIR/com1.log" 2>/dev/null || echo 0)
+        if [ "$size" = "$last" ]; then still=$((still + 1)); else still=0; fi
+        last=$size
+        [ "$still" -ge 3 ] && break
+    done
+    for i in $(seq 1 20); do
         msg=$(ui text Pyrograph 1010)
         [ "$msg" = "Download OK!" ] || [ "$msg" = "Download fail!" ] && break
-        sleep 0.5
+        sleep 1
     done
     echo "$1: $msg"
     cp "$SERIAL_DIR/com1.log" "$SCEN/writer.log"
