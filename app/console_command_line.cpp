@@ -3,19 +3,29 @@
 #include "writer/port_list.h"
 
 namespace {
-struct CommandName {
+struct CommandEntry {
     const char* szName;
     ConsoleCommand command;
     char cFile;  // 'r' file required, 'o' optional, 'n' none
 };
 
-const CommandName kCommands[] = {
+const CommandEntry kCommands[] = {
     {"detect", ConsoleCommand::Detect, 'n'},     {"info", ConsoleCommand::Info, 'r'},
     {"download", ConsoleCommand::Download, 'r'}, {"blank", ConsoleCommand::Blank, 'n'},
     {"program", ConsoleCommand::Program, 'o'},   {"verify", ConsoleCommand::Verify, 'o'},
     {"lock", ConsoleCommand::Lock, 'n'},         {"auto", ConsoleCommand::Auto, 'o'},
     {"chipinfo", ConsoleCommand::ChipInfo, 'n'}, {"run", ConsoleCommand::Run, 'r'},
 };
+
+}  // namespace
+
+const char* ConsoleCommandName(ConsoleCommand command) {
+    for (const CommandEntry& c : kCommands)
+        if (c.command == command) return c.szName;
+    return "";
+}
+
+namespace {
 
 ConsoleArgs Fail(std::string error) {
     ConsoleArgs a;
@@ -51,14 +61,14 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
     }
 
     ConsoleArgs out;
-    const CommandName* command = nullptr;
+    const CommandEntry* command = nullptr;
     std::vector<std::string> operands;
     bool bCountGiven = false, bOptionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (bOptionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!command) {
-                for (const CommandName& c : kCommands)
+                for (const CommandEntry& c : kCommands)
                     if (arg == c.szName) command = &c;
                 if (!command) return Fail("Unknown command '" + arg + "'.");
             } else {

@@ -39,6 +39,9 @@ struct ConsoleArgs {
     std::string strError;  // not empty: a bad command line, exit with kExitBadCommandLine
 };
 
+// The sub-command's name as typed ("chipinfo"); empty for --help and --version.
+const char* ConsoleCommandName(ConsoleCommand command);
+
 // `args` without the program's name, in UTF-8. --help and --version win over
 // everything else; options may stand before or after the command.
 ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args);

@@ -86,33 +86,6 @@ class ConsoleFrontEnd : public SilentFrontEnd {
     std::string m_strMessage, m_strBox, m_strInfo, m_strLink, m_strVersion;
 };
 
-const char* CommandName(ConsoleCommand c) {
-    switch (c) {
-        case ConsoleCommand::Detect:
-            return "detect";
-        case ConsoleCommand::Info:
-            return "info";
-        case ConsoleCommand::Download:
-            return "download";
-        case ConsoleCommand::Blank:
-            return "blank";
-        case ConsoleCommand::Program:
-            return "program";
-        case ConsoleCommand::Verify:
-            return "verify";
-        case ConsoleCommand::Lock:
-            return "lock";
-        case ConsoleCommand::Auto:
-            return "auto";
-        case ConsoleCommand::ChipInfo:
-            return "chipinfo";
-        case ConsoleCommand::Run:
-            return "run";
-        default:
-            return "";
-    }
-}
-
 std::string HexWords(const std::vector<uint16_t>& words) {
     std::string out;
     for (const uint16_t w : words) {
@@ -319,7 +292,7 @@ int Pyrocmd::Operation(ConsoleCommand command) {
     if (withFile)
         if (const int code = LoadImage()) return code;
     if (!Connect()) {
-        Report(CommandName(command), m_front.Result(), false);
+        Report(ConsoleCommandName(command), m_front.Result(), false);
         return kExitNoWriter;
     }
     if (!m_args.strMcu.empty()) m_session.OnSelectMcu(m_args.strMcu);
@@ -333,7 +306,7 @@ int Pyrocmd::Operation(ConsoleCommand command) {
         else
             Print(stdout, Trimmed(m_front.m_strInfo) + "\n");
     } else {
-        Report(CommandName(command), m_front.Result(), ok);
+        Report(ConsoleCommandName(command), m_front.Result(), ok);
     }
     return ok ? kExitOk : kExitOperationFailed;
 }

@@ -10,7 +10,6 @@
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
-#include "writer/ops_context.h"
 #include "writer/production_log.h"
 #include "writer/port.h"
 #include "writer/writer_link.h"
@@ -81,7 +80,6 @@ class Session {
     const BodyTable& Bodies() const { return m_bodyTable; }
     WriterLink& Link() { return m_link; }
     // Puts another writer under the operations (tests script one).
-    void UseOpsLink(OpsLink& link) { m_pLink = &link; }
     // A download or chip command is under way; its waits let the front end
     // take commands, which must then be refused.
     bool IsRunning() const { return m_bOpsRunning; }
@@ -204,8 +202,6 @@ class Session {
     NotingFrontEnd m_noting;
     FrontEnd& m_front;
     WriterLink m_link;
-    WriterOpsLink m_opsLink{m_link};
-    OpsLink* m_pLink = &m_opsLink;
     bool m_bOpsRunning = false;
     ProductionLog m_log{std::string()};
     std::string m_strFrontEndName;

@@ -8,7 +8,7 @@
 #include "image/pc_buffer.h"
 #include "core/front_end.h"
 #include "core/session.h"
-#include "writer/ops_context.h"
+#include "writer/writer_link.h"
 
 const char kSerialRangeMessage[] =
     "S/N address exceeds the Program ROM size,\nSet to default address: 1, 2, 3, 7";
@@ -130,7 +130,8 @@ void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on)
     front.PushTexts();
 }
 
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, FrontEnd& front) {
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, WriterLink& link,
+                      FrontEnd& front) {
     for (uint32_t a : sn.m_nSerialAddr) {
         if (link.ReadWord(a) != 0) {
             front.ShowBox(kSerialChipNotBlank);
@@ -147,7 +148,7 @@ bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link
     return true;
 }
 
-bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, FrontEnd& front) {
+bool WriteSerialNumber(const SerialNumber& sn, WriterLink& link, FrontEnd& front) {
     for (int i = 0; i < 4; ++i) {
         if (link.WriteWord(sn.m_nSerialAddr[i], SerialByte(sn.m_dwSerial, i)) != 0) {
             front.SetText(FrontText::kMessage, kSerialWriteFailed);

@@ -3,7 +3,7 @@
 #include <string>
 
 struct PcBuffer;
-class OpsLink;
+class WriterLink;
 class FrontEnd;
 class Profile;
 
@@ -75,11 +75,12 @@ void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on)
 // True when all four words are blank in the chip (a failed read counts as
 // blank) and their low bytes are 0 in the buffer; shows its message otherwise.
 // An address beyond the buffer's ROM block has no file word and passes.
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, OpsLink& link, FrontEnd& front);
+bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, WriterLink& link,
+                      FrontEnd& front);
 
 // Writes the four bytes as words (high byte 0). On the first refusal puts
 // kSerialWriteFailed into the message line and returns false.
-bool WriteSerialNumber(const SerialNumber& sn, OpsLink& link, FrontEnd& front);
+bool WriteSerialNumber(const SerialNumber& sn, WriterLink& link, FrontEnd& front);
 
 // Puts the number after this chip's into [Serial] Data before the chip is
 // programmed: a crash or a power cut then costs at most an unused number,

@@ -104,7 +104,7 @@ bool Session::Framed(Body body) {
     m_front.EnableInput(false);
     const bool ok = body();
     // A chip left in programming mode is no pass: the failure is the last text.
-    const bool left = m_pLink->PollingCommand(CMD_EXIT_PROG) == 0;
+    const bool left = m_link.PollingCommand(CMD_EXIT_PROG) == 0;
     m_front.EnableInput(true);
     m_front.PushTexts();
     return ok && left;
@@ -116,8 +116,8 @@ int Session::DriverProgressMax() const {
 }
 
 bool Session::EnterProgramming() {
-    if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) return false;
-    if (m_bCheckId && m_pLink->RunOperation(OP_ID_CHECK, 0) != 0) {
+    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) return false;
+    if (m_bCheckId && m_link.RunOperation(OP_ID_CHECK, 0) != 0) {
         SetMessage("ID Mismatch!");
         m_front.PushTexts();
         return false;
@@ -127,7 +127,7 @@ bool Session::EnterProgramming() {
 }
 
 bool Session::PrepareSerial() {
-    return CheckSerialBlank(m_serial, m_buffer, *m_pLink, m_front) &&
+    return CheckSerialBlank(m_serial, m_buffer, m_link, m_front) &&
            ReserveSerialNumber(m_serial, m_profile, m_front);
 }
 
@@ -135,7 +135,7 @@ bool Session::FinishSerial() {
     SerialNumber& sn = m_serial;
     m_bSerialWritten = true;  // even when it fails: the chip may hold part of it
     m_dwLoggedSerial = sn.m_dwSerial;
-    if (!WriteSerialNumber(sn, *m_pLink, m_front)) return false;
+    if (!WriteSerialNumber(sn, m_link, m_front)) return false;
     sn.m_dwSerial = NextSerial(sn.m_dwSerial);
     ShowSerialNumber(1);
     return true;
@@ -144,10 +144,10 @@ bool Session::FinishSerial() {
 void Session::OnBlankCheck() {
     Exclusive([this] {
         Logged("Blank Check", [this] {
-            if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return false;
+            if (!m_link.EnsureConnected() || !CheckDriverBlock()) return false;
             return Framed([&] {
                 if (!EnterProgramming()) return false;
-                if (m_pLink->RunOperation(OP_BLANK, DriverProgressMax()) != 0) return false;
+                if (m_link.RunOperation(OP_BLANK, DriverProgressMax()) != 0) return false;
                 SetMessage("Blank!");
                 return true;
             });
@@ -160,12 +160,12 @@ void Session::OnProgram() {
         Logged("Program", [this] {
             if (!CheckData()) return false;
             DownloadPrompt();
-            if (!m_pLink->EnsureConnected()) return false;
+            if (!m_link.EnsureConnected()) return false;
             return Framed([&] {
                 if (!EnterProgramming()) return false;
                 const bool serial = m_serial.m_bSerial;
                 if (serial && !PrepareSerial()) return false;
-                if (m_pLink->RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
+                if (m_link.RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords)) != 0)
                     return false;
                 if (serial && !FinishSerial()) return false;
                 SetMessage("Program OK!");
@@ -180,10 +180,10 @@ void Session::OnVerify() {
         Logged("Verify", [this] {
             if (!CheckData()) return false;
             DownloadPrompt();
-            if (!m_pLink->EnsureConnected() || !CheckDriverBlock()) return false;
+            if (!m_link.EnsureConnected() || !CheckDriverBlock()) return false;
             return Framed([&] {
                 if (!EnterProgramming()) return false;
-                if (m_pLink->RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords)) != 0)
+                if (m_link.RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords)) != 0)
                     return false;
                 SetMessage("Verify OK!");
                 return true;
@@ -199,10 +199,10 @@ void Session::OnLock() {
                 m_front.ShowBox(kNotSupportedMessage);
                 return false;
             }
-            if (!m_pLink->EnsureConnected()) return false;
+            if (!m_link.EnsureConnected()) return false;
             return Framed([&] {
                 if (!EnterProgramming()) return false;
-                if (m_pLink->RunOperation(OP_LOCK, 0) != 0) return false;
+                if (m_link.RunOperation(OP_LOCK, 0) != 0) return false;
                 SetMessage("Lock OK!");
                 return true;
             });
@@ -219,12 +219,12 @@ void Session::OnAuto() {
         Logged("Auto", [&] {
             if ((flags.bProgram || flags.bVerify) && !CheckData()) return false;
             DownloadPrompt();
-            if (!m_pLink->EnsureConnected()) return false;
+            if (!m_link.EnsureConnected()) return false;
             return Framed([&] {
                 if (!EnterProgramming()) return false;
                 const bool serial = flags.bProgram && m_serial.m_bSerial;
                 if (serial && !PrepareSerial()) return false;
-                if (m_pLink->RunOperation(plan.mask, DriverProgressMax()) != 0) return false;
+                if (m_link.RunOperation(plan.mask, DriverProgressMax()) != 0) return false;
                 if (serial && !FinishSerial()) return false;
                 SetMessage(plan.text);
                 return true;
@@ -240,19 +240,19 @@ void Session::OnChipInfo() {
                 m_front.ShowBox(kNotSupportedMessage);
                 return false;
             }
-            if (!m_pLink->EnsureConnected()) return false;
+            if (!m_link.EnsureConnected()) return false;
             m_front.EnableInput(false);
-            if (m_pLink->PollingCommand(CMD_ENTER_PROG) != 0) {
+            if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) {
                 m_front.EnableInput(true);
                 return false;
             }
             uint8_t data[256] = {};
             const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
             const uint8_t status = static_cast<uint8_t>(
-                m_pLink->Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
+                m_link.Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
             if (status != 0) {
-                m_pLink->ShowWriterError(status, false);
-                m_pLink->PollingCommand(CMD_EXIT_PROG);
+                m_link.ShowWriterError(status, false);
+                m_link.PollingCommand(CMD_EXIT_PROG);
                 m_front.EnableInput(true);
                 return false;
             }
@@ -260,8 +260,8 @@ void Session::OnChipInfo() {
             const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
             uint8_t words[256] = {};
             const uint16_t result =
-                m_pLink->Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
-            m_pLink->PollingCommand(CMD_EXIT_PROG);
+                m_link.Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
+            m_link.PollingCommand(CMD_EXIT_PROG);
             if (result != 0) {
                 m_front.ShowBox("Failed to get chip info!");
             } else {

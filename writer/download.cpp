@@ -78,16 +78,16 @@ void Session::DownloadImage() {
     m_front.PullTexts();
     std::vector<uint8_t> bytes;
     if (!TakeSource(bytes)) return;
-    if (!m_pLink->EnsureConnected()) {
+    if (!m_link.EnsureConnected()) {
         m_bDownloaded = false;
         return;
     }
     // From the erase on, the writer's flash no longer holds the last image:
     // only a download that ends well may say it does.
     m_bDownloaded = false;
-    const uint8_t erase = m_pLink->PollingCommand(CMD_ERASE_FLASH);
+    const uint8_t erase = m_link.PollingCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
-        m_pLink->ShowWriterError(erase, false);
+        m_link.ShowWriterError(erase, false);
         return;
     }
     m_front.EnableOperationControls(false);
@@ -99,9 +99,9 @@ void Session::DownloadImage() {
     for (const DownloadChunk& c : PlanDownload(bytes.size())) {
         const std::vector<uint8_t> frame = DownloadFrame(c.addr, bytes.data() + c.addr, c.count);
         const uint8_t status =
-            m_pLink->SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+            m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
         if (status != 0) {
-            m_pLink->ShowWriterError(status, false);
+            m_link.ShowWriterError(status, false);
             break;
         }
         sent += c.count;
@@ -129,7 +129,7 @@ void Session::DownloadImage() {
 
 bool Session::EraseDriverArea() {
     const Frame frame = MakeEraseDriverFrame();
-    if (m_pLink->SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
+    if (m_link.SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
         SetMessage("Failed to erase flash rom!");
         return false;
     }
@@ -147,17 +147,17 @@ bool Session::DownloadDriver(bool erase) {
     if (erase && !EraseDriverArea()) return false;
     const BodyRecord& body = *m_pBody;
     const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_profile));
-    uint8_t status = m_pLink->SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
     if (status != 0) {
-        m_pLink->ShowWriterError(status, false);
+        m_link.ShowWriterError(status, false);
         return false;
     }
     m_front.SetText(FrontText::kDriver, BodyName(body));
     m_pDriverBody = &body;
     SetMessage("Download driver OK!");
-    status = m_pLink->RunOperation(OP_DRIVER, 0);
+    status = m_link.RunOperation(OP_DRIVER, 0);
     if (status != 0) {
-        m_pLink->ShowWriterError(status, false);
+        m_link.ShowWriterError(status, false);
         return false;
     }
     m_front.PushTexts();
@@ -175,9 +175,9 @@ bool Session::CheckDriverBlock() {
     const Frame frame = MakeReadFlashFrame(kDriverAreaAddr, kDriverReadCount);
     uint8_t data[256] = {};
     const uint8_t status = static_cast<uint8_t>(
-        m_pLink->Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
+        m_link.Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
     if (status != 0) {
-        m_pLink->ShowWriterError(status, false);
+        m_link.ShowWriterError(status, false);
     } else {
         const DriverReadBack rb = ParseDriverReadBack(data, kDriverReadCount);
         if (rb.bValid) {
@@ -203,16 +203,16 @@ void Session::OnSelectMcu(const std::string& name) {
 
 void Session::OnDiagnosis() {
     Exclusive([this] {
-        if (!m_pLink->EnsureConnected()) return;
+        if (!m_link.EnsureConnected()) return;
         uint8_t status = 0;
         for (int attempt = 0; attempt < 3; ++attempt) {
-            const uint16_t r = m_pLink->Query(CMD_SELFTEST);
+            const uint16_t r = m_link.Query(CMD_SELFTEST);
             status = static_cast<uint8_t>(r);
             if (status == WS_ACK) {
                 m_front.ShowBox(DiagnosisReport(static_cast<uint8_t>(r >> 8)));
                 return;
             }
         }
-        m_pLink->ShowWriterError(status, true);
+        m_link.ShowWriterError(status, true);
     });
 }

@@ -31,6 +31,12 @@ class WriterLink {
     void Send(const uint8_t* frame, size_t count);
     void Send(const Frame& f) { Send(f.bytes, f.size); }
 
+    // Send, then WaitReply with the usual time-out.
+    uint16_t Request(const uint8_t* frame, size_t count, uint8_t expected, uint8_t* dest,
+                     size_t destSize) {
+        Send(frame, count);
+        return WaitReply(expected, dest, destSize);
+    }
     uint16_t WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                        uint32_t timeoutMs = kReplyTimeout);
     uint16_t Query(uint8_t command);

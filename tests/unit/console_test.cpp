@@ -23,6 +23,7 @@ TEST(ConsoleCommandLine, Commands) {
         const ConsoleArgs a = Parse({p.name});
         EXPECT_EQ(a.strError, "") << p.name;
         EXPECT_EQ(a.command, p.command) << p.name;
+        EXPECT_STREQ(ConsoleCommandName(p.command), p.name);  // the name results are reported under
         EXPECT_EQ(a.strFile, "") << p.name;
         EXPECT_EQ(a.nPort, 0);
         EXPECT_EQ(a.nSerial, -1);

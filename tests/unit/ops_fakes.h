@@ -14,7 +14,6 @@
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "writer/driver_block.h"
-#include "writer/ops_context.h"
 #include "writer/settings.h"
 
 // Kept apart from the other suites' doubles of the same names.
@@ -143,8 +142,7 @@ struct OpsFixture {
     FakeHost host;
     ModelWriter writer;
     Session session{profile, host, writer.port};
-    WriterOpsLink ops{session.Link()};
-    OpsLink& link = ops;
+    WriterLink& link = session.Link();
     BodyTable& bodies = session.m_bodyTable;
     PcBuffer& buffer = session.m_buffer;
     const BodyRecord*& pBody = session.m_pBody;
