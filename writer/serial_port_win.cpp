@@ -34,6 +34,13 @@ const char* FinishOverlapped(HANDLE port, BOOL started, OVERLAPPED& ov, DWORD& d
     return waitCall;
 }
 
+// Lets messages that other threads send to this thread through, without
+// dispatching anything posted.
+void TakeSentMessages() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 // Diagnostic trace; this build keeps it silent.
 void Trace(const char*) {}
 
@@ -288,12 +295,19 @@ size_t SerialPort::Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs) {
         UpdateDataEvent();
     }
     LeaveCriticalSection(&m_csQueue);
-    if (!enough && timeoutMs != 0) {
-        // Window input ends the wait too: the caller lets the window breathe.
-        // Messages sent to this thread do not: the monitor thread notifies at
-        // every comm event, and waking for each would mean a wake per byte.
-        MsgWaitForMultipleObjectsEx(1, &m_hDataEvent, timeoutMs, QS_ALLINPUT & ~QS_SENDMESSAGE,
-                                    MWMO_INPUTAVAILABLE);
+    // Window input ends the wait too: the caller lets the window breathe.
+    // Messages sent to this thread are answered here and the wait goes on,
+    // except for the rest of a reply whose length is known (a few ms): the
+    // monitor thread notifies at every comm event, and answering each would
+    // cost a wake per byte.
+    const DWORD mask = want > 1 ? QS_ALLINPUT & ~QS_SENDMESSAGE : QS_ALLINPUT;
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; !enough && elapsed < timeoutMs; elapsed = GetTickCount() - start) {
+        if (MsgWaitForMultipleObjectsEx(1, &m_hDataEvent, timeoutMs - elapsed, mask,
+                                        MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0 + 1 ||
+            HIWORD(GetQueueStatus(QS_ALLINPUT & ~QS_SENDMESSAGE)) != 0)
+            break;
+        TakeSentMessages();
     }
     return TakeQueued(dest, size);
 }
@@ -371,13 +385,6 @@ void SerialPort::Write(const BYTE* bytes, int length) {
 bool SerialPort::SuspendMonitoring() {
     if (m_hThread) SuspendThread(m_hThread);
     return true;
-}
-
-// Lets messages that the monitor thread sends to this thread through, without
-// dispatching anything posted.
-static void TakeSentMessages() {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
 void SerialPort::ShutdownThread() {

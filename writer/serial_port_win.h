@@ -26,7 +26,7 @@ class SerialPort {
     void Write(const BYTE* bytes, int length);
     // Takes up to size queued bytes; waits at most timeoutMs for `want` of
     // them, returning what there is early when the calling thread has window
-    // input waiting (messages sent to it wait for its next look at the queue).
+    // input waiting. Messages sent to the thread are answered meanwhile.
     size_t Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs);
     bool SuspendMonitoring();
     void Close();
