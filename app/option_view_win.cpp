@@ -47,7 +47,7 @@ void WriterDialog::ShowOptions() {
     PullTexts();
     const PcBuffer& buf = m_session.m_buffer;
     if (!buf.m_pOpt) {
-        fw::AppMessageBox(m_hWnd, kNoOptionsText);
+        ShowBox(kNoOptionsText, kBoxOk);
         return;
     }
     const std::string listing = OptionListing(*buf.m_pOpt, buf.m_pOpt->size());
@@ -56,14 +56,14 @@ void WriterDialog::ShowOptions() {
 
     HMODULE lib = LoadLibraryW(fw::Widen(libPath).c_str());
     if (lib == nullptr) {
-        fw::AppMessageBox(m_hWnd, kLoadFailedText + listing);
+        ShowBox(kLoadFailedText + listing, kBoxOk);
         return;
     }
     auto dump =
         reinterpret_cast<DumpOtpFn>(reinterpret_cast<void*>(GetProcAddress(lib, "DumpOtpOption")));
     if (dump == nullptr) {
         FreeLibrary(lib);
-        fw::AppMessageBox(m_hWnd, kNoExportText + listing);
+        ShowBox(kNoExportText + listing, kBoxOk);
         return;
     }
 
@@ -90,7 +90,7 @@ void WriterDialog::ShowOptions() {
 void WriterDialog::PrintOptions() {
     PullTexts();
     if (!m_session.m_buffer.m_pOpt) {
-        fw::AppMessageBox(m_hWnd, kNoPrintOptionText);
+        ShowBox(kNoPrintOptionText, kBoxOk);
         return;
     }
     const std::string body = SelectedBodyName(m_session.Settings());
