@@ -32,6 +32,7 @@ size_t ModelPort::Read(uint8_t* dest, size_t size, size_t want, uint32_t timeout
     // The writer's whole reply is there at once: nothing more can come by
     // waiting for the rest of `want`.
     if (want == 0 || want > size) std::abort();
+    wants.push_back(want);
     if (pending.empty()) {
         ++reads;
         now += timeoutMs;

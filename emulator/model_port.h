@@ -30,6 +30,7 @@ class ModelPort : public Port {
     std::vector<int> opened;  // every successful Open
     int closes = 0;
     int reads = 0;                // Read calls that waited in vain
+    std::vector<size_t> wants;    // what each Read call asked to wait for
     std::deque<uint8_t> pending;  // sent back and not read yet
 
     bool Open(int number) override;

@@ -63,6 +63,13 @@ TEST(LinkWait, ReplySplitAcrossReadsIsJoined) {
     EXPECT_EQ(h.link.WaitReply(CMD_READ_FLASH, data, sizeof data), 0);
     EXPECT_EQ(data[0], 0xFF);    // erased flash
     EXPECT_EQ(h.port.reads, 0);  // every read found a byte: no wait in between
+
+    // One byte is waited for until the length is known, then exactly the rest:
+    // a read never waits past the end of the reply.
+    const size_t length = 3 + 0x20;  // length, code, 0x20 bytes, sum
+    std::vector<size_t> expected{1};
+    for (size_t got = 1; got < length; ++got) expected.push_back(length - got);
+    EXPECT_EQ(h.port.wants, expected);
 }
 
 TEST(LinkWait, TheWindowCatchesUpWhileTheCommandIsOnTheLineAndBreathesWhileWaiting) {
