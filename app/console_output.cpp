@@ -5,6 +5,7 @@
 
 #include "common/utf8_text.h"
 #include "writer/production_log.h"
+#include "writer/protocol.h"
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -138,7 +139,7 @@ std::string ConsoleHelpText() {
 }
 
 std::string ConsoleVersionText() {
-    return "pyrocmd Software(V1.2)\n";
+    return std::string("pyrocmd ") + kSoftwareVersionText + "\n";
 }
 
 std::string ConsoleUsageError(const std::string& error) {

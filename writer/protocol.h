@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+// The PC software's part of the version text; the writer's firmware follows it.
+constexpr char kSoftwareVersionText[] = "Software(V1.2)";
+
 // Command codes that the PC sends to the writer.
 enum : uint8_t {
     CMD_READ_FLASH = 0x51,

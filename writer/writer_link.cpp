@@ -218,7 +218,7 @@ bool WriterLink::EnsureConnected() {
     if (m_nPortIndex == -1 || static_cast<uint8_t>(Query(CMD_PING)) != WS_ACK) {
         if (!Connect()) return false;
     }
-    std::string version = "Software(V1.2)";
+    std::string version = kSoftwareVersionText;
     const uint16_t r = Query(CMD_VERSION);
     m_strFirmware.clear();
     // A version reply that never arrived or failed its sum is no version either.
