@@ -88,6 +88,8 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     void OnAbout();
     void OnAutoSetup();
     void OnSerialSetupCommand() { SerialSetup(); }
+    void ShowProgress(int pos);  // at once
+    void ShowPendingProgress();  // what ProgressStep held back, if anything
     bool OnVScroll(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnPaint(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnQueryDragIcon(WPARAM wp, LPARAM lp, INT_PTR& result);
@@ -141,14 +143,12 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     HMENU m_hMenu = nullptr;
     HMODULE m_hPinnedOptionLib = nullptr;  // see PinOptionLibrary
     PathEdit m_pathEdit;
-    bool m_bBusy = false;
+    bool m_bBusy = false;  // operation buttons disabled by EnableOperationControls
     // A progress position held back by ProgressStep, -1 when none; steps this
     // soon after the last one shown are held.
     static constexpr DWORD kProgressHoldMs = 100;
     int m_nPendingPos = -1;
     DWORD m_dwProgressShown = 0;
-    void ShowProgress(int pos);
-    void ShowPendingProgress();  // operation buttons disabled by EnableOperationControls
 
     // --- The serial port under the session's link, and the session ---------
     WinPort m_port{m_hWnd};

@@ -281,7 +281,7 @@ void SerialPort::DropQueued() {
     EnterCriticalSection(&m_csQueue);
     m_nQueued = 0;
     m_nWanted = 1;
-    ResetEvent(m_hDataEvent);
+    UpdateDataEvent();
     LeaveCriticalSection(&m_csQueue);
 }
 
