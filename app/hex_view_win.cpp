@@ -1,6 +1,6 @@
 #include "app/hex_rows.h"
 #include "app/writer_dialog.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 LRESULT PathEdit::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     // Typing (and Backspace, Ctrl+X, Ctrl+V as characters) must not change the
@@ -61,15 +61,15 @@ void HexView::Paint(HDC dc, const RECT& client) {
     const int rowsFit = lineHeight > 0 ? (client.bottom - 10) / lineHeight : 0;
 
     const Session& session = m_owner.GetSession();
-    const PcBuffer& buf = session.m_buffer;
+    const PcBuffer& buf = session.Buffer();
     if (buf.m_pBin) {
         uint32_t count = buf.m_nBinWords;
-        if (m_nMode == 0) count = session.m_pBody ? session.m_pBody->nRomWords : 0;
+        if (m_nMode == 0) count = session.SelectedBody() ? session.SelectedBody()->nRomWords : 0;
         const std::vector<std::string> rows = HexViewRows(*buf.m_pBin, count, m_nFirstRow, rowsFit);
         SetBkMode(dc, TRANSPARENT);
         int y = 5;
         for (const std::string& row : rows) {
-            const std::wstring text = fw::Widen(row);
+            const std::wstring text = Widen(row);
             TextOutW(dc, 5, y, text.c_str(), static_cast<int>(text.size()));
             y += lineHeight;
         }

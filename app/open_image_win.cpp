@@ -8,7 +8,7 @@
 #include "app/win_helpers.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 #include "image/open_image.h"
 
 namespace {
@@ -18,12 +18,12 @@ constexpr DWORD kPathChars = 32768;
 
 // Asks for an image file; false when the user cancels or the dialog fails.
 bool AskImagePath(HWND owner, std::string& path) {
-    std::wstring filter = fw::Widen(kOpenDialogFilter);
+    std::wstring filter = Widen(kOpenDialogFilter);
     for (wchar_t& c : filter)
         if (c == L'|') c = L'\0';
-    const std::wstring title = fw::Widen(kOpenDialogTitle);
-    const std::wstring defExt = fw::Widen(kOpenDialogDefExt);
-    const std::wstring initial = fw::Widen(kOpenDialogInitialName);
+    const std::wstring title = Widen(kOpenDialogTitle);
+    const std::wstring defExt = Widen(kOpenDialogDefExt);
+    const std::wstring initial = Widen(kOpenDialogInitialName);
     std::vector<wchar_t> file(kPathChars, L'\0');
     initial.copy(file.data(), initial.size());
 
@@ -38,7 +38,7 @@ bool AskImagePath(HWND owner, std::string& path) {
     ofn.lpstrDefExt = defExt.c_str();
     ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     if (!GetOpenFileNameW(&ofn)) return false;
-    path = fw::Narrow(file.data());
+    path = Narrow(file.data());
     return true;
 }
 
@@ -48,13 +48,13 @@ void WriterDialog::OpenImageFile() {
     // Inside another command's waits (a posted Open, say) the new image would
     // mix with the one being sent; like the other commands it is dropped.
     if (m_bBusy) return;
-    const bool loaded = m_session.OnOpen([this](std::string& path) {
+    const CommandResult opened = m_session.OnOpen([this](std::string& path) {
         if (m_strStartFile.empty()) return AskImagePath(m_hWnd, path);
         path = m_strStartFile;
         m_strStartFile.clear();
         return true;
     });
-    if (!loaded) return;
+    if (!opened.Passed()) return;
     PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
     PushTexts();
 }

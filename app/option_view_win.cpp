@@ -8,7 +8,7 @@
 #include "app/win_helpers.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 #include "image/body_table.h"
 #include "image/option_view.h"
 #include "image/otp_file.h"
@@ -24,7 +24,7 @@ std::string TemporaryOtpPath() {
     if (n == 0 || n > MAX_PATH) return std::string();
     wchar_t file[MAX_PATH];
     if (GetTempFileNameW(dir, L"~", 0, file) == 0) return std::string();
-    return fw::Narrow(file);
+    return Narrow(file);
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ std::string TemporaryOtpPath() {
 // can livelock Wine's loader; on Windows this costs nothing.
 void WriterDialog::PinOptionLibrary() {
     const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
-    m_hPinnedOptionLib = LoadLibraryW(fw::Widen(libPath).c_str());
+    m_hPinnedOptionLib = LoadLibraryW(Widen(libPath).c_str());
 }
 
 void WriterDialog::UnpinOptionLibrary() {
@@ -45,7 +45,7 @@ void WriterDialog::UnpinOptionLibrary() {
 
 void WriterDialog::ShowOptions() {
     PullTexts();
-    const PcBuffer& buf = m_session.m_buffer;
+    const PcBuffer& buf = m_session.Buffer();
     if (!buf.m_pOpt) {
         ShowBox(kNoOptionsText, kBoxOk);
         return;
@@ -54,7 +54,7 @@ void WriterDialog::ShowOptions() {
     const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);
     const std::string body = SelectedBodyName(m_session.Settings());
 
-    HMODULE lib = LoadLibraryW(fw::Widen(libPath).c_str());
+    HMODULE lib = LoadLibraryW(Widen(libPath).c_str());
     if (lib == nullptr) {
         ShowBox(kLoadFailedText + listing, kBoxOk);
         return;
@@ -70,32 +70,32 @@ void WriterDialog::ShowOptions() {
     std::string path;
     std::string tempPath;
     if (!m_session.PrepareOptionFile(TemporaryOtpPath, path, tempPath)) {
-        if (!tempPath.empty()) DeleteFileW(fw::Widen(tempPath).c_str());
+        if (!tempPath.empty()) DeleteFileW(Widen(tempPath).c_str());
         FreeLibrary(lib);
         return;
     }
 
-    const char* report = dump(fw::ToAnsi(path, true).c_str(), fw::ToAnsi(body, false).c_str());
+    const char* report = dump(ToAnsi(path, true).c_str(), ToAnsi(body, false).c_str());
     McuOptionDialog dlg(m_hWnd);
     // Copied before the library goes: the text is the library's.
-    dlg.m_strReport = report != nullptr ? fw::Narrow(fw::Widen(report, CP_ACP)) : std::string();
+    dlg.m_strReport = report != nullptr ? Narrow(Widen(report, CP_ACP)) : std::string();
     dlg.DoModal();
 
     FreeLibrary(lib);
-    if (!tempPath.empty()) DeleteFileW(fw::Widen(tempPath).c_str());
+    if (!tempPath.empty()) DeleteFileW(Widen(tempPath).c_str());
     InvalidateRect(m_hWnd, nullptr, TRUE);
     UpdateWindow(m_hWnd);
 }
 
 void WriterDialog::PrintOptions() {
     PullTexts();
-    if (!m_session.m_buffer.m_pOpt) {
+    if (!m_session.Buffer().m_pOpt) {
         ShowBox(kNoPrintOptionText, kBoxOk);
         return;
     }
     const std::string body = SelectedBodyName(m_session.Settings());
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
-    std::wstring line = fw::Widen(PrintCommandLine(program, m_session.m_strFileName, body));
+    std::wstring line = Widen(PrintCommandLine(program, m_session.FileName(), body));
 
     // Started like a simple program launch with show value 5; the print program
     // reports its own failures, and a failed start is not reported here.

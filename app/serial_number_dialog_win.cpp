@@ -38,7 +38,7 @@ void SerialNumberDialog::OnOK() {
 int WriterDialog::SerialSetup() {
     UpdateData(true);
     SerialNumberDialog dlg(m_hWnd);
-    dlg.m_texts = SerialDialogInitialTexts(m_session.m_serial);
+    dlg.m_texts = SerialDialogInitialTexts(m_session.Serial());
     if (dlg.DoModal() != IDOK) return IDCANCEL;
     m_session.SetSerialSetup(dlg.m_result);
     return IDOK;
@@ -46,11 +46,10 @@ int WriterDialog::SerialSetup() {
 
 void WriterDialog::ToggleSerial() {
     UpdateData(true);
-    bool& on = m_session.m_serial.m_bSerial;
-    if (!on) {
-        on = true;
+    if (!m_session.Serial().m_bSerial) {
+        m_session.SetSerialOn(true);
         if (SerialSetup() != IDOK) {
-            on = false;
+            m_session.SetSerialOn(false);
             return;
         }
         m_session.ShowSerialNumber(1);
@@ -59,7 +58,7 @@ void WriterDialog::ToggleSerial() {
         if (m_hMenu) CheckMenuItem(m_hMenu, ID_SN_ENABLE, MF_BYCOMMAND | MF_UNCHECKED);
         m_session.ShowSerialNumber(0);
         m_session.ShowChecksum(1);
-        on = false;
+        m_session.SetSerialOn(false);
     }
     UpdateData(false);
 }

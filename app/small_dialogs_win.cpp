@@ -2,7 +2,7 @@
 
 #include "app/resource.h"
 #include "common/text_case.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 AboutDialog::AboutDialog(HWND parent) : fw::Dialog(IDD_ABOUTBOX, parent) {}
 
@@ -19,8 +19,7 @@ bool SetMcuDialog::OnInitDialog() {
     HWND list = Item(IDC_MCU_LIST);
     std::string selected;
     for (const auto& entry : m_bodies) {
-        SendMessageW(list, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(fw::Widen(entry.first).c_str()));
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry.first).c_str()));
         if (EqualsNoCase(entry.first, m_strBodyName)) selected = entry.first;
     }
     // The list sorts itself, so the chosen entry is found by its text once
@@ -32,7 +31,7 @@ bool SetMcuDialog::OnInitDialog() {
             std::wstring text(static_cast<size_t>(len < 0 ? 0 : len) + 1, L'\0');
             SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
             text.resize(static_cast<size_t>(len < 0 ? 0 : len));
-            if (fw::Narrow(text) == selected) {
+            if (Narrow(text) == selected) {
                 SendMessageW(list, CB_SETCURSEL, i, 0);
                 break;
             }
@@ -58,7 +57,7 @@ void SetMcuDialog::OnOK() {
     std::wstring text(static_cast<size_t>(len < 0 ? 0 : len) + 1, L'\0');
     SendMessageW(list, CB_GETLBTEXT, sel, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(len < 0 ? 0 : len));
-    m_strBodyName = fw::Narrow(text);
+    m_strBodyName = Narrow(text);
     fw::Dialog::OnOK();
 }
 

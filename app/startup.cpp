@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "common/file_io.h"
 #include "common/split_token.h"
 
 StartupArgs ParseStartupCommandLine(std::string cmdLine) {
@@ -17,13 +16,4 @@ StartupArgs ParseStartupCommandLine(std::string cmdLine) {
         }
     }
     return args;
-}
-
-std::string ProgramDirOf(const std::string& exePath) {
-    const size_t p = exePath.rfind('\\');
-    return p == std::string::npos ? std::string() : exePath.substr(0, p + 1);
-}
-
-std::string SettingsPathBeside(const std::string& exePath) {
-    return ModuleFolder(exePath) + "Larkspur.ini";
 }

@@ -10,8 +10,3 @@ struct StartupArgs {
     uint32_t dwHideWnd = 0;
 };
 StartupArgs ParseStartupCommandLine(std::string cmdLine);
-
-// The program's folder with its closing backslash ("" without one).
-std::string ProgramDirOf(const std::string& exePath);
-// The settings file beside the program: cut at the last backslash, which goes.
-std::string SettingsPathBeside(const std::string& exePath);

@@ -3,11 +3,12 @@
 #include <memory>
 
 #include "app/startup.h"
+#include "common/file_io.h"
 #include "app/writer_dialog.h"
 #include "framework/application.h"
 #include "framework/module_path.h"
-#include "framework/text.h"
-#include "writer/profile_win.h"
+#include "common/wide_text.h"
+#include "common/settings_file_win.h"
 
 namespace {
 
@@ -29,9 +30,9 @@ bool WriterApp::InitInstance() {
     }
 
     const std::string exePath = fw::ModulePath(nullptr);
-    m_profile = std::make_unique<WinProfile>(fw::Widen(SettingsPathBeside(exePath)));
+    m_profile = std::make_unique<WinProfile>(Widen(SettingsPathBeside(exePath)));
 
-    const StartupArgs args = ParseStartupCommandLine(fw::Narrow(CommandLine()));
+    const StartupArgs args = ParseStartupCommandLine(Narrow(CommandLine()));
     if (args.bHide) {
         // The handle is only looked up; nothing is done with the window.
         IsWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(args.dwHideWnd)));
@@ -40,7 +41,7 @@ bool WriterApp::InitInstance() {
     {
         WriterDialog dlg(*m_profile);
         dlg.SetStartupFile(args.strFile);
-        dlg.StartLog(ProgramDirOf(exePath));
+        dlg.StartLog(ModuleFolder(exePath));
         dlg.DoModal();
     }
     return false;

@@ -56,5 +56,5 @@ void WriterDialog::OnCheckId() {
     m_session.ToggleCheckId();
     if (m_hMenu)
         CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
-                      MF_BYCOMMAND | (m_session.m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
+                      MF_BYCOMMAND | (m_session.IsCheckId() ? MF_CHECKED : MF_UNCHECKED));
 }

@@ -55,6 +55,10 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     // --- FrontEnd ------------------------------------------------------------
     void SetText(FrontText which, const std::string& text) override;
     void AppendMessage(const std::string& text) override { m_strMessage += text; }
+    void Warn(const std::string& text) override {
+        m_strMessage += " " + text;
+        PushTexts();
+    }
     void PushTexts() override {  // bound members -> controls
         ShowPendingProgress();
         UpdateData(false);
@@ -129,7 +133,8 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
 
     std::string m_strStartFile;  // used once by OpenImageFile
 
-    // --- Bound texts (the image path is the session's m_strFileName) -------
+    // --- Bound texts ------------------------------------------------------
+    std::string m_strFilePath;    // 1008 path of the loaded image
     std::string m_strBodyName;    // 1035 selected body
     std::string m_strMessage;     // 1010 message line
     std::string m_strLinkState;   // 1001 "Connected(COM%d)" and the like

@@ -6,7 +6,7 @@
 #include "app/small_dialogs.h"
 #include "app/win_helpers.h"
 #include "framework/application.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ WriterDialog::WriterDialog(Profile& profile, HWND parent)
 WriterDialog::~WriterDialog() = default;
 
 void WriterDialog::DoDataExchange(fw::DataExchange& dx) {
-    dx.Text(IDC_FILE_PATH, m_session.m_strFileName);
+    dx.Text(IDC_FILE_PATH, m_strFilePath);
     dx.Text(IDC_MCU_TEXT, m_strBodyName);
     dx.Text(IDC_MESSAGE, m_strMessage);
     dx.Text(IDC_LINK_TEXT, m_strLinkState);
@@ -49,7 +49,7 @@ bool WriterDialog::OnInitDialog() {
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     m_session.ReadSettings();
-    if (!m_session.m_bCheckId)
+    if (!m_session.IsCheckId())
         CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID, MF_BYCOMMAND | MF_UNCHECKED);
     PinOptionLibrary();
 
@@ -151,6 +151,9 @@ void WriterDialog::SetText(FrontText which, const std::string& text) {
         case FrontText::kMcu:
             m_strBodyName = text;
             break;
+        case FrontText::kPath:
+            m_strFilePath = text;
+            break;
     }
 }
 
@@ -199,7 +202,7 @@ void WriterDialog::EnableOperationControls(bool enable) {
     ShowPendingProgress();
     m_bBusy = !enable;
     for (int id : kOperationControls) EnableItem(id, enable);
-    if (!m_session.m_bVoice) EnableItem(IDC_LOCK, enable);
+    if (!m_session.IsVoice()) EnableItem(IDC_LOCK, enable);
     UpdateOpenButton();
 }
 
@@ -214,9 +217,9 @@ void WriterDialog::EnableInput(bool enable) {
 void WriterDialog::ShowMenuChecks() {
     if (!m_hMenu) return;
     CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,
-                  MF_BYCOMMAND | (m_session.m_bCheckId ? MF_CHECKED : MF_UNCHECKED));
+                  MF_BYCOMMAND | (m_session.IsCheckId() ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(m_hMenu, ID_SN_ENABLE,
-                  MF_BYCOMMAND | (m_session.m_serial.m_bSerial ? MF_CHECKED : MF_UNCHECKED));
+                  MF_BYCOMMAND | (m_session.Serial().m_bSerial ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void WriterDialog::ShowModes(bool voice, bool, bool) {
@@ -261,12 +264,12 @@ void WriterDialog::OnAbout() {
 void WriterDialog::OnAutoSetup() {
     UpdateData(true);
     AutoSetupDialog dlg(m_hWnd);
-    AutoSteps steps = m_session.m_auto;
+    AutoSteps steps = m_session.Auto();
     dlg.m_bBlank = steps.bBlank;
     dlg.m_bProgram = steps.bProgram;
     dlg.m_bVerify = steps.bVerify;
     dlg.m_bLock = steps.bLock;
-    dlg.m_bVoice = m_session.m_bVoice;
+    dlg.m_bVoice = m_session.IsVoice();
     if (dlg.DoModal() == IDOK) {
         steps.bBlank = dlg.m_bBlank;
         steps.bProgram = dlg.m_bProgram;

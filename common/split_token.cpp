@@ -37,3 +37,16 @@ int HexDigitValue(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+std::string JoinLines(const std::string& text, const std::string& separator) {
+    std::string joined;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = TrimWhite(text.substr(start, end - start));
+        if (!line.empty()) joined += (joined.empty() ? "" : separator) + line;
+        start = end + 1;
+    }
+    return joined;
+}

@@ -10,3 +10,7 @@ std::string TrimWhite(const std::string& s);
 
 // Value of a hexadecimal digit of either case; -1 for any other character.
 int HexDigitValue(char c);
+
+// The lines of `text` (CR, LF or both end one), each trimmed of white space,
+// blank ones dropped, joined with `separator`: a text of many lines on one.
+std::string JoinLines(const std::string& text, const std::string& separator);

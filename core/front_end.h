@@ -11,6 +11,7 @@ enum class FrontText {
     kSerial,    // "S/N:%08XH" or empty
     kChecksum,  // "%04Xh" or empty; shown at once, not held for PushTexts
     kMcu,       // the selected body
+    kPath,      // the path of the loaded image
 };
 
 // Message box flags and answers, numbered as the Win32 box numbers them so
@@ -34,6 +35,9 @@ class FrontEnd {
     virtual void SetText(FrontText which, const std::string& text) = 0;
     virtual void AppendMessage(const std::string& text) = 0;
     virtual void PushTexts() = 0;
+    // Said after a command's own text, which stays readable before it: a log
+    // that cannot be written, a port list that was refused.
+    virtual void Warn(const std::string& text) = 0;
     virtual void PullTexts() = 0;
 
     // Progress of a transfer or an operation: range 0..maxPos, a position, back to 0.
@@ -71,6 +75,7 @@ class SilentFrontEnd : public FrontEnd {
     void SetText(FrontText, const std::string&) override {}
     void AppendMessage(const std::string&) override {}
     void PushTexts() override {}
+    void Warn(const std::string&) override {}
     void PullTexts() override {}
     void ProgressStart(int) override {}
     void ProgressStep(int) override {}

@@ -1,7 +1,11 @@
+// The session's set-up, settings, chip bodies, connection and production log,
+// and how a command notes what it showed.
 #include "core/session.h"
 
+#include "writer/port_list.h"
+
 Session::Session(Profile& profile, FrontEnd& front, Port& port)
-    : m_profile(profile), m_noting(front), m_front(m_noting), m_link(m_noting, port) {
+    : m_profile(profile), m_front(front), m_link(m_linkReport, port) {
     LoadBodyTable(m_profile, m_bodyTable);
     m_link.SetPorts(ReadPortList(m_profile));
 }
@@ -11,8 +15,82 @@ void Session::StartLog(const std::string& frontEndName, const std::string& progr
     m_log = ProductionLog(ReadLogPath(m_profile, programDir));
 }
 
-void Session::LogOperation(const char* operation, bool pass) {
+// --- What a command shows --------------------------------------------------
+
+void Session::SetMessage(const std::string& text) {
+    m_result.strText = text;
+    m_front.SetText(FrontText::kMessage, text);
+}
+
+void Session::AppendMessage(const std::string& text) {
+    m_result.strText += text;
+    m_front.AppendMessage(text);
+}
+
+int Session::ShowBox(const std::string& text, unsigned flags) {
+    // A question is no result: the command goes on after the answer.
+    if (!(flags & kBoxYesNo)) m_result.strText = text;
+    return m_front.ShowBox(text, flags);
+}
+
+void Session::SetFileName(const std::string& path) {
+    m_strFileName = path;
+    m_front.SetText(FrontText::kPath, path);
+}
+
+Outcome Session::Failure() {
+    if (!m_link.LastReplyTimedOut()) return Outcome::kFailed;
+    if (!m_link.IsConnected() || static_cast<uint8_t>(m_link.Query(CMD_PING)) != WS_ACK)
+        return Outcome::kNoWriter;
+    return Outcome::kFailed;
+}
+
+void Session::LinkToFront::SetLinkText(LinkText which, const std::string& text) {
+    switch (which) {
+        case LinkText::kStatus:
+            m_session.SetMessage(text);
+            break;
+        case LinkText::kLink:
+            m_session.m_front.SetText(FrontText::kLink, text);
+            break;
+        case LinkText::kVersion:
+            m_session.m_front.SetText(FrontText::kVersion, text);
+            break;
+    }
+}
+void Session::LinkToFront::ShowTexts() {
+    m_session.m_front.PushTexts();
+}
+void Session::LinkToFront::Beep() {
+    m_session.m_front.Beep();
+}
+void Session::LinkToFront::ErrorBox(const std::string& text) {
+    m_session.ShowBox(text);
+}
+void Session::LinkToFront::ProgressStart(int maxPos) {
+    m_session.m_front.ProgressStart(maxPos);
+}
+void Session::LinkToFront::ProgressStep(int pos) {
+    m_session.m_front.ProgressStep(pos);
+}
+bool Session::LinkToFront::Breathe() {
+    return m_session.m_front.Breathe();
+}
+void Session::LinkToFront::Searching(bool running) {
+    m_session.m_front.EnableOperationControls(!running);
+}
+void Session::LinkToFront::Trace(const std::string& text) {
+    m_session.m_front.Trace(text);
+}
+
+// --- Production log ----------------------------------------------------------
+
+void Session::LogOperation(const char* operation, const CommandResult& result) {
+    // A line stands for a chip: an operation that stopped before any frame
+    // for the chip went out (no writer, no data) touched none. A download
+    // asked for by the operation and failed still counts against it.
     if (!m_log.IsOn()) return;
+    if (!result.bChipTouched && result.failedStep != Step::kDownload) return;
     LogRecord r;
     r.time = LocalTimeNow();
     r.strFrontEnd = m_strFrontEndName;
@@ -24,16 +102,15 @@ void Session::LogOperation(const char* operation, bool pass) {
     if (m_buffer.m_pBin) r.strChecksum = FormatChecksum(BufferChecksum(m_buffer));
     if (m_pBody) r.strBody = m_pBody->szName;
     r.strOperation = operation;
-    r.bSerial = m_bSerialWritten;
-    r.dwSerial = m_dwLoggedSerial;
-    r.strResult = m_noting.LastText();
-    r.bPass = pass;
+    r.serial = result.serial;
+    r.dwSerial = result.dwSerial;
+    r.strResult = result.strText;
+    r.bPass = result.Passed();
     const std::string failure = m_log.Append(r);
-    if (failure.empty()) return;
-    // After the operation's own text, which stays readable before it.
-    m_front.AppendMessage(" " + failure);
-    m_front.PushTexts();
+    if (!failure.empty()) m_front.Warn(failure);
 }
+
+// --- Settings and bodies ---------------------------------------------------
 
 void Session::ReadSettings() {
     const SerialSettings serial = ReadSerialSettings(m_profile);
@@ -106,16 +183,19 @@ void Session::ShowChecksum(int flag) {
     }
 }
 
-bool Session::OnDetectConnect() {
-    const bool ok = m_link.OnDetectConnect([this] { return CheckDriver(); });
-    SayPortsRefusal();
-    return ok;
+// --- Connection --------------------------------------------------------------
+
+CommandResult Session::OnDetectConnect() {
+    return Exclusive([this] {
+        const bool found = m_link.OnDetectConnect([this] { return CheckDriverBlock(); });
+        if (!m_link.IsConnected()) return Outcome::kNoWriter;
+        return found ? Outcome::kPassed : Outcome::kFailed;
+    });
 }
 
 void Session::SayPortsRefusal() {
     const std::string text = m_link.TakePortsMessage();
     if (text.empty()) return;
-    m_front.AppendMessage(" " + text);
+    m_front.Warn(text);
     m_front.Trace(text + "\r\n");
-    m_front.PushTexts();
 }

@@ -5,84 +5,53 @@
 #include <vector>
 
 #include "common/profile.h"
+#include "core/command_result.h"
 #include "core/front_end.h"
-#include "core/window_settings.h"
+#include "core/production_log.h"
+#include "core/session_settings.h"
 #include "image/body_table.h"
+#include "image/image_load.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
-#include "writer/production_log.h"
+#include "writer/link_report.h"
 #include "writer/port.h"
 #include "writer/writer_link.h"
 
-// Passes everything on to the real front end and keeps the last text the
-// user was shown, message line or box: what an operation ended with.
-class NotingFrontEnd : public FrontEnd {
-  public:
-    explicit NotingFrontEnd(FrontEnd& front) : m_front(front) {}
-    const std::string& LastText() const { return m_strLast; }
-    void ForgetText() { m_strLast.clear(); }
-
-    void SetText(FrontText which, const std::string& text) override {
-        if (which == FrontText::kMessage) m_strLast = m_strMessage = text;
-        m_front.SetText(which, text);
-    }
-    void AppendMessage(const std::string& text) override {
-        m_strLast = m_strMessage += text;
-        m_front.AppendMessage(text);
-    }
-    void PushTexts() override { m_front.PushTexts(); }
-    void PullTexts() override { m_front.PullTexts(); }
-    void ProgressStart(int maxPos) override { m_front.ProgressStart(maxPos); }
-    void ProgressStep(int pos) override { m_front.ProgressStep(pos); }
-    void ProgressEnd() override { m_front.ProgressEnd(); }
-    int ShowBox(const std::string& text, unsigned flags) override {
-        // A question is no result: the command goes on after the answer.
-        if (!(flags & kBoxYesNo)) m_strLast = text;
-        return m_front.ShowBox(text, flags);
-    }
-    void Beep() override { m_front.Beep(); }
-    bool Breathe() override { return m_front.Breathe(); }
-    void EnableOperationControls(bool enable) override { m_front.EnableOperationControls(enable); }
-    void EnableInput(bool enable) override { m_front.EnableInput(enable); }
-    void ShowRunning(bool running) override { m_front.ShowRunning(running); }
-    void ShowModes(bool voice, bool checkId, bool serial) override {
-        m_front.ShowModes(voice, checkId, serial);
-    }
-    void ResetHexView(int maxRow) override { m_front.ResetHexView(maxRow); }
-    void Trace(const std::string& text) override { m_front.Trace(text); }
-
-  private:
-    FrontEnd& m_front;
-    std::string m_strMessage;  // the message line as appended to
-    std::string m_strLast;
-};
-
-// What one user of the writer works on: the PC buffer, the chip bodies, the
-// link to the writer and the settings, with every command a front end offers.
-// It reports only through its FrontEnd, so a window and a console can run it
-// alike. The operations live beside the rules of their subsystem: images in
-// image/, download and chip operations in writer/.
+// What one user of a writer works on: the PC buffer, the chip bodies, the link
+// to the writer and the settings, with every command a front end offers. It
+// reports only through its FrontEnd, so a window and a console run it alike;
+// every command returns what it did. One session drives one writer.
 class Session {
   public:
     Session(Profile& profile, FrontEnd& front, Port& port);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    FrontEnd& Front() { return m_front; }
+    // --- Set-up -------------------------------------------------------------
     // The production log of [Log] File (relative names beside the program,
     // `programDir` ending in its separator); its lines name `frontEndName`.
     // Without this call nothing is logged.
     void StartLog(const std::string& frontEndName, const std::string& programDir);
     // The writer on this COM port alone instead of the [Setting] Ports search.
     void UseOnlyPort(int port) { m_link.SetOnlyPort(port); }
+    // A command is under way; its waits let the front end take commands,
+    // which are then refused.
+    bool IsRunning() const { return m_bOpsRunning; }
+
+    // --- What the front ends show ----------------------------------------------
     Profile& Settings() { return m_profile; }
     const Profile& Settings() const { return m_profile; }
     const BodyTable& Bodies() const { return m_bodyTable; }
-    WriterLink& Link() { return m_link; }
-    // Puts another writer under the operations (tests script one).
-    // A download or chip command is under way; its waits let the front end
-    // take commands, which must then be refused.
-    bool IsRunning() const { return m_bOpsRunning; }
+    const PcBuffer& Buffer() const { return m_buffer; }
+    const BodyRecord* SelectedBody() const { return m_pBody; }
+    const BodyRecord* DriverBody() const { return m_pDriverBody; }
+    const std::string& FileName() const { return m_strFileName; }
+    bool IsVoice() const { return m_bVoice; }
+    bool IsCheckId() const { return m_bCheckId; }
+    bool IsDownloaded() const { return m_bDownloaded; }
+    const AutoSteps& Auto() const { return m_auto; }
+    const SerialNumber& Serial() const { return m_serial; }
+    const WriterLink& Link() const { return m_link; }
 
     // --- Settings and chip bodies (core/session.cpp) -----------------------
     // [Serial], [Auto] and [Setting] CheckID into memory.
@@ -94,33 +63,26 @@ class Session {
     // The body of [Setting] BodyName, else the first of the table; false (and
     // said so) when the table is empty: the settings file is missing.
     bool SelectStartBody();
+    // Writes [Setting] BodyName and makes that body current, switching voice
+    // mode; nullptr (and no body selected) when the table lacks the name.
+    const BodyRecord* SelectBodyByName(const std::string& name);
     // Forgets the image and the bodies (the program ends).
     void Clear();
-    // Makes the body named by [Setting] BodyName current and switches voice
-    // mode; returns nullptr (changing nothing) when the table lacks the name.
-    const BodyRecord* SelectBody();
-    // Writes [Setting] BodyName, then SelectBody; the result is the selected body.
-    const BodyRecord* SelectBodyByName(const std::string& name);
     // 0 empties the checksum label; 1 shows the buffer's checksum.
     void ShowChecksum(int flag);
     void ToggleCheckId() { m_bCheckId = !m_bCheckId; }
 
-    // --- Connection (core/session.cpp) --------------------------------------
+    // --- Connection (core/session.cpp) ----------------------------------------
     // Finds the writer; the first time it also checks the driver block.
-    bool OnDetectConnect();
+    CommandResult OnDetectConnect();
 
-    // --- Images (image/open_image.cpp) ---------------------------------------
+    // --- Images (core/session_images.cpp) -------------------------------------
     // The Open command: `askPath` names the file (false: none, nothing
     // changes); refused while another command runs, since the new image would
-    // mix with the one being sent. True when the front end should download.
-    bool OnOpen(const std::function<bool(std::string&)>& askPath);
-    // Loads the file into the buffer as the Open command does; true when the
-    // front end should go on with a download.
-    bool OpenImage(const std::string& path);
-    // Writes the buffer as an .otp file for the driver body (option view).
-    bool WriteOtpFile(const std::string& path);
-
-    // --- Option view (image/option_view.cpp) --------------------------------
+    // mix with the one being sent. Passed when the front end should download.
+    CommandResult OnOpen(const std::function<bool(std::string&)>& askPath);
+    // Loads the file into the buffer as the Open command does.
+    CommandResult OpenImage(const std::string& path);
     // The file "&Option..." reports on: the image file, or a temporary .otp
     // that `makeTempPath` names (into tempPath, for the caller to delete) and
     // that is written from the buffer for the driver body. False when there is
@@ -128,26 +90,26 @@ class Session {
     bool PrepareOptionFile(const std::function<std::string()>& makeTempPath, std::string& path,
                            std::string& tempPath);
 
-    // --- Download, driver and diagnosis (writer/download.cpp) --------------
-    void OnDownload();
-    bool EraseDriverArea();
-    bool DownloadDriver(bool erase);
-    // Driver read-back; repairs the block when it is not valid.
-    bool CheckDriver();
+    // --- Download, driver and diagnosis (core/session_download.cpp) --------
+    CommandResult OnDownload();
     // The part of "MCU..." after the dialog's OK.
-    void OnSelectMcu(const std::string& name);
-    void OnDiagnosis();
+    CommandResult OnSelectMcu(const std::string& name);
+    CommandResult OnDiagnosis();
+    // Driver read-back; repairs the block when it is not valid. False when
+    // refused or when the block could be neither read nor repaired.
+    bool CheckDriver();
 
-    // --- Chip operations (writer/chip_operations.cpp) -----------------------
-    void OnAuto();
-    void OnBlankCheck();
-    void OnProgram();
-    void OnVerify();
-    void OnLock();
-    void OnChipInfo();
-    bool EnterProgramming();
+    // --- Chip operations (core/session_chip_ops.cpp) -----------------------
+    CommandResult OnBlankCheck();
+    CommandResult OnProgram();
+    CommandResult OnVerify();
+    CommandResult OnLock();
+    CommandResult OnAuto();
+    CommandResult OnChipInfo();
 
-    // --- Serial numbers (image/serial_number.cpp) ---------------------------
+    // --- Serial numbers (core/session_serial.cpp) -------------------------
+    // "&Enable" of the S/N menu; the window runs the dialog in between.
+    void SetSerialOn(bool on) { m_serial.m_bSerial = on; }
     // Range check of the addresses and save of their words; after every
     // change of the buffer.
     void CheckSerialAddresses();
@@ -157,7 +119,96 @@ class Session {
     // The Serial Number dialog's OK.
     void SetSerialSetup(const SerialDialogResult& setup);
 
-    // --- State the front ends show and the commands change ------------------
+  private:
+    friend class SessionTestAccess;
+
+    // The link's texts reach the front end through here, and the command
+    // under way notes the message line they leave.
+    class LinkToFront : public LinkReport {
+      public:
+        explicit LinkToFront(Session& session) : m_session(session) {}
+        void SetLinkText(LinkText which, const std::string& text) override;
+        void ShowTexts() override;
+        void Beep() override;
+        void ErrorBox(const std::string& text) override;
+        void ProgressStart(int maxPos) override;
+        void ProgressStep(int pos) override;
+        bool Breathe() override;
+        void Searching(bool running) override;
+        void Trace(const std::string& text) override;
+
+      private:
+        Session& m_session;
+    };
+
+    // Runs `command` (returning its outcome) unless another one is under way,
+    // and returns what it did. A chip operation names itself for its line in
+    // the production log.
+    template <class Command>
+    CommandResult Exclusive(Command command, const char* logOperation = nullptr);
+    void LogOperation(const char* operation, const CommandResult& result);
+
+    // What the command under way shows, noted for its result.
+    void SetMessage(const std::string& text);
+    void AppendMessage(const std::string& text);
+    int ShowBox(const std::string& text, unsigned flags = kBoxOk);
+    void SetFileName(const std::string& path);
+    // A failure whose last reply never came: the writer is asked once more
+    // whether it is there. A writer that stays silent is a station fault.
+    Outcome Failure();
+
+    // Images.
+    void ApplyLoad(const ImageLoad& load);
+    bool FinishImageLoad();
+    bool WriteOtpFile(const std::string& path);
+
+    // Download and driver.
+    Outcome DownloadImage();
+    bool TakeSource(std::vector<uint8_t>& bytes);
+    bool EraseDriverArea();
+    bool DownloadDriver(bool erase);
+    bool CheckDriverBlock();
+    int DriverProgressMax() const;
+    const BodyRecord* SelectBody();
+
+    // Chip operations.
+    bool HasData();
+    // Download it? Yes runs the download; Passed when the operation may go on.
+    Outcome DownloadPrompt();
+    // Runs `body` (its outcome) in programming mode and leaves it.
+    template <class Body>
+    Outcome Framed(Body body);
+    Outcome EnterProgramming();
+    Outcome RunOperation(uint8_t mask, int progressMax);
+
+    // Serial numbers around a programming pass: before it, the four words
+    // blank in the chip and in the buffer and the next number saved; after
+    // it, the words written.
+    Outcome PrepareSerial();
+    Outcome FinishSerial();
+    // True when all four words are blank in the chip (a failed read counts as
+    // blank) and in the buffer; shows its message otherwise.
+    bool CheckSerialBlank();
+    // Writes the four bytes as words (high byte 0); on the first refusal says
+    // kSerialWriteFailed. `framesSent` counts the word frames that went out.
+    bool WriteSerialNumber(int& framesSent);
+    // The number after this chip's into [Serial] Data; false (said) when it
+    // cannot be saved: the chip must not be programmed.
+    bool ReserveSerialNumber();
+
+    // A refused [Setting] Ports, said after the command that searched, so
+    // the command's own texts do not cover it at once.
+    void SayPortsRefusal();
+
+    Profile& m_profile;
+    FrontEnd& m_front;
+    LinkToFront m_linkReport{*this};
+    WriterLink m_link;
+    ProductionLog m_log{std::string()};
+    std::string m_strFrontEndName;
+    bool m_bOpsRunning = false;
+    CommandResult m_result;  // of the command under way
+
     PcBuffer m_buffer;
     BodyTable m_bodyTable;
     const BodyRecord* m_pBody = nullptr;        // selected body; records belong to the table
@@ -169,67 +220,25 @@ class Session {
     bool m_bVoice = false;
     AutoSteps m_auto;
     SerialNumber m_serial;
-
-  private:
-    // Runs one command unless another one is under way; false when refused.
-    template <class Command>
-    bool Exclusive(Command command);
-
-    void DownloadImage();
-    bool CheckDriverBlock();
-    bool TakeSource(std::vector<uint8_t>& bytes);
-    bool CheckData();
-    void DownloadPrompt();
-    // Runs `body` (true: done) in programming mode and leaves it; true when both went well.
-    template <class Body>
-    bool Framed(Body body);
-    int DriverProgressMax() const;
-    // Before a programming pass with numbering on: the chip's serial words
-    // blank and the next number saved; false stops the pass.
-    bool PrepareSerial();
-    // Serial write after a programming pass; false leaves the failure text.
-    bool FinishSerial();
-    void SetMessage(const std::string& text) { m_front.SetText(FrontText::kMessage, text); }
-    // Runs a chip operation (`body` returns pass) and logs its line.
-    template <class Body>
-    void Logged(const char* operation, Body body);
-    void LogOperation(const char* operation, bool pass);
-    // A refused [Setting] Ports, said after the command that searched, so
-    // the command's own texts do not cover it at once.
-    void SayPortsRefusal();
-
-    Profile& m_profile;
-    NotingFrontEnd m_noting;
-    FrontEnd& m_front;
-    WriterLink m_link;
-    bool m_bOpsRunning = false;
-    ProductionLog m_log{std::string()};
-    std::string m_strFrontEndName;
-    bool m_bSerialWritten = false;  // the last operation wrote m_dwLoggedSerial
-    uint32_t m_dwLoggedSerial = 0;
 };
 
 template <class Command>
-bool Session::Exclusive(Command command) {
-    if (m_bOpsRunning) return false;
+CommandResult Session::Exclusive(Command command, const char* logOperation) {
+    if (m_bOpsRunning) {
+        CommandResult refused;
+        refused.outcome = Outcome::kRefused;
+        return refused;
+    }
     m_bOpsRunning = true;
+    m_result = CommandResult();
+    m_link.ForgetLastReply();
     m_front.ShowRunning(true);
-    struct Running {
-        Session& session;
-        ~Running() {
-            session.m_bOpsRunning = false;
-            session.SayPortsRefusal();
-            session.m_front.ShowRunning(false);
-        }
-    } running{*this};
-    command();
-    return true;
-}
-
-template <class Body>
-void Session::Logged(const char* operation, Body body) {
-    m_noting.ForgetText();
-    m_bSerialWritten = false;
-    const bool pass = body();
-    LogOperation(operation, pass);
+    m_result.outcome = command();
+    if (m_result.outcome == Outcome::kFailed) m_result.outcome = Failure();
+    if (logOperation) LogOperation(logOperation, m_result);
+    const CommandResult result = m_result;
+    m_bOpsRunning = false;
+    SayPortsRefusal();
+    m_front.ShowRunning(false);
+    return result;
 }

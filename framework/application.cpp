@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 namespace fw {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "framework/application.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 namespace fw {
 

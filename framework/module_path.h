@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 namespace fw {
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
+#include "image/body_table.h"
+#include "image/image_load.h"
 #include "image/pc_buffer.h"
-
-class Session;
 
 // The open-file dialog of the Open command.
 extern const char kOpenDialogTitle[];
@@ -12,4 +12,5 @@ extern const char kOpenDialogInitialName[];
 extern const char kOpenDialogFilter[];  // '|'-separated, as the framework takes it
 
 // Loads the path with the voice loader or the .otp loader, by its extension.
-bool LoadImageFile(const std::string& path, PcBuffer& buf, Session& session);
+ImageLoad LoadImageFile(const std::string& path, PcBuffer& buf, const BodyTable& bodies,
+                        bool checksumTest);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/session.h"
-
 std::string OptionListing(const std::vector<uint16_t>& words, size_t count) {
     const size_t n = std::min({count, words.size(), kOptionListingWords});
     std::string text;
@@ -30,26 +28,4 @@ std::string PrintCommandLine(const std::string& programPath, const std::string& 
     const bool quote = programPath.find_first_of(" \t") != std::string::npos;
     const std::string program = quote ? "\"" + programPath + "\"" : programPath;
     return program + " \"" + imagePath + "\" " + bodyName;
-}
-
-bool Session::PrepareOptionFile(const std::function<std::string()>& makeTempPath, std::string& path,
-                                std::string& tempPath) {
-    switch (ChooseOptionFile(m_bFileImage, m_pDriverBody != nullptr)) {
-        case OptionFileChoice::ImageFile:
-            path = m_strFileName;
-            return true;
-        case OptionFileChoice::NoDriverBody:
-            m_front.ShowBox(kNoDriverBodyText);
-            return false;
-        case OptionFileChoice::TemporaryOtp:
-            break;
-    }
-    tempPath = makeTempPath();
-    if (tempPath.empty()) {
-        m_front.ShowBox("Unable to create a temporary file for the options.");
-        return false;
-    }
-    if (!WriteOtpFile(tempPath)) return false;  // it has said why
-    path = tempPath;
-    return true;
 }

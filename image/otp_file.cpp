@@ -7,7 +7,6 @@
 #include "common/byte_sum.h"
 #include "common/file_io.h"
 #include "common/profile.h"
-#include "core/session.h"
 
 namespace {
 
@@ -76,37 +75,27 @@ bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf) {
     return true;
 }
 
-bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, Session& session) {
-    if (!DecodeOtpHeader(body, length, buf)) return false;
-    const std::string name = FindBodyName(session.Bodies(), buf.m_wPID, buf.m_wOID);
-    if (name.empty()) return false;
-    return session.SelectBodyByName(name) != nullptr;
-}
-
 std::string FilePidLine(uint16_t pid, uint16_t oid) {
     char text[64];
     std::snprintf(text, sizeof text, "File PID : %Xh, OID : %Xh\r\n", pid, oid);
     return text;
 }
 
-bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxBlockWords) {
-    const bool sumTest = ChecksumTestEnabled(session.Settings());
-    auto fail = [&session](const std::string& text) {
-        session.Front().SetText(FrontText::kMessage, text);
-        session.Front().PushTexts();
-        return false;
-    };
-
+ImageLoad LoadOtpStream(std::FILE* file, PcBuffer& buf, const BodyTable& bodies, bool sumTest,
+                        size_t maxBlockWords) {
+    ImageLoad load;
     OtpRecord rec;
     int status = ReadOtpRecord(file, sumTest, rec);
     // An empty file holds no header, so it is no image either.
-    if (status == kOtpFileEnd) return fail("Invalid file format!\r\n");
+    if (status == kOtpFileEnd) return load.Set("Invalid file format!\r\n");
     if (status == kOtpRecordOk) {
-        if (rec.Type() != kOtpHeaderType) return fail("Invalid file format!\r\n");
+        if (rec.Type() != kOtpHeaderType) return load.Set("Invalid file format!\r\n");
         if (rec.Length() < 4) {
             status = kOtpRecordShort;  // no room for PID and layout
-        } else if (!ParseOtpHeader(rec.Body(), rec.Length(), buf, session)) {
-            return fail("Not support the type of MCU!");
+        } else {
+            DecodeOtpHeader(rec.Body(), rec.Length(), buf);
+            load.strBodyName = FindBodyName(bodies, buf.m_wPID, buf.m_wOID);
+            if (load.strBodyName.empty()) return load.Set("Not support the type of MCU!");
         }
     }
 
@@ -125,7 +114,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxB
         if (addr == buf.m_dwProgAddr) {
             if (buf.m_pBin) {
                 buf.FreeBlocks();
-                return fail("Duplicated Program Record!\r\n");
+                return load.Set("Duplicated Program Record!\r\n");
             }
             const size_t words = (length - 5) / 2;
             if (!MakeBlock(buf.m_pBin, words, maxBlockWords)) {
@@ -138,7 +127,7 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxB
         } else if (addr == buf.m_dwOptAddr) {
             if (buf.m_pOpt) {
                 buf.FreeBlocks();
-                return fail("Duplicated Option Record!\r\n");
+                return load.Set("Duplicated Option Record!\r\n");
             }
             const size_t words = (length - 4) / 2;
             if (!MakeBlock(buf.m_pOpt, words, maxBlockWords)) {
@@ -162,60 +151,34 @@ bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session, size_t maxB
         }
     }
 
-    session.CheckSerialAddresses();
+    load.bCheckSerial = true;
     if (blockFailed) {
         // The words loaded so far stay; the block that could not be had is not
         // written into.
-        session.Front().ShowBox("m_pBin=NULL");
-        session.Front().AppendMessage("Failed to allocate memory!");
-        session.Front().PushTexts();
-        return false;
+        return load.Box("m_pBin=NULL").Append("Failed to allocate memory!");
     }
     switch (status) {
         case kOtpFileEnd:
             break;
         case kOtpRecordNoMemory:
-            session.Front().AppendMessage("Failed to allocate memory!");
-            session.Front().PushTexts();
-            return false;
+            return load.Append("Failed to allocate memory!");
         case kOtpRecordBadSum:
-            session.Front().AppendMessage("Invalid checksum for the OTP file!");
-            session.Front().PushTexts();
-            return false;
+            return load.Append("Invalid checksum for the OTP file!");
         default:
-            return fail("Failed to read OTP file record!\r\n");
+            return load.Set("Failed to read OTP file record!\r\n");
     }
-    return FinishImageLoad(buf, session);
+    load.bOk = true;
+    return load;
 }
 
-std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, Session& session) {
+ImageLoad LoadOtpFile(const std::string& path, PcBuffer& buf, const BodyTable& bodies,
+                      bool checksumTest, size_t maxBlockWords) {
     buf.FreeBlocks();
-    session.ShowChecksum(0);
-    session.Front().PushTexts();
-    session.Front().Breathe();
     std::FILE* file = OpenFileUtf8(path, "rb");
-    if (!file) {
-        session.Front().SetText(FrontText::kMessage, "Failed to open file!\r\n");
-        session.Front().PushTexts();
-    }
-    return file;
-}
-
-bool FinishImageLoad(const PcBuffer& buf, Session& session) {
-    session.ShowChecksum(1);
-    session.Front().SetText(FrontText::kMessage, FilePidLine(buf.m_wPID, buf.m_wOID));
-    session.Front().PushTexts();
-    session.Front().ResetHexView(HexScrollMax(buf));
-    session.Front().Breathe();
-    return true;
-}
-
-bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session, size_t maxBlockWords) {
-    std::FILE* file = BeginImageLoad(path, buf, session);
-    if (!file) return false;
-    const bool ok = LoadOtpStream(file, buf, session, maxBlockWords);
+    if (!file) return ImageLoad().Set("Failed to open file!\r\n");
+    ImageLoad load = LoadOtpStream(file, buf, bodies, checksumTest, maxBlockWords);
     std::fclose(file);
-    return ok;
+    return load;
 }
 
 OtpHeader OtpHeaderOfBody(const BodyRecord& body) {
@@ -269,8 +232,7 @@ std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body,
     return out;
 }
 
-bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody,
-                  Session& session) {
+bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody) {
     if (!driverBody) return false;
     const std::vector<uint8_t> bytes = BuildOtpImage(buf, *driverBody);
     std::FILE* file = OpenFileUtf8(path, "wb");
@@ -279,15 +241,12 @@ bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driv
         ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         ok = std::fclose(file) == 0 && ok;
     }
-    if (!ok) {
-        session.Front().ShowBox("Unable to write the file " + path + ".");
-        return false;
-    }
+    if (!ok) return false;
     buf.m_dwProgAddr = 0;
     buf.m_dwOptAddr = driverBody->dwOptAddr;
     buf.m_nBinWords = driverBody->nRomWords;
     buf.m_wOID = static_cast<uint16_t>(driverBody->nOID);
     buf.m_wOptWords = driverBody->wOptWords;
     buf.m_wPID = static_cast<uint16_t>(driverBody->nPID);
-    return FinishImageLoad(buf, session);
+    return true;
 }

@@ -8,9 +8,9 @@
 #include "common/byte_order.h"
 #include "common/otp_header.h"
 #include "image/body_table.h"
+#include "image/image_load.h"
 #include "image/pc_buffer.h"
 
-class Session;
 class Profile;
 
 // Status numbers of ReadOtpRecord.
@@ -44,24 +44,17 @@ int ReadOtpRecord(std::FILE* file, bool checksumTest, OtpRecord& rec);
 // Fills PID, OID, sizes and bases from a header body of length L. False when
 // L leaves no room for the PID and layout words.
 bool DecodeOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf);
-// Decodes, then selects the body the PID/OID pair names; false when none.
-bool ParseOtpHeader(const uint8_t* body, uint16_t length, PcBuffer& buf, Session& session);
+// "File PID : %Xh, OID : %Xh\r\n"
+std::string FilePidLine(uint16_t pid, uint16_t oid);
 
-// The common start of every load: buffer emptied, checksum cleared, file opened
-// ("Failed to open file!" and null when it cannot be).
-std::FILE* BeginImageLoad(const std::string& path, PcBuffer& buf, Session& session);
-// The common end of a successful load or file write: checksum, "File PID" line,
-// hex view from the top.
-bool FinishImageLoad(const PcBuffer& buf, Session& session);
-
-// Replaces the buffer with the image of an .otp file, reporting through the
-// session. `maxBlockWords` bounds a ROM or option block; a larger one is treated
-// as memory that cannot be obtained.
-bool LoadOtpFile(const std::string& path, PcBuffer& buf, Session& session,
-                 size_t maxBlockWords = SIZE_MAX);
+// Replaces the buffer's blocks with the image of an .otp file. The header's
+// PID/OID pair must name a body of `bodies`. `maxBlockWords` bounds a ROM or
+// option block; a larger one is treated as memory that cannot be obtained.
+ImageLoad LoadOtpFile(const std::string& path, PcBuffer& buf, const BodyTable& bodies,
+                      bool checksumTest, size_t maxBlockWords = SIZE_MAX);
 // The same on a file already open; the caller closes it.
-bool LoadOtpStream(std::FILE* file, PcBuffer& buf, Session& session,
-                   size_t maxBlockWords = SIZE_MAX);
+ImageLoad LoadOtpStream(std::FILE* file, PcBuffer& buf, const BodyTable& bodies, bool checksumTest,
+                        size_t maxBlockWords = SIZE_MAX);
 
 // What a header written for `body` says.
 OtpHeader OtpHeaderOfBody(const BodyRecord& body);
@@ -71,10 +64,6 @@ std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body);
 std::vector<uint8_t> BuildOtpImage(const PcBuffer& buf, const BodyRecord& body, OtpHeaderForm form);
 
 // Writes the buffer as an .otp file for the driver's body, then describes the
-// buffer by that body and shows it. False (buffer unchanged) when there is no
-// driver body or the file cannot be created or written; the latter is reported.
-bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody,
-                  Session& session);
-
-// "File PID : %Xh, OID : %Xh\r\n"
-std::string FilePidLine(uint16_t pid, uint16_t oid);
+// buffer by that body. False (buffer unchanged) when there is no driver body
+// or the file cannot be created or written.
+bool WriteOtpFile(const std::string& path, PcBuffer& buf, const BodyRecord* driverBody);

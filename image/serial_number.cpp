@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "common/profile.h"
 #include "common/split_token.h"
 #include "image/pc_buffer.h"
-#include "core/front_end.h"
-#include "core/session.h"
-#include "writer/writer_link.h"
 
 const char kSerialRangeMessage[] =
     "S/N address exceeds the Program ROM size,\nSet to default address: 1, 2, 3, 7";
@@ -118,67 +114,9 @@ uint16_t PatchedChecksum(SerialNumber& sn, PcBuffer& buf) {
     return sum;
 }
 
-void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on) {
-    if (on) {
-        front.SetText(FrontText::kSerial, FormatSerialLabel(sn.m_dwSerial));
-        if (buf.m_pBin)
-            front.SetText(FrontText::kChecksum, FormatChecksum(PatchedChecksum(sn, buf)));
-    } else {
-        front.SetText(FrontText::kSerial, std::string());
-        if (buf.m_pBin) front.SetText(FrontText::kChecksum, FormatChecksum(BufferChecksum(buf)));
-    }
-    front.PushTexts();
-}
-
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, WriterLink& link,
-                      FrontEnd& front) {
-    for (uint32_t a : sn.m_nSerialAddr) {
-        if (link.ReadWord(a) != 0) {
-            front.ShowBox(kSerialChipNotBlank);
-            return false;
-        }
-    }
+bool SerialFileBlank(const SerialNumber& sn, const PcBuffer& buf) {
     const uint32_t words = SerialRomWords(buf);
-    for (uint32_t a : sn.m_nSerialAddr) {
-        if (a < words && ((*buf.m_pBin)[a] & 0xFFu) != 0) {
-            front.ShowBox(kSerialFileNotBlank);
-            return false;
-        }
-    }
+    for (uint32_t a : sn.m_nSerialAddr)
+        if (a < words && ((*buf.m_pBin)[a] & 0xFFu) != 0) return false;
     return true;
-}
-
-bool WriteSerialNumber(const SerialNumber& sn, WriterLink& link, FrontEnd& front) {
-    for (int i = 0; i < 4; ++i) {
-        if (link.WriteWord(sn.m_nSerialAddr[i], SerialByte(sn.m_dwSerial, i)) != 0) {
-            front.SetText(FrontText::kMessage, kSerialWriteFailed);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, FrontEnd& front) {
-    const int next = static_cast<int>(NextSerial(sn.m_dwSerial));
-    if (profile.WriteIntDurable("Serial", "Data", next)) return true;
-    front.SetText(FrontText::kMessage, kSerialSaveFailed);
-    front.Beep();
-    front.ShowBox(kSerialSaveFailedBox);
-    return false;
-}
-
-void Session::CheckSerialAddresses() {
-    if (::CheckSerialAddresses(m_serial, m_buffer)) m_front.ShowBox(kSerialRangeMessage);
-}
-
-void Session::ShowSerialNumber(int flag) {
-    ::ShowSerialNumber(m_serial, m_buffer, m_front, flag != 0);
-}
-
-void Session::SetSerialSetup(const SerialDialogResult& setup) {
-    m_serial.m_dwSerial = setup.dwSerial;
-    for (int i = 0; i < 4; ++i) m_serial.m_nSerialAddr[i] = setup.nAddr[i];
-    CheckSerialAddresses();
-    m_front.PushTexts();
-    if (m_serial.m_bSerial) ShowSerialNumber(1);
 }

@@ -3,9 +3,6 @@
 #include <string>
 
 struct PcBuffer;
-class WriterLink;
-class FrontEnd;
-class Profile;
 
 constexpr uint32_t kDefaultSerialAddr[4] = {1, 2, 3, 7};
 
@@ -67,24 +64,6 @@ bool CheckSerialAddresses(SerialNumber& sn, const PcBuffer& buf);
 // left out. Needs m_pBin.
 uint16_t PatchedChecksum(SerialNumber& sn, PcBuffer& buf);
 
-// ShowSerialNumber: with `on`, the label and the patched checksum; without,
-// an empty label and the plain checksum. The checksum label keeps its text
-// while the buffer has no ROM block.
-void ShowSerialNumber(SerialNumber& sn, PcBuffer& buf, FrontEnd& front, bool on);
-
-// True when all four words are blank in the chip (a failed read counts as
-// blank) and their low bytes are 0 in the buffer; shows its message otherwise.
-// An address beyond the buffer's ROM block has no file word and passes.
-bool CheckSerialBlank(const SerialNumber& sn, const PcBuffer& buf, WriterLink& link,
-                      FrontEnd& front);
-
-// Writes the four bytes as words (high byte 0). On the first refusal puts
-// kSerialWriteFailed into the message line and returns false.
-bool WriteSerialNumber(const SerialNumber& sn, WriterLink& link, FrontEnd& front);
-
-// Puts the number after this chip's into [Serial] Data before the chip is
-// programmed: a crash or a power cut then costs at most an unused number,
-// never a number written into two chips. The number in memory is not
-// advanced. On failure shows kSerialSaveFailedBox, puts kSerialSaveFailed into
-// the message line and returns false: the chip must not be programmed.
-bool ReserveSerialNumber(const SerialNumber& sn, Profile& profile, FrontEnd& front);
+// True when the buffer leaves the number room: the low bytes of its words at
+// the four addresses are 0. Addresses beyond the ROM block have no word and pass.
+bool SerialFileBlank(const SerialNumber& sn, const PcBuffer& buf);

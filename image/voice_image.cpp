@@ -6,7 +6,6 @@
 #include "common/byte_order.h"
 #include "common/file_io.h"
 #include "image/body_table.h"
-#include "core/session.h"
 #include "image/otp_file.h"
 
 namespace {
@@ -70,29 +69,25 @@ bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf) {
     return true;
 }
 
-bool LoadVoiceFile(const std::string& path, PcBuffer& buf, Session& session) {
-    std::FILE* file = BeginImageLoad(path, buf, session);
-    if (!file) return false;
+ImageLoad LoadVoiceFile(const std::string& path, PcBuffer& buf, const BodyTable& bodies) {
+    buf.FreeBlocks();
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) return ImageLoad().Set("Failed to open file!\r\n");
+    ImageLoad load;
     const VoiceKind* kind = FindVoiceKind(path);
     if (!kind) {
         std::fclose(file);
-        session.Front().SetText(FrontText::kMessage, "Not support the type of File!");
-        session.Front().PushTexts();
-        session.Front().ShowBox("Not support the type of File!");
-        return false;
+        return load.Set("Not support the type of File!").Box("Not support the type of File!");
     }
     const bool read = ReadVoiceImage(file, *kind, buf);
     std::fclose(file);
-    if (!read) {
-        session.Front().SetText(FrontText::kMessage, "Failed to allocate memory!");
-        session.Front().PushTexts();
-        return false;
+    if (!read) return load.Set("Failed to allocate memory!");
+    load.strBodyName = FindBodyName(bodies, buf.m_wPID, buf.m_wOID);
+    if (load.strBodyName.empty()) {
+        buf.m_pBin.reset();
+        load.bForgetBody = true;
+        return load.Set("Not support the type of MCU!");
     }
-    const std::string name = FindBodyName(session.Bodies(), buf.m_wPID, buf.m_wOID);
-    if (!name.empty() && session.SelectBodyByName(name)) return FinishImageLoad(buf, session);
-    buf.m_pBin.reset();
-    session.m_pBody = nullptr;
-    session.Front().SetText(FrontText::kMessage, "Not support the type of MCU!");
-    session.Front().PushTexts();
-    return false;
+    load.bOk = true;
+    return load;
 }

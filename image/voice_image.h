@@ -5,9 +5,9 @@
 #include <string>
 
 #include "common/chip_family.h"
+#include "image/body_table.h"
+#include "image/image_load.h"
 #include "image/pc_buffer.h"
-
-class Session;
 
 constexpr long kVoiceHeaderBytes = 0x1000;
 
@@ -18,5 +18,5 @@ bool IsVoiceFile(const std::string& path);
 // and sets counts, PID and OID. False only when memory runs out.
 bool ReadVoiceImage(std::FILE* file, const VoiceKind& kind, PcBuffer& buf);
 
-// Replaces the buffer with the voice image and selects its body.
-bool LoadVoiceFile(const std::string& path, PcBuffer& buf, Session& session);
+// Replaces the buffer with the voice image; its body must be one of `bodies`.
+ImageLoad LoadVoiceFile(const std::string& path, PcBuffer& buf, const BodyTable& bodies);

@@ -9,7 +9,7 @@
 #include "plinth/plinth32.h"
 #include "plinth/plinth_rules.h"
 #include "framework/module_path.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 namespace {
 
@@ -23,12 +23,12 @@ class WinDumpHost : public OptDumpHost {
         const int n =
             LoadStringW(g_module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&res), 0);
         std::wstring text =
-            n > 0 ? std::wstring(res, static_cast<size_t>(n)) : fw::Widen(EnglishMessage(id), 0);
+            n > 0 ? std::wstring(res, static_cast<size_t>(n)) : Widen(EnglishMessage(id), 0);
         const size_t p = text.find(L"%s");
-        if (p != std::wstring::npos) text.replace(p, 2, fw::Widen(arg, 0));
+        if (p != std::wstring::npos) text.replace(p, 2, Widen(arg, 0));
         Box(text);
     }
-    void ShowLiteral(const std::string& text) override { Box(fw::Widen(text, 0)); }
+    void ShowLiteral(const std::string& text) override { Box(Widen(text, 0)); }
 
     std::string LibraryDir() override { return ModuleFolder(fw::ModulePath(g_module, CP_ACP)); }
     std::string CreateTempFile(const char* prefix) override {

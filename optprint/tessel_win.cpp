@@ -13,7 +13,7 @@
 
 #include "common/file_io.h"
 #include "framework/module_path.h"
-#include "framework/text.h"
+#include "common/wide_text.h"
 #include "optprint/print_sheet.h"
 #include "optprint/tessel_res.h"
 
@@ -73,7 +73,7 @@ LRESULT CALLBACK DialogCreateHook(int code, WPARAM wp, LPARAM lp) {
 
 // The program's folder with a trailing backslash, then `name`.
 std::wstring BesideProgram(const wchar_t* name) {
-    return fw::Widen(ModuleFolder(fw::ModulePath(nullptr))) + name;
+    return Widen(ModuleFolder(fw::ModulePath(nullptr))) + name;
 }
 
 // Asks for a .cod file; false when the user cancels.
@@ -89,7 +89,7 @@ bool AskForCodFile(PrintArgs* args) {
     ofn.lpstrDefExt = L"cod";
     ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER;
     if (!GetOpenFileNameW(&ofn)) return false;
-    args->path = fw::Narrow(file);
+    args->path = Narrow(file);
     args->body.clear();
     return true;
 }
@@ -214,9 +214,9 @@ int Run(const std::string& cmdLine) {
     // The path stays UTF-8 here; the library takes the ANSI code page.
     const char* report = nullptr;
     if (kind == SheetSourceKind::Cod) {
-        report = dumpCod(fw::ToAnsi(args.path, true).c_str());
+        report = dumpCod(ToAnsi(args.path, true).c_str());
     } else if (kind == SheetSourceKind::Otp) {
-        report = dumpOtp(fw::ToAnsi(args.path, true).c_str(), fw::ToAnsi(args.body, false).c_str());
+        report = dumpOtp(ToAnsi(args.path, true).c_str(), ToAnsi(args.body, false).c_str());
     } else {
         const std::wstring text = LoadText(IDS_NOT_COD_OTP);
         if (!text.empty()) ShowMessage(text);
@@ -237,7 +237,7 @@ int Run(const std::string& cmdLine) {
     }
     DOCINFOW doc{};
     doc.cbSize = sizeof(doc);
-    const std::wstring docName = fw::Widen(kDocumentName, 0);
+    const std::wstring docName = Widen(kDocumentName, 0);
     doc.lpszDocName = docName.c_str();
     if (StartDocW(dc, &doc) <= 0) {
         DeleteDC(dc);
@@ -254,7 +254,7 @@ int Run(const std::string& cmdLine) {
         // The sheet still goes to the printer; only the copy is missing.
         std::wstring text = LoadText(IDS_COPY_ERROR);
         const size_t at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, fw::Widen(prnPath));
+        if (at != std::wstring::npos) text.replace(at, 2, Widen(prnPath));
         ShowMessage(text);
     }
 
@@ -280,7 +280,7 @@ int Run(const std::string& cmdLine) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
     g_greyBrush = CreateSolidBrush(kDialogGrey);
     HHOOK hook = SetWindowsHookExW(WH_CBT, DialogCreateHook, nullptr, GetCurrentThreadId());
-    const int rc = Run(cmdLine != nullptr ? fw::Narrow(cmdLine) : std::string());
+    const int rc = Run(cmdLine != nullptr ? Narrow(cmdLine) : std::string());
     if (hook != nullptr) UnhookWindowsHookEx(hook);
     DeleteObject(g_greyBrush);
     return rc;

@@ -56,8 +56,8 @@ class ConsoleHost : public SilentFrontEnd {
 // --info: loads an image as the Open command would and describes it.
 int Info(const std::string& path, const std::string& ini) {
     ConsoleHost host(ini);
-    PcBuffer& buf = host.session().m_buffer;
-    const bool ok = LoadImageFile(path, buf, host.session());
+    const bool ok = host.session().OpenImage(path).Passed();
+    const PcBuffer& buf = host.session().Buffer();
     std::string text = host.message();
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (!ok) {
@@ -65,7 +65,7 @@ int Info(const std::string& path, const std::string& ini) {
         return 1;
     }
     std::printf("%s: body %s, PID %Xh, OID %Xh, ROM words %Xh, option words %Xh, checksum %s\n",
-                path.c_str(), host.session().m_pBody->szName, buf.m_wPID, buf.m_wOID,
+                path.c_str(), host.session().SelectedBody()->szName, buf.m_wPID, buf.m_wOID,
                 buf.m_nBinWords, buf.m_wOptWords, FormatChecksum(BufferChecksum(buf)).c_str());
     return 0;
 }

@@ -35,6 +35,8 @@ struct ChipInfo {
 };
 // `data` holds the words low byte first; missing bytes read as 0.
 ChipInfo ParseChipInfo(const uint8_t* data, size_t count);
+// Words of a chip's configuration that Chip Info reads.
+constexpr uint8_t kChipInfoWords = 0x20;
 // Where the configuration words of a chip with this identification byte lie.
 uint32_t ChipInfoReadAddress(uint8_t idByte, const BodyTable& bodies, const BodyRecord* body);
 // Text of the information box; an empty name means the chip was not identified.

@@ -4,7 +4,7 @@
 #include "common/byte_sum.h"
 #include "image/body_table.h"
 #include "writer/protocol.h"
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 namespace {
 constexpr uint8_t kMarker0 = 0x55;

@@ -10,7 +10,7 @@ void WriterLink::OnSerialByte(uint8_t byte) {
         m_receive[m_nReceived++] = byte;
         return;
     }
-    m_front.ShowBox("Receive Buffer overflow!");
+    m_report.ErrorBox("Receive Buffer overflow!");
 }
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
@@ -26,7 +26,7 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
     // Every wait follows a command. While the line carries it the window
     // catches up (up to 200 messages, stopping at the first empty look): its
     // painting then costs no time between a reply and the next command.
-    for (int i = 0; i < kLateDispatches && m_front.Breathe(); ++i) {
+    for (int i = 0; i < kLateDispatches && m_report.Breathe(); ++i) {
     }
     uint16_t result;
     for (;;) {
@@ -50,8 +50,9 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
         const size_t n = m_port.Read(chunk, room, want, timeoutMs - elapsed + 1);
         for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
         // The window breathes at every wake but the one that completes the reply.
-        if (!ReplyComplete(m_receive, m_nReceived)) m_front.Breathe();
+        if (!ReplyComplete(m_receive, m_nReceived)) m_report.Breathe();
     }
+    m_bTimedOut = result == WS_TIMEOUT;
     // Bytes that arrive late stay in the port, which drops them when the next
     // command is written.
     m_nReceived = 0;
@@ -71,8 +72,8 @@ uint16_t WriterLink::Query(uint8_t command) {
 WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected,
                                      uint32_t intervalMs, int progressMax) {
     if (progressMax != 0) {
-        m_front.ProgressStart(progressMax);
-        m_front.ProgressStep(0);
+        m_report.ProgressStart(progressMax);
+        m_report.ProgressStep(0);
     }
     WriterStatus status = WS_OK;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -90,9 +91,11 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
             if (intervalMs) m_port.Sleep(intervalMs);
             const uint16_t r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
-            if (const char* text = BusyStepText(status)) m_front.SetText(FrontText::kMessage, text);
-            m_front.PushTexts();
-            if (progressMax != 0) m_front.ProgressStep((r >> 8) * 256);
+            if (IsBusyStatus(status)) m_nLastBusy = status;
+            if (const char* text = BusyStepText(status))
+                m_report.SetLinkText(LinkText::kStatus, text);
+            m_report.ShowTexts();
+            if (progressMax != 0) m_report.ProgressStep((r >> 8) * 256);
             const uint32_t now = m_port.TickCount();
             if (r != lastPoll) {
                 lastPoll = r;
@@ -103,7 +106,7 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
         } while (IsBusyStatus(status) && !stalled);
         if (!IsRetryable(status)) break;
     }
-    if (status == WS_OK && progressMax != 0) m_front.ProgressStep(progressMax);
+    if (status == WS_OK && progressMax != 0) m_report.ProgressStep(progressMax);
     return status;
 }
 
@@ -120,23 +123,24 @@ WriterStatus WriterLink::PollingCommand(uint8_t code) {
             failure = "Failed to erase flash rom!";
             break;
         default:
-            m_front.ShowBox("Invalid Polling Command!");
+            m_report.ErrorBox("Invalid Polling Command!");
             return WS_OK;
     }
     m_nReceived = 0;
     const WriterStatus status = SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
     if (status != WS_OK) {
-        m_front.Beep();
-        m_front.SetText(FrontText::kMessage, failure);
-        m_front.PushTexts();
+        m_report.Beep();
+        m_report.SetLinkText(LinkText::kStatus, failure);
+        m_report.ShowTexts();
     }
     return status;
 }
 
 WriterStatus WriterLink::RunOperation(uint8_t mask, int progressMax) {
     m_nReceived = 0;
-    if (const char* text = OperationStepText(mask)) m_front.SetText(FrontText::kMessage, text);
-    m_front.PushTexts();
+    m_nLastBusy = 0;
+    if (const char* text = OperationStepText(mask)) m_report.SetLinkText(LinkText::kStatus, text);
+    m_report.ShowTexts();
     const WriterStatus status =
         SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
     if (status != WS_OK) ShowWriterError(status, false);
@@ -147,13 +151,13 @@ int WriterLink::ShowWriterError(uint8_t status, bool modal) {
     if (status == WS_OK) return 1;
     const std::string text = WriterStatusMessage(status);
     if (modal) {
-        m_front.ShowBox(text);
+        m_report.ErrorBox(text);
     } else {
-        m_front.Beep();
-        m_front.SetText(FrontText::kMessage, text);
-        m_front.PushTexts();
+        m_report.Beep();
+        m_report.SetLinkText(LinkText::kStatus, text);
+        m_report.ShowTexts();
     }
-    m_front.Trace(text + "\r\n");
+    m_report.Trace(text + "\r\n");
     return IsBusyStatus(status) ? 2 : 0;
 }
 
@@ -180,18 +184,18 @@ std::string WriterLink::TakePortsMessage() {
 }
 
 bool WriterLink::Connect() {
-    m_front.EnableOperationControls(false);
+    m_report.Searching(true);
     if (m_nPortIndex != -1) {
         m_port.Close();
         m_nPortIndex = -1;
     }
-    m_front.SetText(FrontText::kMessage, "Connecting to Pyrograph...");
-    m_front.PushTexts();
+    m_report.SetLinkText(LinkText::kStatus, "Connecting to Pyrograph...");
+    m_report.ShowTexts();
     const std::vector<int> ports = m_nOnlyPort > 0 ? std::vector<int>{m_nOnlyPort} : m_ports;
     for (const int n : ports) {
-        m_front.SetText(FrontText::kLink, DetectingLinkText(n));
-        m_front.PushTexts();
-        m_front.Breathe();
+        m_report.SetLinkText(LinkText::kLink, DetectingLinkText(n));
+        m_report.ShowTexts();
+        m_report.Breathe();
         if (m_port.Open(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
@@ -201,16 +205,16 @@ bool WriterLink::Connect() {
     }
     const bool connected = m_nPortIndex != -1;
     if (connected) {
-        m_front.SetText(FrontText::kMessage, "Connect with Pyrograph.");
-        m_front.SetText(FrontText::kLink, ConnectedLinkText(PortNumber()));
+        m_report.SetLinkText(LinkText::kStatus, "Connect with Pyrograph.");
+        m_report.SetLinkText(LinkText::kLink, ConnectedLinkText(PortNumber()));
     } else {
-        m_front.SetText(FrontText::kMessage, "Disconnected from the Pyrograph.");
-        m_front.SetText(FrontText::kLink, "Disconnected");
+        m_report.SetLinkText(LinkText::kStatus, "Disconnected from the Pyrograph.");
+        m_report.SetLinkText(LinkText::kLink, "Disconnected");
     }
     // A port given alone makes the list irrelevant.
     if (m_nOnlyPort <= 0) m_bSearched = true;
-    m_front.PushTexts();
-    m_front.EnableOperationControls(true);
+    m_report.ShowTexts();
+    m_report.Searching(false);
     return connected;
 }
 
@@ -228,15 +232,16 @@ bool WriterLink::EnsureConnected() {
         m_strFirmware = text;
         version += ", Firmware(" + m_strFirmware + ")";
     }
-    m_front.SetText(FrontText::kVersion, version);
-    m_front.PushTexts();
+    m_strVersion = version;
+    m_report.SetLinkText(LinkText::kVersion, version);
+    m_report.ShowTexts();
     return true;
 }
 
 bool WriterLink::OnDetectConnect(const std::function<bool()>& checkDriver) {
     bool ok = EnsureConnected();
     if (ok && m_bFirstConnect) {
-        m_front.Breathe();
+        m_report.Breathe();
         ok = checkDriver();
     }
     m_bFirstConnect = false;

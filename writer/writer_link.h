@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/front_end.h"
+#include "writer/link_report.h"
 #include "writer/port.h"
 #include "writer/port_list.h"
 #include "writer/protocol.h"
@@ -20,7 +20,7 @@ class WriterLink {
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
 
-    WriterLink(FrontEnd& front, Port& port) : m_front(front), m_port(port) {}
+    WriterLink(LinkReport& report, Port& port) : m_report(report), m_port(port) {}
 
     // Receive buffer, fed from the port inside reply waits.
     void OnSerialByte(uint8_t byte);
@@ -69,12 +69,20 @@ class WriterLink {
     int PortNumber() const { return m_nPortIndex + 1; }
     // "V0102" as the writer last reported it; empty when it did not.
     const std::string& Firmware() const { return m_strFirmware; }
+    // "Software(...), Firmware(...)" as last shown.
+    const std::string& VersionText() const { return m_strVersion; }
     bool FirstConnect() const { return m_bFirstConnect; }
+    // The last reply wait ended with nothing complete from the writer.
+    bool LastReplyTimedOut() const { return m_bTimedOut; }
+    // A new command starts: what the last one's waits met no longer counts.
+    void ForgetLastReply() { m_bTimedOut = false; }
+    // The last busy status a poll returned (0 before any): the step in progress.
+    uint8_t LastBusyStatus() const { return m_nLastBusy; }
     // Program end: the caller closes the port when this says it is open.
     bool IsConnected() const { return m_nPortIndex != -1; }
 
   private:
-    FrontEnd& m_front;
+    LinkReport& m_report;
     Port& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};
     size_t m_nReceived = 0;
@@ -84,5 +92,8 @@ class WriterLink {
     int m_nOnlyPort = 0;
     bool m_bSearched = false;
     std::string m_strFirmware;
+    std::string m_strVersion;
+    bool m_bTimedOut = false;
+    uint8_t m_nLastBusy = 0;
     bool m_bFirstConnect = true;
 };

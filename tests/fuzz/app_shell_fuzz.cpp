@@ -9,6 +9,7 @@
 
 #include "app/hex_rows.h"
 #include "app/startup.h"
+#include "common/settings_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 12) return 0;

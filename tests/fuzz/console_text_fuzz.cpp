@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console_command_line.h"
-#include "app/console_output.h"
+#include "console/command_line.h"
+#include "console/output.h"
 #include "common/utf8_text.h"
-#include "writer/production_log.h"
+#include "core/production_log.h"
 
 namespace {
 int HexDigit(char c) {

@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "core/front_end.h"
+#include "writer/link_report.h"
 #include "writer/writer_link.h"
 
 namespace {
@@ -52,7 +52,7 @@ class FuzzPort : public Port {
     std::deque<uint8_t> m_pending;
 };
 
-class FuzzHost : public SilentFrontEnd {
+class FuzzHost : public LinkReport {
   public:
     FuzzHost(const uint8_t* data, size_t size) : port(data, size) {}
     FuzzPort port;
@@ -62,9 +62,15 @@ class FuzzHost : public SilentFrontEnd {
         if (link.ReceivedCount() > kReceiveBufferSize) std::abort();
         return false;
     }
-    void SetText(FrontText which, const std::string& t) override {
-        if (which == FrontText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
+    void SetLinkText(LinkText which, const std::string& t) override {
+        if (which == LinkText::kVersion && t.rfind("Software(V1.2)", 0) != 0) std::abort();
     }
+    void ShowTexts() override {}
+    void Beep() override {}
+    void ErrorBox(const std::string&) override {}
+    void ProgressStart(int) override {}
+    void ProgressStep(int) override {}
+    void Searching(bool) override {}
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/window_settings.h"
+#include "core/session_settings.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "common/memory_profile.h"

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/window_settings.h"
+#include "core/session_settings.h"
 #include "common/profile.h"
 #include "common/memory_profile.h"
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include "app/hex_rows.h"
 #include "app/startup.h"
-#include "core/window_settings.h"
+#include "common/settings_file.h"
+#include "core/session_settings.h"
 #include "common/ini_profile.h"
 
 TEST(HexViewRows, EightWordsARowAndAPartialLastRow) {

@@ -154,7 +154,7 @@ TEST(ChipFamily, TemporaryImageOfEverySampleBodyReadsBack) {
         for (size_t i = 0; i < opt.size(); ++i) opt[i] = static_cast<uint16_t>(0x3F00 + i);
         if (!opt.empty()) buf.m_pOpt = opt;
         const std::string path = dump.dir + body.szName + ".otp";
-        ASSERT_TRUE(WriteOtpFile(path, buf, &body, host));
+        ASSERT_TRUE(WriteOtpFile(path, buf, &body));
 
         // The header alone names the body.
         std::vector<uint8_t> file;
@@ -168,9 +168,9 @@ TEST(ChipFamily, TemporaryImageOfEverySampleBodyReadsBack) {
         EXPECT_EQ(head.m_dwOptAddr, body.dwOptAddr);
 
         PcBuffer back;
-        host.selected = nullptr;
-        ASSERT_TRUE(LoadOtpFile(path, back, host));
-        EXPECT_EQ(host.selected, &body);
+        const ImageLoad load = LoadOtpFile(path, back, host.table, true);
+        ASSERT_TRUE(load.bOk);
+        EXPECT_EQ(load.strBodyName, body.szName);
         EXPECT_EQ(back.m_wPID, body.nPID);
         EXPECT_EQ(back.m_wOID, body.nOID);
         EXPECT_EQ(back.m_nBinWords, body.nRomWords);

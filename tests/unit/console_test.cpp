@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/console_command_line.h"
-#include "app/console_output.h"
+#include "console/command_line.h"
+#include "console/output.h"
 
 namespace {
 ConsoleArgs Parse(std::initializer_list<const char*> args) {
@@ -15,9 +15,9 @@ TEST(ConsoleCommandLine, Commands) {
     const struct {
         const char* name;
         ConsoleCommand command;
-    } plain[] = {{"detect", ConsoleCommand::Detect},    {"blank", ConsoleCommand::Blank},
-                 {"program", ConsoleCommand::Program},  {"verify", ConsoleCommand::Verify},
-                 {"lock", ConsoleCommand::Lock},        {"auto", ConsoleCommand::Auto},
+    } plain[] = {{"detect", ConsoleCommand::Detect},
+                 {"blank", ConsoleCommand::Blank},
+                 {"lock", ConsoleCommand::Lock},
                  {"chipinfo", ConsoleCommand::ChipInfo}};
     for (const auto& p : plain) {
         const ConsoleArgs a = Parse({p.name});
@@ -37,9 +37,18 @@ TEST(ConsoleCommandLine, Commands) {
     EXPECT_EQ(a.command, ConsoleCommand::Info);
     EXPECT_EQ(a.strFile, "C:\\jobs\\\xE6\x97\xA5.otp");
 
-    a = Parse({"program", "a.otp"});
-    EXPECT_EQ(a.command, ConsoleCommand::Program);
-    EXPECT_EQ(a.strFile, "a.otp");
+    // A fresh process has an empty buffer: these can only work on a file.
+    for (const auto& [name, command] :
+         {std::pair{"program", ConsoleCommand::Program},
+          std::pair{"verify", ConsoleCommand::Verify}, std::pair{"auto", ConsoleCommand::Auto}}) {
+        a = Parse({name, "a.otp"});
+        EXPECT_EQ(a.command, command);
+        EXPECT_EQ(a.strFile, "a.otp");
+        EXPECT_STREQ(ConsoleCommandName(command), name);
+        EXPECT_EQ(Parse({name}).strError,
+                  std::string("Command '") + name + "' needs an image file.");
+        EXPECT_NE(ConsoleHelpText().find(std::string("\n  ") + name + " FILE"), std::string::npos);
+    }
 
     // Options on either side of the command, with a blank or an equals sign.
     a = Parse({"--json", "--port=12", "run", "a.otp", "--count", "3", "--no-wait", "--serial",
@@ -119,7 +128,7 @@ TEST(ConsoleOutput, JsonEscaping) {
 TEST(ConsoleOutput, ChipLinesAndSummary) {
     ChipResult r;
     r.nChip = 2;
-    r.bSerial = true;
+    r.serial = SerialFate::kWritten;
     r.dwSerial = 0x1F;
     r.strResult = "Blank Check/Programming/Verify OK!";
     r.bPass = true;
@@ -128,13 +137,27 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     EXPECT_EQ(FormatChipResult(r, true),
               "{\"type\":\"chip\",\"chip\":2,\"serial\":\"0000001FH\",\"result\":\"Blank "
               "Check/Programming/Verify OK!\",\"pass\":true}\n");
-    r.bSerial = false;
+    r.serial = SerialFate::kNone;
     r.strResult = "Verify failed!";
     r.bPass = false;
     EXPECT_EQ(FormatChipResult(r, false), "Chip 2  FAIL  Verify failed!\n");
     EXPECT_EQ(FormatChipResult(r, true),
               "{\"type\":\"chip\",\"chip\":2,\"serial\":null,\"result\":\"Verify "
               "failed!\",\"pass\":false}\n");
+    // Where it stopped, and a number burned by a failed write, are named.
+    r.failedStep = Step::kSerialWrite;
+    r.serial = SerialFate::kBurned;
+    r.strResult = "Failed to write serial number!";
+    EXPECT_EQ(FormatChipResult(r, false),
+              "Chip 2  FAIL  S/N:0000001FH (burned)  Failed to write serial number!\n");
+    EXPECT_EQ(FormatChipResult(r, true),
+              "{\"type\":\"chip\",\"chip\":2,\"serial\":\"0000001FH\",\"serial_state\":"
+              "\"burned\",\"result\":\"Failed to write serial number!\",\"pass\":false,"
+              "\"step\":\"serial_write\"}\n");
+    // A text of many lines stays on one.
+    r.serial = SerialFate::kNone;
+    r.strResult = "MCU:Cannot identify\n\nPower-on ID: 00H\n";
+    EXPECT_EQ(FormatChipResult(r, false), "Chip 2  FAIL  MCU:Cannot identify | Power-on ID: 00H\n");
 
     RunSummary s{2, 1, 4.24};
     EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 4.2 s per chip\n");

@@ -8,7 +8,8 @@
 
 #include "common/ini_profile.h"
 #include "image/body_table.h"
-#include "core/session.h"
+#include "image/image_load.h"
+#include "tests/unit/session_access.h"
 #include "image/pc_buffer.h"
 
 // Front end for the image loaders: records what reaches the screen, over a
@@ -35,6 +36,8 @@ class FakeImageHost : public SilentFrontEnd {
 
     operator Session&() { return session; }
     Profile& Settings() { return profile_; }
+    // Loads into the session's buffer as the Open command does.
+    bool Open(const std::string& path) { return session.OpenImage(path).Passed(); }
 
   private:
     IniProfile profile_;
@@ -42,8 +45,8 @@ class FakeImageHost : public SilentFrontEnd {
 
   public:
     Session session{profile_, *this, port_};
-    BodyTable& table = session.m_bodyTable;
-    const BodyRecord*& selected = session.m_pBody;
+    BodyTable& table = Peek(session).m_bodyTable;
+    const BodyRecord*& selected = Peek(session).m_pBody;
     std::string message, shownMessage, checksumLabel = "old";
     std::vector<std::string> boxes;
     int hexMax = -1, pumps = 0;
@@ -58,7 +61,7 @@ class ImageFileTest : public ::testing::Test {
                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_"),
           ini_(WriteSettings(dir_ + "settings.ini")),
           host_(std::make_unique<FakeImageHost>(ini_)),
-          buf_(host_->session.m_buffer) {}
+          buf_(Peek(host_->session).m_buffer) {}
 
     static std::string WriteSettings(const std::string& path) {
         std::ofstream(path, std::ios::binary) << "[Setting]\nver=new\n[Body]\ncount=6\n"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/front_end.h"
+#include "writer/link_report.h"
 #include "emulator/model_port.h"
 #include "writer/writer_link.h"
 
@@ -31,7 +31,7 @@ inline Bytes PollReply(uint8_t status, uint8_t progress = 0) {
     return WithSum({0x05, 0x8E, status, progress});
 }
 
-class FakeHost : public FrontEnd {
+class FakeHost : public LinkReport {
   public:
     FakeHost() {
         port.script = [this](const Bytes& frame) {
@@ -68,27 +68,17 @@ class FakeHost : public FrontEnd {
         --windowMessages;
         return true;
     }
-    void SetText(FrontText which, const std::string& t) override {
-        if (which == FrontText::kMessage) messages.push_back(t);
-        if (which == FrontText::kLink) links.push_back(t);
-        if (which == FrontText::kVersion) versions.push_back(t);
+    void SetLinkText(LinkText which, const std::string& t) override {
+        if (which == LinkText::kStatus) messages.push_back(t);
+        if (which == LinkText::kLink) links.push_back(t);
+        if (which == LinkText::kVersion) versions.push_back(t);
     }
-    void AppendMessage(const std::string& t) override { messages.push_back(t); }
-    void PushTexts() override { ++pushes; }
-    void PullTexts() override {}
+    void ShowTexts() override { ++pushes; }
     void ProgressStart(int m) override { progressMax = m; }
     void ProgressStep(int p) override { progress.push_back(p); }
-    void ProgressEnd() override { progress.push_back(0); }
-    int ShowBox(const std::string& t, unsigned) override {
-        boxes.push_back(t);
-        return kAnswerOk;
-    }
+    void ErrorBox(const std::string& t) override { boxes.push_back(t); }
     void Beep() override { ++beeps; }
-    void EnableOperationControls(bool enable) override { busy = !enable; }
-    void ShowRunning(bool) override {}
-    void EnableInput(bool) override {}
-    void ShowModes(bool, bool, bool) override {}
-    void ResetHexView(int) override {}
+    void Searching(bool running) override { busy = running; }
     void Trace(const std::string& t) override { traces.push_back(t); }
     // The driver check a session runs after the first connect.
     bool CheckDriver() {

@@ -143,14 +143,18 @@ TEST(OpsProgramming, DataCheckPromptAndDriverCheck) {
         EXPECT_EQ(fx.host.progressRange, 64);
         EXPECT_EQ(fx.host.message, "Program OK!");
     }
-    {  // answer Yes: the download runs first (here it has no file to send)
+    {  // answer Yes: the download runs first (here it has no file to send),
+       // and its failure ends the operation before the chip
         ChipFixture fx("promptyes");
         fx.LoadBuffer(64);
         fx.downloaded = false;
         fx.host.answerYes = true;
-        fx.ops.OnProgram();
+        const CommandResult r = fx.ops.OnProgram();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
-        EXPECT_EQ(fx.Trace(), "5A 59:04 5B");
+        EXPECT_EQ(fx.Trace(), "");
+        EXPECT_FALSE(r.Passed());
+        EXPECT_EQ(r.failedStep, Step::kDownload);
+        EXPECT_EQ(r.strText, "Failed to open file!");
     }
     {  // a download that failed past its erase: the next Program asks again
         ChipFixture fx("promptafterfail");
@@ -202,33 +206,43 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
     EXPECT_EQ(fx.host.serialText, "S/N:12345679H");
     EXPECT_EQ(fx.host.message, "Program OK!");
 
-    // A refused word: number kept, failure text kept.
+    // A refused word after the first went in: the chip holds part of the
+    // number, so it is burned and the next chip gets the next one.
     fx.writer.Do("chip pid=A6");
     fx.writer.Do("final B8 cmd=57 skip=1 count=3");
     fx.Forget();
-    fx.ops.OnProgram();
+    CommandResult r = fx.ops.OnProgram();
     EXPECT_EQ(fx.writer.WordFrames(0x57, 2), 3);  // one word, three attempts
     EXPECT_EQ(fx.writer.WordFrames(0x57, 3), 0);
-    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.writer.model.chip.Word(1), 0x79);
+    EXPECT_EQ(r.serial, SerialFate::kBurned);
+    EXPECT_EQ(r.dwSerial, 0x12345679u);
+    EXPECT_EQ(r.failedStep, Step::kSerialWrite);
+    EXPECT_EQ(r.outcome, Outcome::kFailed);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
+    EXPECT_EQ(fx.host.serialText, "S/N:1234567AH");
     EXPECT_EQ(fx.host.message, "Failed to write serial number!");
 
-    // Chip words not blank: no programming at all.
+    // Chip words not blank: no programming at all, and the number is kept.
     fx.writer.Do("chip pid=A6");
     fx.writer.Do("word 3 100");
     fx.Forget();
-    fx.ops.OnProgram();
+    r = fx.ops.OnProgram();
     EXPECT_EQ(fx.Trace(), "5A 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
+    EXPECT_EQ(r.serial, SerialFate::kNone);
+    EXPECT_EQ(r.failedStep, Step::kSerialCheck);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
 
     // Auto without the program step leaves the number alone.
     fx.writer.Do("chip pid=A6");
     fx.Forget();
     fx.RunAuto({true, false, true, false});
     EXPECT_EQ(fx.writer.Count(0x52) + fx.writer.Count(0x57), 0);
-    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
 
     fx.RunAuto({true, true, true, false});
-    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Bu);
     EXPECT_EQ(fx.host.message, "Blank Check/Programming/Verify OK!");
 }
 
@@ -255,13 +269,13 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     fx.ops.OnProgram();
     EXPECT_EQ(saved(), 0x12345679u);
     EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
-    // A chip whose number could not be written: the next chip gets the same
-    // number, the file stays one ahead.
+    // A chip whose number could not be written may hold it: the next chip
+    // gets the next number, which the file already holds.
     nextChip();
     fx.writer.Do("final B8 cmd=57 count=3");
     fx.ops.OnProgram();
     EXPECT_EQ(fx.host.message, "Failed to write serial number!");
-    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(saved(), 0x1234567Au);
 
     // A file that cannot be written: one message, the chip is not touched.
@@ -274,7 +288,7 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     fx.RunAuto({true, true, true, false});
     EXPECT_EQ(fx.Trace(), "5A 52 52 52 52 5B 5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.size(), 2u);
-    EXPECT_EQ(fx.serial.m_dwSerial, 0x12345679u);
+    EXPECT_EQ(fx.serial.m_dwSerial, 0x1234567Au);
     EXPECT_EQ(saved(), 0x1234567Au);
     // Auto without programming needs no number; numbering off programs.
     fx.RunAuto({true, false, true, false});

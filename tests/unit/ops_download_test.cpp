@@ -5,7 +5,7 @@
 #include "ops_fakes.h"
 #include "writer/driver_block.h"
 #include "writer/download.h"
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 using namespace ops_test;
 
@@ -249,11 +249,11 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
 TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     OpsFixture fx("drvsettings");
     Session& ops = fx.session;
-    ASSERT_TRUE(ops.DownloadDriver(false));
+    ASSERT_TRUE(SessionTestAccess::DownloadDriver(ops, false));
     EXPECT_EQ(fx.writer.Frames(0x56)[0][26], 0x18);
     fx.profile.WriteInt("Time", "WritePulse", 1716);
     fx.writer.EraseDriverSector();  // flash bits only clear without an erase
-    ASSERT_TRUE(ops.DownloadDriver(false));
+    ASSERT_TRUE(SessionTestAccess::DownloadDriver(ops, false));
     EXPECT_EQ(fx.writer.Frames(0x56)[1][26], 100);
     EXPECT_EQ(fx.writer.model.flash[emu::kDriverAddr + 21], 100);
     EXPECT_EQ(fx.host.message, "Download driver OK!");
@@ -261,7 +261,7 @@ TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     // No body: refused before anything is erased or sent.
     fx.pBody = nullptr;
     fx.Forget();
-    EXPECT_FALSE(ops.DownloadDriver(true));
+    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
     EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_EQ(fx.host.message, kNoBodySelected);
 }
@@ -270,18 +270,18 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     OpsFixture fx("drvfail");
     Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=5D count=3");
-    EXPECT_FALSE(ops.DownloadDriver(true));
+    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
     EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
     EXPECT_EQ(fx.writer.Commands(), "5D 5D 5D");
 
     fx.writer.Do("final B8 cmd=56 count=3");
-    EXPECT_FALSE(ops.DownloadDriver(false));
+    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, false));
     EXPECT_EQ(fx.host.message, "Failed to Write to flash rom!");
     EXPECT_EQ(fx.pDriverBody, nullptr);
 
     fx.writer.Do("final B6 cmd=59");
     fx.Forget();
-    EXPECT_FALSE(ops.DownloadDriver(false));
+    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, false));
     // Shown by the operation and once more by the driver download.
     EXPECT_EQ(fx.Seen("ROM format error!"), 2u);
     EXPECT_EQ(fx.host.beeps, 2);

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "common/ini_profile.h"
-#include "core/session.h"
+#include "tests/unit/session_access.h"
 #include "emulator/model_port.h"
 #include "image/body_table.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "writer/driver_block.h"
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 // Kept apart from the other suites' doubles of the same names.
 namespace ops_test {
@@ -56,6 +56,7 @@ class FakeHost : public FrontEnd {
         }
     }
     void AppendMessage(const std::string& t) override { message += t; }
+    void Warn(const std::string& t) override { message += " " + t; }
     void PushTexts() override { ++pushes; }
     void PullTexts() override { ++pulls; }
     void ProgressStart(int m) override { progressRange = m; }
@@ -142,16 +143,16 @@ struct OpsFixture {
     FakeHost host;
     ModelWriter writer;
     Session session{profile, host, writer.port};
-    WriterLink& link = session.Link();
-    BodyTable& bodies = session.m_bodyTable;
-    PcBuffer& buffer = session.m_buffer;
-    const BodyRecord*& pBody = session.m_pBody;
-    const BodyRecord*& pDriverBody = session.m_pDriverBody;
-    std::string& fileName = session.m_strFileName;
-    bool& downloaded = session.m_bDownloaded;
-    bool& voice = session.m_bVoice;
-    bool& checkId = session.m_bCheckId;
-    SerialNumber& serial = session.m_serial;
+    WriterLink& link = Peek(session).m_link;
+    BodyTable& bodies = Peek(session).m_bodyTable;
+    PcBuffer& buffer = Peek(session).m_buffer;
+    const BodyRecord*& pBody = Peek(session).m_pBody;
+    const BodyRecord*& pDriverBody = Peek(session).m_pDriverBody;
+    std::string& fileName = Peek(session).m_strFileName;
+    bool& downloaded = Peek(session).m_bDownloaded;
+    bool& voice = Peek(session).m_bVoice;
+    bool& checkId = Peek(session).m_bCheckId;
+    SerialNumber& serial = Peek(session).m_serial;
 
     static std::string FreshIni(const std::string& name) {
         const std::string path = ::testing::TempDir() + name + ".ini";
@@ -182,7 +183,7 @@ struct OpsFixture {
         // A chip of the selected body in the socket, the writer found on COM1
         // as at start-up; what that took is forgotten.
         writer.Do("chip pid=A6 power=A6 soft=A6");
-        session.Link().EnsureConnected();
+        link.EnsureConnected();
         Forget();
     }
 
@@ -215,7 +216,7 @@ struct OpsFixture {
     }
     // "&Auto" with these steps chosen.
     void RunAuto(const AutoSteps& steps) {
-        session.m_auto = steps;
+        Peek(session).m_auto = steps;
         session.OnAuto();
     }
 };

@@ -113,7 +113,7 @@ TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
     // A save left over from an earlier image must not leak into this one.
     fx.serial.m_wSerialSave[3] = 0x9999;
     const std::vector<uint16_t> before = *fx.buffer.m_pBin;
-    ShowSerialNumber(fx.serial, fx.buffer, fx.host, true);
+    fx.session.ShowSerialNumber(1);
     EXPECT_EQ(fx.host.serialText, "S/N:12345678H");
     // Low bytes 78 56 34 12 replace 00 00 00 EF; high bytes stay.
     const uint16_t plain = BufferChecksum(fx.buffer);
@@ -122,14 +122,14 @@ TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
     EXPECT_EQ(*fx.buffer.m_pBin, before);
     EXPECT_EQ(fx.serial.m_wSerialSave[3], 0xCDEF);
 
-    ShowSerialNumber(fx.serial, fx.buffer, fx.host, false);
+    fx.session.ShowSerialNumber(0);
     EXPECT_EQ(fx.host.serialText, "");
     EXPECT_EQ(fx.host.checksum, FormatChecksum(plain));
 
     // No ROM block: label only, checksum label left alone.
     OpsFixture empty("serialnobin");
     empty.host.checksum = "keep";
-    ShowSerialNumber(empty.serial, empty.buffer, empty.host, true);
+    empty.session.ShowSerialNumber(1);
     EXPECT_EQ(empty.host.serialText, "S/N:00000000H");
     EXPECT_EQ(empty.host.checksum, "keep");
 }
@@ -137,20 +137,20 @@ TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
 TEST(OpsSerial, BlankCheckChipThenFile) {
     OpsFixture fx("serialblank");
     fx.LoadBuffer(16);
-    EXPECT_TRUE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_TRUE(SessionTestAccess::CheckSerialBlank(fx.session));
     EXPECT_EQ(fx.writer.Commands(), "52 52 52 52");
 
     // High bytes of the file's words do not count.
     (*fx.buffer.m_pBin)[7] = 0xFF00;
-    EXPECT_TRUE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_TRUE(SessionTestAccess::CheckSerialBlank(fx.session));
     (*fx.buffer.m_pBin)[7] = 0x0001;
-    EXPECT_FALSE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_FALSE(SessionTestAccess::CheckSerialBlank(fx.session));
     EXPECT_EQ(fx.host.boxes.back(), kSerialFileNotBlank);
 
     // The chip is asked first, and stops at its first non-blank word.
     fx.Forget();
     fx.writer.Do("word 2 8000");
-    EXPECT_FALSE(CheckSerialBlank(fx.serial, fx.buffer, fx.link, fx.host));
+    EXPECT_FALSE(SessionTestAccess::CheckSerialBlank(fx.session));
     EXPECT_EQ(fx.writer.Commands(), "52 52");
     EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
 }

@@ -155,14 +155,16 @@ TEST_F(OtpFileTest, WrittenFilesReadBackForBothHeaderForms) {
         buf_.m_pBin = rom;
         buf_.m_pOpt = std::vector<uint16_t>{0x1234, 0xFFFF, 0x0A0B};
         const std::string path = Path(std::string(name) + ".otp");
-        ASSERT_TRUE(WriteOtpFile(path, buf_, body, host()));
+        Peek(host().session).m_pDriverBody = body;
+        ASSERT_TRUE(SessionTestAccess::WriteOtpFile(host().session, path));
         EXPECT_EQ(buf_.m_nBinWords, body->nRomWords);
         EXPECT_EQ(buf_.m_dwOptAddr, body->dwOptAddr);
         EXPECT_EQ(host().shownMessage, FilePidLine(static_cast<uint16_t>(body->nPID),
                                                    static_cast<uint16_t>(body->nOID)));
 
         PcBuffer back;
-        ASSERT_TRUE(LoadOtpFile(path, back, host()));
+        const ImageLoad load = LoadOtpFile(path, back, host().table, true);
+        ASSERT_TRUE(load.bOk);
         EXPECT_EQ(back.m_wPID, body->nPID);
         EXPECT_EQ(back.m_wOID, body->nOID);
         EXPECT_EQ(back.m_nBinWords, body->nRomWords);
@@ -170,7 +172,7 @@ TEST_F(OtpFileTest, WrittenFilesReadBackForBothHeaderForms) {
         EXPECT_EQ(back.m_wOptWords, body->wOptWords);
         EXPECT_EQ(back.m_pOpt, std::vector<uint16_t>(buf_.m_pOpt->begin(),
                                                      buf_.m_pOpt->begin() + body->wOptWords));
-        EXPECT_EQ(host().selected, body);
+        EXPECT_EQ(load.strBodyName, body->szName);
     }
 }
 
@@ -211,10 +213,10 @@ TEST_F(OtpFileTest, LargeRomGoesOutInThreeRecordsAndReadsBackWhole) {
     EXPECT_EQ(records[4].addr, 0x80000u);
 
     const std::string path = WriteFile("big.otp", image);
-    PcBuffer back;
-    ASSERT_TRUE(LoadOtpFile(path, back, host()));
-    EXPECT_EQ(back.m_nBinWords, 0x10000u);
-    EXPECT_EQ(back.m_pBin, buf_.m_pBin);
+    const auto rom = buf_.m_pBin;
+    ASSERT_TRUE(host().Open(path));
+    EXPECT_EQ(buf_.m_nBinWords, 0x10000u);
+    EXPECT_EQ(buf_.m_pBin, rom);
     EXPECT_EQ(host().hexMax, 0x10000 / 8);
 }
 
@@ -229,10 +231,11 @@ TEST_F(OtpFileTest, WriterHeaderBytesAndUnwritablePath) {
     EXPECT_EQ(image.size(), 48u + 7 + 8 + 1);
 
     const PcBuffer before = buf_;
-    EXPECT_FALSE(WriteOtpFile(dir_ + "no-such-folder/x.otp", buf_, body, host()));
+    Peek(host().session).m_pDriverBody = body;
+    EXPECT_FALSE(SessionTestAccess::WriteOtpFile(host().session, dir_ + "no-such-folder/x.otp"));
     EXPECT_EQ(host().boxes.size(), 1u);
     EXPECT_EQ(buf_.m_nBinWords, before.m_nBinWords);
-    EXPECT_FALSE(WriteOtpFile(Path("x.otp"), buf_, nullptr, host()));
+    EXPECT_FALSE(WriteOtpFile(Path("x.otp"), buf_, nullptr));
 }
 
 TEST_F(OtpFileTest, ChecksumFailureAppendsAndKeepsEarlierWords) {
@@ -241,8 +244,8 @@ TEST_F(OtpFileTest, ChecksumFailureAppendsAndKeepsEarlierWords) {
     const std::string path =
         WriteFile("sum.otp", Cat({Zk50Header(), Data(0, {0x1111, 0x2222}), opt}));
     host().message = "Earlier text. ";
-    host().session.m_serial.m_bSerial = true;  // the defaults 2, 3, 7 lie beyond two words
-    EXPECT_FALSE(LoadOtpFile(path, buf_, host()));
+    Peek(host().session).m_serial.m_bSerial = true;  // the defaults 2, 3, 7 lie beyond two words
+    EXPECT_FALSE(host().Open(path));
     EXPECT_EQ(host().shownMessage, "Earlier text. Invalid checksum for the OTP file!");
     ASSERT_TRUE(buf_.m_pBin);
     EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{0x1111, 0x2222}));
@@ -252,7 +255,7 @@ TEST_F(OtpFileTest, ChecksumFailureAppendsAndKeepsEarlierWords) {
     EXPECT_EQ(host().boxes, (std::vector<std::string>{kSerialRangeMessage}));
 
     host().Settings().WriteInt("setting", "checksum", 0);
-    ASSERT_TRUE(LoadOtpFile(path, buf_, host()));
+    ASSERT_TRUE(host().Open(path));
     EXPECT_EQ(*buf_.m_pOpt, (std::vector<uint16_t>{1, 2, 0x43, 4}));
     EXPECT_EQ(host().shownMessage, "File PID : 70h, OID : 1234h\r\n");
     EXPECT_EQ(host().checksumLabel, FormatChecksum(BufferChecksum(buf_)));
@@ -265,7 +268,7 @@ TEST_F(OtpFileTest, RecordsSortedByAddress) {
     const std::string path = WriteFile(
         "mix.otp", Cat({Zk50Header(), Data(4, {0xDEAD}), Data(0, {1, 2}), Data(0x40, {0xBEEF}),
                         Data(4, {3}), Data(6, {4, 5}), Data(0x8000, {9})}));
-    ASSERT_TRUE(LoadOtpFile(path, buf_, host()));
+    ASSERT_TRUE(host().Open(path));
     EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
     EXPECT_EQ(buf_.m_nBinWords, 5u);
     EXPECT_EQ(*buf_.m_pOpt, std::vector<uint16_t>{9});
@@ -274,7 +277,7 @@ TEST_F(OtpFileTest, RecordsSortedByAddress) {
 
     // A header alone is a valid image without data: the sizes come from it.
     const std::string bare = WriteFile("bare.otp", Zk50Header());
-    ASSERT_TRUE(LoadOtpFile(bare, buf_, host()));
+    ASSERT_TRUE(host().Open(bare));
     EXPECT_FALSE(buf_.m_pBin);
     EXPECT_EQ(buf_.m_nBinWords, 0x4000u);
     EXPECT_EQ(buf_.m_wOptWords, 4);
@@ -305,7 +308,7 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         buf_.m_pBin = std::vector<uint16_t>(3, 7);  // an earlier image
-        EXPECT_FALSE(LoadOtpFile(WriteFile(std::string(c.name) + ".otp", c.bytes), buf_, host()));
+        EXPECT_FALSE(host().Open(WriteFile(std::string(c.name) + ".otp", c.bytes)));
         EXPECT_EQ(host().shownMessage, c.message);
         EXPECT_EQ(buf_.m_pBin.has_value(), c.keepsRom);
         if (c.keepsRom) EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{1, 2}));
@@ -314,10 +317,10 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
     // An unknown pair keeps the body selected before.
     const BodyRecord* before = LookupBody(host().table, "ZK30P11C-4");
     host().selected = before;
-    EXPECT_FALSE(LoadOtpFile(dir_ + "mcu.otp", buf_, host()));
+    EXPECT_FALSE(host().Open(dir_ + "mcu.otp"));
     EXPECT_EQ(host().selected, before);
 
-    EXPECT_FALSE(LoadOtpFile(dir_ + "missing.otp", buf_, host()));
+    EXPECT_FALSE(host().Open(dir_ + "missing.otp"));
     EXPECT_EQ(host().shownMessage, "Failed to open file!\r\n");
     EXPECT_TRUE(host().boxes.empty());
 }
@@ -325,10 +328,13 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
 TEST_F(OtpFileTest, BlockThatCannotBeHadEndsTheLoad) {
     const std::string path = WriteFile(
         "big.otp", Cat({Zk50Header(), Data(0, {1, 2}), Data(4, {3, 4, 5}), Data(0x8000, {6})}));
-    host().message = "";
-    EXPECT_FALSE(LoadOtpFile(path, buf_, host(), 4));
-    EXPECT_EQ(host().boxes, std::vector<std::string>{"m_pBin=NULL"});
-    EXPECT_EQ(host().shownMessage, "Failed to allocate memory!");
+    const ImageLoad load = LoadOtpFile(path, buf_, host().table, true, 4);
+    EXPECT_FALSE(load.bOk);
+    EXPECT_EQ(load.Boxes(), std::vector<std::string>{"m_pBin=NULL"});
+    EXPECT_EQ(load.MessageAfter(""), "Failed to allocate memory!");
+    // The box comes before the message.
+    ASSERT_EQ(load.notices.size(), 2u);
+    EXPECT_EQ(load.notices[0].kind, ImageLoad::Notice::kBox);
     EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{1, 2}));  // nothing copied past the limit
     EXPECT_FALSE(buf_.m_pOpt);
 }

@@ -12,7 +12,7 @@
 
 #include "common/ini_profile.h"
 #include "common/utf8_text.h"
-#include "writer/production_log.h"
+#include "core/production_log.h"
 
 namespace {
 std::tm Tm(int year, int mon, int mday, int yday, int hour, int min) {
@@ -43,7 +43,7 @@ LogRecord SampleRecord() {
     r.strChecksum = "1A2Bh";
     r.strBody = "ZK30P11C-4";
     r.strOperation = "Auto";
-    r.bSerial = true;
+    r.serial = SerialFate::kWritten;
     r.dwSerial = 0x12A;
     r.strResult = "Blank Check/Programming/Verify OK!";
     r.bPass = true;
@@ -118,17 +118,23 @@ TEST(ProductionLog, LineAndHeader) {
     LogRecord r = SampleRecord();
     EXPECT_EQ(FormatLogLine(r),
               "2026-12-08T09:15:02+01:00,pyrocmd,COM12,V0102,C:\\jobs\\a.otp,1A2Bh,ZK30P11C-4,"
-              "Auto,0000012AH,Blank Check/Programming/Verify OK!,PASS\r\n");
+              "Auto,0000012AH,written,Blank Check/Programming/Verify OK!,PASS,2\r\n");
 
     r.nPort = 0;
-    r.bSerial = false;
+    r.serial = SerialFate::kNone;
     r.strFirmware.clear();
     r.strImagePath = "C:\\jobs\\lot 7, \"new\".otp";
     r.strResult = "Verify failed!";
     r.bPass = false;
     EXPECT_EQ(FormatLogLine(r),
               "2026-12-08T09:15:02+01:00,pyrocmd,,,\"C:\\jobs\\lot 7, \"\"new\"\".otp\",1A2Bh,"
-              "ZK30P11C-4,Auto,,Verify failed!,FAIL\r\n");
+              "ZK30P11C-4,Auto,,,Verify failed!,FAIL,2\r\n");
+
+    // A number the chip may hold after a failed write names itself burned.
+    r.serial = SerialFate::kBurned;
+    r.strResult = "Failed to write serial number!";
+    EXPECT_NE(FormatLogLine(r).find(",0000012AH,burned,Failed to write serial number!,FAIL,"),
+              std::string::npos);
 
     // The header starts with the byte-order mark and names as many columns as a line has.
     const std::string h = LogFileHeader();
@@ -136,6 +142,31 @@ TEST(ProductionLog, LineAndHeader) {
     EXPECT_EQ(h.substr(h.size() - 2), "\r\n");
     const std::string line = FormatLogLine(SampleRecord());
     EXPECT_EQ(std::count(h.begin(), h.end(), ','), std::count(line.begin(), line.end(), ','));
+    // It names the layout, so a reader can tell this one from later ones.
+    EXPECT_EQ(h.substr(h.rfind(',') + 1), "Layout 2\r\n");
+}
+
+TEST(ProductionLog, OneLinePerRecordAndNoFormulas) {
+    // A result of many lines stays on one, and blank lines go.
+    EXPECT_EQ(LogCell("MCU:ZK30P11C-4\nPower-on ID: A6H\n\nSoftware ID: A6H\r\n"),
+              "MCU:ZK30P11C-4 | Power-on ID: A6H | Software ID: A6H");
+    EXPECT_EQ(LogCell("File PID : ADh, OID : 1F2h\r\n"), "File PID : ADh, OID : 1F2h");
+    // What a spreadsheet would run is shown as text.
+    EXPECT_EQ(LogCell("=HYPERLINK(\"x\")"), "'=HYPERLINK(\"x\")");
+    EXPECT_EQ(LogCell("+1"), "'+1");
+    EXPECT_EQ(LogCell("-2"), "'-2");
+    EXPECT_EQ(LogCell("@SUM(A1)"), "'@SUM(A1)");
+    EXPECT_EQ(LogCell("\t=1"), "'=1");  // the tab goes with the trimming; the sign stays harmless
+    EXPECT_EQ(LogCell("a=b"), "a=b");
+    EXPECT_EQ(LogCell(""), "");
+
+    LogRecord r = SampleRecord();
+    r.strImagePath = "-x.otp";
+    r.strResult = "MCU:Cannot identify\n\nPower-on ID: 00H";
+    const std::string line = FormatLogLine(r);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+    EXPECT_NE(line.find(",'-x.otp,"), std::string::npos);
+    EXPECT_NE(line.find(",MCU:Cannot identify | Power-on ID: 00H,"), std::string::npos);
 }
 
 TEST(ProductionLog, PathBesideProgram) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "common/ini_profile.h"
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 TEST(WriterSettings, DefaultsAndCodes) {
     const std::string path = TestTempPath(".ini");

@@ -32,9 +32,9 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     f[0x1000 + 0x4000] = 0x02;
     f[0x1000 + 0x8000] = 0x03;
     f[0x1001] = f[0x1001 + 0x4000] = f[0x1001 + 0x8000] = 0xFF;
-    host().session.m_serial.m_bSerial = true;
-    host().session.m_serial.m_nSerialAddr[0] = 0x5000;  // beyond the image
-    ASSERT_TRUE(LoadVoiceFile(WriteFile("song.e09", f), buf_, host()));
+    Peek(host().session).m_serial.m_bSerial = true;
+    Peek(host().session).m_serial.m_nSerialAddr[0] = 0x5000;  // beyond the image
+    ASSERT_TRUE(host().Open(WriteFile("song.e09", f)));
     ASSERT_TRUE(buf_.m_pBin);
     EXPECT_EQ(buf_.m_nBinWords, 0x4000u);
     EXPECT_EQ((*buf_.m_pBin)[0], 0x0C41);
@@ -50,20 +50,20 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     EXPECT_EQ(host().checksumLabel, FormatChecksum(BufferChecksum(buf_)));
     // No serial-number address check: a voice image has no room for the number.
     EXPECT_TRUE(host().boxes.empty());
-    EXPECT_FALSE(host().session.m_serial.m_bSerial);  // the voice body switched it off
-    EXPECT_EQ(host().session.m_serial.m_nSerialAddr[0], 0x5000u);
+    EXPECT_FALSE(Peek(host().session).m_serial.m_bSerial);  // the voice body switched it off
+    EXPECT_EQ(Peek(host().session).m_serial.m_nSerialAddr[0], 0x5000u);
 }
 
 TEST_F(VoiceImageTest, ShortFilesLeaveClearedWords) {
     // Plane 2 missing entirely, plane 1 cut halfway.
     std::vector<uint8_t> f = EFile(0x6000);
     for (size_t i = 0x1000; i < f.size(); ++i) f[i] = 0x1F;
-    ASSERT_TRUE(LoadVoiceFile(WriteFile("s.E09", f), buf_, host()));
+    ASSERT_TRUE(host().Open(WriteFile("s.E09", f)));
     EXPECT_EQ((*buf_.m_pBin)[0], 0x03FF);
     EXPECT_EQ((*buf_.m_pBin)[0x2000], 0x001F);
 
     // Shorter than the header: all words cleared.
-    ASSERT_TRUE(LoadVoiceFile(WriteFile("tiny.E09", {1, 2, 3}), buf_, host()));
+    ASSERT_TRUE(host().Open(WriteFile("tiny.E09", {1, 2, 3})));
     EXPECT_EQ(buf_.m_pBin, std::vector<uint16_t>(0x4000, 0));
 }
 
@@ -71,7 +71,7 @@ TEST_F(VoiceImageTest, OneBytePerWordTakesHighByte11) {
     std::vector<uint8_t> f = EFile(0x10);
     f[0x1000] = 0xA5;
     f[0x1003] = 0x3C;
-    ASSERT_TRUE(LoadVoiceFile(WriteFile("v.E03", f), buf_, host()));
+    ASSERT_TRUE(host().Open(WriteFile("v.E03", f)));
     EXPECT_EQ(buf_.m_nBinWords, 0x4000u);
     EXPECT_EQ((*buf_.m_pBin)[0], 0x11A5);
     EXPECT_EQ((*buf_.m_pBin)[3], 0x113C);
@@ -84,7 +84,7 @@ TEST_F(VoiceImageTest, RawWordsIgnoreALastOddByte) {
     std::vector<uint8_t> f(1001);
     for (size_t i = 0; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i);
     // The open goes through the extension dispatch, as the Open command does.
-    ASSERT_TRUE(LoadImageFile(WriteFile("v.R09", f), buf_, host()));
+    ASSERT_TRUE(host().Open(WriteFile("v.R09", f)));
     EXPECT_EQ(buf_.m_nBinWords, 500u);
     EXPECT_EQ(buf_.m_pBin->size(), 500u);
     EXPECT_EQ((*buf_.m_pBin)[0], 0x0100);
@@ -96,17 +96,19 @@ TEST_F(VoiceImageTest, RawWordsIgnoreALastOddByte) {
 TEST_F(VoiceImageTest, FailuresLeaveTheBufferEmpty) {
     host().selected = LookupBody(host().table, "ZK30P11C-4");
     buf_.m_pBin = std::vector<uint16_t>(2, 1);
-    EXPECT_FALSE(LoadVoiceFile(WriteFile("v.R36", {1, 2, 3, 4}), buf_, host()));
+    EXPECT_FALSE(host().Open(WriteFile("v.R36", {1, 2, 3, 4})));
     EXPECT_EQ(host().shownMessage, "Not support the type of MCU!");
     EXPECT_FALSE(buf_.m_pBin);
     EXPECT_EQ(host().selected, nullptr);
     EXPECT_TRUE(host().boxes.empty());
 
-    EXPECT_FALSE(LoadVoiceFile(WriteFile("v.wav", {1, 2}), buf_, host()));
-    EXPECT_EQ(host().shownMessage, "Not support the type of File!");
-    EXPECT_EQ(host().boxes, std::vector<std::string>{"Not support the type of File!"});
+    // Called on a file of no voice kind, the voice loader refuses it.
+    const ImageLoad wav = LoadVoiceFile(WriteFile("v.wav", {1, 2}), buf_, host().table);
+    EXPECT_FALSE(wav.bOk);
+    EXPECT_EQ(wav.MessageAfter(), "Not support the type of File!");
+    EXPECT_EQ(wav.Boxes(), std::vector<std::string>{"Not support the type of File!"});
 
-    EXPECT_FALSE(LoadImageFile(dir_ + "gone.E03", buf_, host()));
+    EXPECT_FALSE(host().Open(dir_ + "gone.E03"));
     EXPECT_EQ(host().shownMessage, "Failed to open file!\r\n");
     EXPECT_FALSE(buf_.m_pBin);
 }

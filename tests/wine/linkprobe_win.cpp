@@ -16,33 +16,31 @@
 #include <string>
 
 #include "app/win_helpers.h"
-#include "core/front_end.h"
+#include "writer/link_report.h"
 #include "writer/port_win.h"
 #include "writer/writer_link.h"
 
 namespace {
 
 // The serial port of the program under a front end that prints.
-class ProbeHost : public SilentFrontEnd {
+class ProbeHost : public LinkReport {
   public:
     explicit ProbeHost(Port& port) : link(*this, port) {}
     WriterLink link;
 
-    void SetText(FrontText which, const std::string& t) override {
-        if (which == FrontText::kMessage) Out("MESSAGE", t);
-        if (which == FrontText::kLink) Out("LINK", t);
-        if (which == FrontText::kVersion) Out("VERSION", t);
+    void SetLinkText(LinkText which, const std::string& t) override {
+        if (which == LinkText::kStatus) Out("MESSAGE", t);
+        if (which == LinkText::kLink) Out("LINK", t);
+        if (which == LinkText::kVersion) Out("VERSION", t);
     }
+    void ShowTexts() override {}
     void ProgressStart(int m) override { Out("RANGE", std::to_string(m)); }
     void ProgressStep(int p) override {
         if (p != m_lastPos) Out("POS", std::to_string(p));
         m_lastPos = p;
     }
-    void ProgressEnd() override { ProgressStep(0); }
-    int ShowBox(const std::string& t, unsigned) override {
-        Out("BOX", t);
-        return kAnswerOk;
-    }
+    void ErrorBox(const std::string& t) override { Out("BOX", t); }
+    void Searching(bool) override {}
     void Beep() override { Out("BEEP", ""); }
     bool Breathe() override { return PumpOneMessage(); }
     void Trace(const std::string& t) override { Out("TRACE", t.substr(0, t.find('\r'))); }

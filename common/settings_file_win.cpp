@@ -1,4 +1,4 @@
-#include "writer/profile_win.h"
+#include "common/settings_file_win.h"
 
 #include <windows.h>
 
@@ -8,10 +8,7 @@
 
 #include "common/file_io.h"
 #include "common/profile_edit.h"
-#include "framework/text.h"
-
-using fw::Narrow;
-using fw::Widen;
+#include "common/wide_text.h"
 
 int WinProfile::GetInt(const std::string& section, const std::string& key, int def) const {
     return static_cast<int>(

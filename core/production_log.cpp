@@ -1,4 +1,4 @@
-#include "writer/production_log.h"
+#include "core/production_log.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,26 +60,53 @@ std::string CsvField(const std::string& text) {
     return out + '"';
 }
 
+std::string LogCell(const std::string& text) {
+    std::string joined = JoinLines(text, " | ");
+    // Trimming leaves no tab or CR first; the sign and marker characters remain.
+    if (!joined.empty() && std::string("=+-@\t\r").find(joined[0]) != std::string::npos)
+        joined.insert(0, 1, '\'');
+    return joined;
+}
+
+const char* SerialFateText(SerialFate fate) {
+    switch (fate) {
+        case SerialFate::kWritten:
+            return "written";
+        case SerialFate::kBurned:
+            return "burned";
+        case SerialFate::kUnused:
+            return "unused";
+        case SerialFate::kNone:
+            break;
+    }
+    return "";
+}
+
 std::string LogFileHeader() {
     return "\xEF\xBB\xBF"
-           "Time,Front end,Port,Firmware,Image,Checksum,Body,Operation,Serial number,Result,"
-           "Pass/Fail\r\n";
+           "Time,Front end,Port,Firmware,Image,Checksum,Body,Operation,Serial number,Serial state,"
+           "Result,Pass/Fail,Layout " +
+           std::to_string(kLogLayout) + "\r\n";
 }
 
 std::string FormatLogLine(const LogRecord& r) {
-    const std::string fields[] = {FormatIsoTime(r.time),
-                                  r.strFrontEnd,
-                                  r.nPort > 0 ? PortName(r.nPort) : std::string(),
-                                  r.strFirmware,
-                                  r.strImagePath,
-                                  r.strChecksum,
-                                  r.strBody,
-                                  r.strOperation,
-                                  r.bSerial ? FormatSerialText(r.dwSerial) : std::string(),
-                                  r.strResult,
-                                  r.bPass ? "PASS" : "FAIL"};
-    std::string line = CsvField(fields[0]);
-    for (size_t i = 1; i < sizeof fields / sizeof fields[0]; ++i) line += ',' + CsvField(fields[i]);
+    const std::string fields[] = {
+        FormatIsoTime(r.time),
+        r.strFrontEnd,
+        r.nPort > 0 ? PortName(r.nPort) : std::string(),
+        r.strFirmware,
+        r.strImagePath,
+        r.strChecksum,
+        r.strBody,
+        r.strOperation,
+        r.serial != SerialFate::kNone ? FormatSerialText(r.dwSerial) : std::string(),
+        SerialFateText(r.serial),
+        r.strResult,
+        r.bPass ? "PASS" : "FAIL",
+        std::to_string(kLogLayout)};
+    std::string line = CsvField(LogCell(fields[0]));
+    for (size_t i = 1; i < sizeof fields / sizeof fields[0]; ++i)
+        line += ',' + CsvField(LogCell(fields[i]));
     return line + "\r\n";
 }
 

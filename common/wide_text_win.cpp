@@ -1,8 +1,6 @@
-#include "framework/text.h"
+#include "common/wide_text.h"
 
 #include <windows.h>
-
-namespace fw {
 
 std::wstring Widen(const std::string& utf8, unsigned codePage) {
     if (utf8.empty()) return {};
@@ -36,5 +34,3 @@ std::string ToAnsi(const std::string& utf8, bool isPath) {
     }
     return Narrow(w, CP_ACP);
 }
-
-}  // namespace fw

@@ -1,4 +1,4 @@
-#include "writer/settings.h"
+#include "writer/driver_timing.h"
 
 #include <algorithm>
 

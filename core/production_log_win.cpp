@@ -1,13 +1,13 @@
 #include <windows.h>
 
-#include "framework/text.h"
-#include "writer/production_log.h"
+#include "common/wide_text.h"
+#include "core/production_log.h"
 
 bool AppendLogLine(const std::string& path, const std::string& header, const std::string& line) {
     // Append-only access makes the system put every write at the end of the
     // file. Reading is asked for only because locking needs it.
     const HANDLE h = CreateFileW(
-        fw::Widen(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+        Widen(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     // Appends alone are not atomic everywhere (network shares, Wine): every

@@ -3,11 +3,17 @@
 #include <ctime>
 #include <string>
 
+#include "core/command_result.h"
+
 class Profile;
 
 // The production log: one CSV line (RFC 4180, UTF-8) per chip operation,
 // appended to the file named by [Log] File. Used by the chip operations of both
 // front ends (the window and pyrocmd); pyrocmd's output uses the serial text.
+// Every record is one physical line, and no cell is taken for a formula.
+
+// The layout of the lines, named in the header; raised when columns change.
+constexpr int kLogLayout = 2;
 
 struct LocalTime {
     int nYear = 1970, nMonth = 1, nDay = 1, nHour = 0, nMinute = 0, nSecond = 0;
@@ -30,14 +36,20 @@ struct LogRecord {
     std::string strChecksum;  // FormatChecksum of the image, empty without an image
     std::string strBody;
     std::string strOperation;  // the button's name: "Blank Check", "Program", "Auto", ...
-    bool bSerial = false;      // a serial number was written into the chip
+    SerialFate serial = SerialFate::kNone;  // what became of the number taken
     uint32_t dwSerial = 0;
-    std::string strResult;  // the message line's text
+    std::string strResult;  // the text the operation showed
     bool bPass = false;
 };
 
 // A field quoted when it holds a comma, a quote, CR or LF; quotes doubled.
 std::string CsvField(const std::string& text);
+// A cell as the log writes it: the lines of a text joined with " | ", and a
+// text a spreadsheet would run as a formula (=, +, -, @, tab, CR first) kept
+// as text by a leading apostrophe.
+std::string LogCell(const std::string& text);
+// "written", "burned", "unused"; empty for none.
+const char* SerialFateText(SerialFate fate);
 // Byte-order mark and column names: spreadsheets take a file without the mark
 // for the ANSI code page and garble every name outside it.
 std::string LogFileHeader();

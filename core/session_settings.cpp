@@ -1,4 +1,4 @@
-#include "core/window_settings.h"
+#include "core/session_settings.h"
 
 #include <string>
 

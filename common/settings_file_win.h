@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/profile.h"
+#include "common/settings_file.h"
 
 // The settings file through the system's private-profile functions, on one
 // full path fixed at start-up.

@@ -1,8 +1,6 @@
 #pragma once
 #include <string>
 
-namespace fw {
-
 // The main program keeps its texts in UTF-8; the system takes UTF-16. The option
 // library and the print program speak the ANSI code page (0) with their callers.
 constexpr unsigned kUtf8CodePage = 65001;
@@ -12,5 +10,3 @@ std::string Narrow(const std::wstring& utf16, unsigned codePage = kUtf8CodePage)
 // `utf8` in the ANSI code page, for the option library. A path that code page
 // cannot spell goes by its short name, which it can.
 std::string ToAnsi(const std::string& utf8, bool isPath);
-
-}  // namespace fw

@@ -1,4 +1,4 @@
-#include "app/console_command_line.h"
+#include "console/command_line.h"
 
 #include "writer/port_list.h"
 
@@ -6,14 +6,14 @@ namespace {
 struct CommandEntry {
     const char* szName;
     ConsoleCommand command;
-    char cFile;  // 'r' file required, 'o' optional, 'n' none
+    char cFile;  // 'r' file required, 'n' none
 };
 
 const CommandEntry kCommands[] = {
     {"detect", ConsoleCommand::Detect, 'n'},     {"info", ConsoleCommand::Info, 'r'},
     {"download", ConsoleCommand::Download, 'r'}, {"blank", ConsoleCommand::Blank, 'n'},
-    {"program", ConsoleCommand::Program, 'o'},   {"verify", ConsoleCommand::Verify, 'o'},
-    {"lock", ConsoleCommand::Lock, 'n'},         {"auto", ConsoleCommand::Auto, 'o'},
+    {"program", ConsoleCommand::Program, 'r'},   {"verify", ConsoleCommand::Verify, 'r'},
+    {"lock", ConsoleCommand::Lock, 'n'},         {"auto", ConsoleCommand::Auto, 'r'},
     {"chipinfo", ConsoleCommand::ChipInfo, 'n'}, {"run", ConsoleCommand::Run, 'r'},
 };
 

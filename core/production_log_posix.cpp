@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "writer/production_log.h"
+#include "core/production_log.h"
 
 bool AppendLogLine(const std::string& path, const std::string& header, const std::string& line) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/command_result.h"
+
 // pyrocmd's output: a text line, or with --json one JSON object per line, and
 // its help and version texts. Used by pyrocmd's main.
 
@@ -25,10 +27,11 @@ class JsonLine {
 
 struct ChipResult {
     int nChip = 0;  // 1 for the first chip of the run
-    bool bSerial = false;
-    uint32_t dwSerial = 0;  // the number written into this chip
-    std::string strResult;  // the message line's text
+    SerialFate serial = SerialFate::kNone;
+    uint32_t dwSerial = 0;  // the number written into this chip, or burned by it
+    std::string strResult;  // the text the operation showed
     bool bPass = false;
+    Step failedStep = Step::kNone;  // where a failed chip stopped
 };
 
 struct RunSummary {

@@ -1,10 +1,12 @@
-#include "app/console_output.h"
+#include "console/output.h"
 
 #include <cmath>
 #include <cstdio>
 
+#include "common/split_token.h"
 #include "common/utf8_text.h"
-#include "writer/production_log.h"
+#include "core/production_log.h"
+#include "pyro_version.h"
 #include "writer/protocol.h"
 
 std::string JsonString(const std::string& text) {
@@ -70,19 +72,24 @@ JsonLine& JsonLine::AddNull(const std::string& key) {
 }
 
 std::string FormatChipResult(const ChipResult& r, bool json) {
-    const std::string serial = r.bSerial ? FormatSerialText(r.dwSerial) : std::string();
+    const bool serial = r.serial == SerialFate::kWritten || r.serial == SerialFate::kBurned;
+    const std::string number = serial ? FormatSerialText(r.dwSerial) : std::string();
+    const bool burned = r.serial == SerialFate::kBurned;
     if (json) {
         JsonLine line;
         line.AddText("type", "chip").AddInt("chip", r.nChip);
-        if (r.bSerial)
-            line.AddText("serial", serial);
+        if (serial)
+            line.AddText("serial", number);
         else
             line.AddNull("serial");
-        return line.AddText("result", r.strResult).AddBool("pass", r.bPass).Line();
+        if (burned) line.AddText("serial_state", SerialFateText(r.serial));
+        line.AddText("result", r.strResult).AddBool("pass", r.bPass);
+        if (!r.bPass && r.failedStep != Step::kNone) line.AddText("step", StepName(r.failedStep));
+        return line.Line();
     }
     std::string text = "Chip " + std::to_string(r.nChip) + (r.bPass ? "  PASS  " : "  FAIL  ");
-    if (r.bSerial) text += "S/N:" + serial + "  ";
-    return text + r.strResult + "\n";
+    if (serial) text += "S/N:" + number + (burned ? " (burned)  " : "  ");
+    return text + JoinLines(r.strResult, " | ") + "\n";
 }
 
 std::string FormatRunSummary(const RunSummary& s, bool json) {
@@ -110,10 +117,10 @@ std::string ConsoleHelpText() {
            "  info FILE           load an image, print its body, checksum, ROM and option words\n"
            "  download FILE       load an image and download it to the writer\n"
            "  blank               blank-check the chip in the socket\n"
-           "  program [FILE]      program the chip (FILE: download it first)\n"
-           "  verify [FILE]       verify the chip (FILE: download it first)\n"
+           "  program FILE        download FILE, then program the chip\n"
+           "  verify FILE         download FILE, then verify the chip against it\n"
            "  lock                lock the chip\n"
-           "  auto [FILE]         run the Auto pass of [Auto] (FILE: download it first)\n"
+           "  auto FILE           download FILE, then run the Auto pass of [Auto]\n"
            "  chipinfo            print the identity of the chip in the socket\n"
            "  run FILE --count N  download FILE once, then an Auto pass on each of N chips\n"
            "\n"
@@ -127,8 +134,16 @@ std::string ConsoleHelpText() {
            "  --help              print this text\n"
            "  --version           print the version\n"
            "\n"
-           "Exit status: 0 all succeeded, 1 a chip operation failed, 2 bad command line,\n"
-           "3 no writer found, 4 bad image.\n"
+           "Exit status:\n"
+           "  0  all succeeded\n"
+           "  1  a chip operation or a download failed\n"
+           "  2  bad command line\n"
+           "  3  no writer found, or the writer stopped answering\n"
+           "  4  bad image: unreadable, or it cannot serve the run (serial-number\n"
+           "     words not blank in the image while numbering is on)\n"
+           "  6  the next serial number could not be saved in Larkspur.ini\n"
+           "A run stops at the first fault of the station (3, 4, 6); chips it did not\n"
+           "reach get no line.\n"
            "\n"
            "Example: program 100 chips from C:\\jobs\\a.otp with serial numbers, the writer\n"
            "on COM7, a handler swapping the chips:\n"
@@ -139,7 +154,8 @@ std::string ConsoleHelpText() {
 }
 
 std::string ConsoleVersionText() {
-    return std::string("pyrocmd ") + kSoftwareVersionText + "\n";
+    return std::string("pyrocmd " PYRO_VERSION_TEXT " (writer protocol ") + kSoftwareVersionText +
+           ")\n";
 }
 
 std::string ConsoleUsageError(const std::string& error) {

@@ -8,8 +8,9 @@ enum ExitCode {
     kExitOk = 0,
     kExitOperationFailed = 1,  // a chip operation (or a download) did not succeed
     kExitBadCommandLine = 2,
-    kExitNoWriter = 3,
-    kExitBadImage = 4,
+    kExitNoWriter = 3,        // none found, or it stopped answering
+    kExitBadImage = 4,        // unreadable, or it cannot serve the run
+    kExitSerialNotSaved = 6,  // the next serial number could not be saved
 };
 
 enum class ConsoleCommand {
@@ -29,7 +30,7 @@ enum class ConsoleCommand {
 
 struct ConsoleArgs {
     ConsoleCommand command = ConsoleCommand::Help;
-    std::string strFile;  // image to load first; required by info, download and run
+    std::string strFile;  // image to load first
     int nPort = 0;        // --port; 0 searches the [Setting] Ports list
     std::string strMcu;   // --mcu; empty keeps the body that the image or [Setting] BodyName names
     int nSerial = -1;     // --serial 1, --no-serial 0, -1 as [Serial] Enable says
