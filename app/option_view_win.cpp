@@ -95,7 +95,7 @@ void WriterDialog::PrintOptions() {
     }
     const std::string body = SelectedBodyName(m_session.Settings());
     const std::string program = ModuleFilePath(fw::AppInstance(), kPrintProgramName);
-    std::wstring line = Widen(PrintCommandLine(program, m_session.FileName(), body));
+    std::wstring line = Widen(PrintCommandLine(program, m_strFilePath, body));
 
     // Started like a simple program launch with show value 5; the print program
     // reports its own failures, and a failed start is not reported here.

@@ -38,6 +38,8 @@ void SerialNumberDialog::OnOK() {
 int WriterDialog::SerialSetup() {
     UpdateData(true);
     SerialNumberDialog dlg(m_hWnd);
+    // Other programs may have handed out numbers since: the dialog offers the next free one.
+    m_session.SyncSerialNumber();
     dlg.m_texts = SerialDialogInitialTexts(m_session.Serial());
     if (dlg.DoModal() != IDOK) return IDCANCEL;
     m_session.SetSerialSetup(dlg.m_result);

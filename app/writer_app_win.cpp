@@ -30,7 +30,8 @@ bool WriterApp::InitInstance() {
     }
 
     const std::string exePath = fw::ModulePath(nullptr);
-    m_profile = std::make_unique<WinProfile>(Widen(SettingsPathBeside(exePath)));
+    const std::string settingsPath = SettingsPathBeside(exePath);
+    m_profile = std::make_unique<WinProfile>(Widen(settingsPath));
 
     const StartupArgs args = ParseStartupCommandLine(Narrow(CommandLine()));
     if (args.bHide) {
@@ -42,6 +43,7 @@ bool WriterApp::InitInstance() {
         WriterDialog dlg(*m_profile);
         dlg.SetStartupFile(args.strFile);
         dlg.StartLog(ModuleFolder(exePath));
+        dlg.UseSerialLock(settingsPath);
         dlg.DoModal();
     }
     return false;

@@ -50,6 +50,9 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
 
     void SetStartupFile(const std::string& path) { m_strStartFile = path; }
     void StartLog(const std::string& programDir) { m_session.StartLog("Pyrograph", programDir); }
+    // Serial numbers from this settings file are handed out under the lock
+    // every program of it takes, consoles included.
+    void UseSerialLock(const std::string& settingsPath) { m_session.UseSerialLock(settingsPath); }
     const Session& GetSession() const { return m_session; }
 
     // --- FrontEnd ------------------------------------------------------------
@@ -64,6 +67,11 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
         UpdateData(false);
     }
     void PullTexts() override { UpdateData(true); }  // controls -> bound members
+    bool PulledText(FrontText which, std::string& text) override {
+        if (which != FrontText::kPath) return false;
+        text = m_strFilePath;
+        return true;
+    }
     void ProgressStart(int maxPos) override;
     void ProgressStep(int pos) override;
     void ProgressEnd() override { ShowProgress(0); }

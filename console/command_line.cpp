@@ -1,5 +1,9 @@
 #include "console/command_line.h"
 
+#include <algorithm>
+
+#include "common/split_token.h"
+#include "common/text_case.h"
 #include "writer/port_list.h"
 
 namespace {
@@ -63,7 +67,7 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
     ConsoleArgs out;
     const CommandEntry* command = nullptr;
     std::vector<std::string> operands;
-    bool bCountGiven = false, bOptionsEnded = false;
+    bool bCountGiven = false, bOptionsEnded = false, bPortGiven = false, bPortsGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (bOptionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
@@ -89,7 +93,8 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
             arg.erase(eq);
             bHasValue = true;
         }
-        const bool bTakesValue = arg == "--port" || arg == "--mcu" || arg == "--count";
+        const bool bTakesValue = arg == "--port" || arg == "--ports" || arg == "--mcu" ||
+                                 arg == "--count" || arg == "--checksum";
         if (bTakesValue && !bHasValue) {
             if (i + 1 >= args.size()) return Fail("Option " + arg + " needs a value.");
             value = args[++i];
@@ -97,8 +102,38 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
             return Fail("Option " + arg + " takes no value.");
         }
         if (arg == "--port") {
-            if (!ParsePortNumber(value, out.nPort))
-                return Fail("Option --port needs a COM port number from 1 to 255.");
+            if (bPortsGiven) return Fail("Options --port and --ports exclude each other.");
+            if (!ParsePortName(value, out.nPort))
+                return Fail("Option --port needs a COM port from 1 to 255 (7 or COM7).");
+            bPortGiven = true;
+        } else if (arg == "--ports") {
+            if (bPortGiven) return Fail("Options --port and --ports exclude each other.");
+            std::vector<int> ports;
+            std::string rest = TrimWhite(value);
+            const bool trailing = !rest.empty() && rest.back() == ',';
+            while (!rest.empty() || ports.empty() || trailing) {
+                int n = 0;
+                if (!ParsePortName(TrimWhite(SplitToken(rest, ',')), n))
+                    return Fail(
+                        "Option --ports needs COM ports from 1 to 255, such as 3,4 or "
+                        "COM3,COM4.");
+                if (std::find(ports.begin(), ports.end(), n) != ports.end())
+                    return Fail("Option --ports names " + PortName(n) + " twice.");
+                ports.push_back(n);
+            }
+            if (ports.size() == 1)
+                out.nPort = ports[0];
+            else
+                out.ports = ports;
+            bPortsGiven = true;
+        } else if (arg == "--checksum") {
+            std::string hex = TrimWhite(value);
+            if (!hex.empty() && (hex.back() == 'h' || hex.back() == 'H')) hex.pop_back();
+            bool ok = !hex.empty() && hex.size() <= 4;
+            for (const char c : hex) ok = ok && HexDigitValue(c) >= 0;
+            if (!ok) return Fail("Option --checksum needs the image's checksum, such as E12F.");
+            out.strChecksum = UpperAscii(hex);
+            while (out.strChecksum.size() < 4) out.strChecksum.insert(0, 1, '0');
         } else if (arg == "--mcu") {
             if (value.empty()) return Fail("Option --mcu needs a body name.");
             out.strMcu = value;
@@ -129,8 +164,10 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
     if (!operands.empty() && operands[0].empty()) return Fail("The image file name is empty.");
     const bool bRun = command->command == ConsoleCommand::Run;
     if (bRun && !bCountGiven) return Fail("Command 'run' needs --count N.");
-    if (!bRun && (bCountGiven || out.bNoWait))
-        return Fail("Options --count and --no-wait belong to 'run'.");
+    if (!bRun && (bCountGiven || out.bNoWait || !out.strChecksum.empty()))
+        return Fail("Options --count, --no-wait and --checksum belong to 'run'.");
+    if (!bRun && !out.ports.empty())
+        return Fail("Several --ports belong to 'run'; other commands take one writer (--port N).");
 
     out.command = command->command;
     if (!operands.empty()) out.strFile = operands[0];

@@ -10,7 +10,9 @@ enum ExitCode {
     kExitBadCommandLine = 2,
     kExitNoWriter = 3,        // none found, or it stopped answering
     kExitBadImage = 4,        // unreadable, or it cannot serve the run
+    kExitSerialUsedUp = 5,    // [Serial] End reached: the station's numbers are used up
     kExitSerialNotSaved = 6,  // the next serial number could not be saved
+    kExitInterrupted = 130,   // Ctrl+C: the chips under way were finished
 };
 
 enum class ConsoleCommand {
@@ -30,14 +32,16 @@ enum class ConsoleCommand {
 
 struct ConsoleArgs {
     ConsoleCommand command = ConsoleCommand::Help;
-    std::string strFile;  // image to load first
-    int nPort = 0;        // --port; 0 searches the [Setting] Ports list
-    std::string strMcu;   // --mcu; empty keeps the body that the image or [Setting] BodyName names
-    int nSerial = -1;     // --serial 1, --no-serial 0, -1 as [Serial] Enable says
-    int nCount = 0;       // run: number of chips
+    std::string strFile;     // image to load first
+    int nPort = 0;           // --port, or the one port of --ports; 0 searches [Setting] Ports
+    std::vector<int> ports;  // --ports with more than one writer: a gang run
+    std::string strMcu;  // --mcu; empty keeps the body that the image or [Setting] BodyName names
+    int nSerial = -1;    // --serial 1, --no-serial 0, -1 as [Serial] Enable says
+    int nCount = 0;      // run: number of chips
     bool bNoWait = false;
     bool bJson = false;
-    std::string strError;  // not empty: a bad command line, exit with kExitBadCommandLine
+    std::string strChecksum;  // run --checksum: the image's checksum must be this (hex)
+    std::string strError;     // not empty: a bad command line, exit with kExitBadCommandLine
 };
 
 // The sub-command's name as typed ("chipinfo"); empty for --help and --version.

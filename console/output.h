@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/command_result.h"
 
@@ -18,7 +19,9 @@ class JsonLine {
     JsonLine& AddBool(const std::string& key, bool value);
     JsonLine& AddNumber(const std::string& key, double value);  // one decimal
     JsonLine& AddNull(const std::string& key);
-    std::string Line() const { return "{" + m_strBody + "}\n"; }
+    JsonLine& AddObjects(const std::string& key, const std::vector<JsonLine>& objects);
+    std::string Object() const { return "{" + m_strBody + "}"; }
+    std::string Line() const { return Object() + "\n"; }
 
   private:
     JsonLine& AddRaw(const std::string& key, const std::string& json);
@@ -26,7 +29,8 @@ class JsonLine {
 };
 
 struct ChipResult {
-    int nChip = 0;  // 1 for the first chip of the run
+    std::string strPort;  // "COM4" in a run of several writers, else empty
+    int nChip = 0;        // 1 for the first chip of the run
     SerialFate serial = SerialFate::kNone;
     uint32_t dwSerial = 0;  // the number written into this chip, or burned by it
     std::string strResult;  // the text the operation showed
@@ -38,10 +42,15 @@ struct RunSummary {
     int nPassed = 0;
     int nFailed = 0;
     double dSecondsPerChip = 0;
+    std::string strPort;     // one writer's share of a run of several; empty for the total
+    std::string strDropped;  // why that writer left the run; empty when it stayed
 };
 
 std::string FormatChipResult(const ChipResult& r, bool json);
 std::string FormatRunSummary(const RunSummary& s, bool json);
+// A run of several writers: a line for each, then the total in the form of one.
+std::string FormatGangSummary(const std::vector<RunSummary>& writers, const RunSummary& total,
+                              bool json);
 
 std::string ConsoleHelpText();
 std::string ConsoleVersionText();

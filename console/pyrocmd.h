@@ -2,24 +2,30 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/profile.h"
 #include "console/command_line.h"
 #include "writer/port.h"
 
 // What pyrocmd needs of the console and the system, so that its commands run
-// the same against a real port and against the writer model in tests.
+// the same against real ports and against the writer model in tests. Output
+// goes out a line at a time; writers of one run share it.
 struct ConsoleIo {
     std::function<void(const std::string&)> out;  // results
     std::function<void(const std::string&)> err;  // prompts, boxes, what went wrong
     // Waits for Enter; false when the input has ended.
     std::function<bool()> waitEnter = [] { return false; };
-    // During waits for the writer: lets the system's messages through.
+    // During waits for a writer: lets the system's messages through.
     std::function<bool()> breathe = [] { return false; };
     std::function<uint32_t()> tickMs = [] { return 0u; };
+    // Ctrl+C was pressed: no new chip starts.
+    std::function<bool()> stopRequested = [] { return false; };
 };
 
-// pyrocmd's commands on one session: each runs what the window's button runs
-// and maps its outcome to the exit status.
-int RunPyrocmd(const ConsoleArgs& args, Profile& profile, Port& port, const ConsoleIo& io,
-               const std::string& programDir);
+// pyrocmd's commands: each runs what the window's button runs and maps its
+// outcome to the exit status. `ports` holds one port per writer of the run
+// (--ports), else one. `serialLock` names the lock every program takes to
+// hand out serial numbers (the settings file's path); empty: none.
+int RunPyrocmd(const ConsoleArgs& args, Profile& profile, const std::vector<Port*>& ports,
+               const ConsoleIo& io, const std::string& programDir, const std::string& serialLock);

@@ -2,7 +2,10 @@
 // runs, with the same settings file beside the program.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,15 @@ void PrintPortError(const char* text) {
     Print(stderr, "pyrocmd: " + JoinLines(text, " ") + "\n");
 }
 
+std::atomic<bool> g_stop{false};
+
+// Ctrl+C ends the run after the chips under way, not in the middle of one.
+BOOL WINAPI OnConsoleBreak(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    g_stop = true;
+    return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -48,11 +60,18 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     const std::string exePath = fw::ModulePath(nullptr);
-    WinProfile profile(Widen(SettingsPathBeside(exePath)));
-    // No window takes the port's line-event notifications: the link reads the bytes itself.
+    const std::string settingsPath = SettingsPathBeside(exePath);
+    WinProfile profile(Widen(settingsPath));
+    // No window takes the ports' line-event notifications: the link reads the bytes itself.
     const HWND noWindow = nullptr;
-    WinPort port(noWindow);
-    port.SetErrorSink(PrintPortError);
+    std::vector<std::unique_ptr<WinPort>> ports;
+    std::vector<Port*> writers;
+    for (size_t i = 0; i < std::max<size_t>(1, parsed.ports.size()); ++i) {
+        ports.push_back(std::make_unique<WinPort>(noWindow));
+        ports.back()->SetErrorSink(PrintPortError);
+        writers.push_back(ports.back().get());
+    }
+    SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
 
     ConsoleIo io;
     io.out = [](const std::string& text) { Print(stdout, text); };
@@ -71,8 +90,9 @@ int wmain(int argc, wchar_t** argv) {
         return true;
     };
     io.tickMs = [] { return static_cast<uint32_t>(GetTickCount()); };
+    io.stopRequested = [] { return g_stop.load(); };
 
-    const int code = RunPyrocmd(parsed, profile, port, io, ModuleFolder(exePath));
-    port.Close();
+    const int code = RunPyrocmd(parsed, profile, writers, io, ModuleFolder(exePath), settingsPath);
+    for (auto& port : ports) port->Close();
     return code;
 }

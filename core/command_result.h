@@ -12,6 +12,7 @@ enum class Outcome {
     kNoWriter,        // no writer answers: none was found, or it stopped answering
     kBadImage,        // the buffer cannot serve the command (none, unreadable, S/N words used)
     kSerialNotSaved,  // the next serial number could not be saved: no chip was programmed
+    kSerialUsedUp,    // the next serial number lies past [Serial] End: no chip was programmed
 };
 
 // Where a chip operation stopped; for Auto, the step of the pass that failed.
@@ -61,7 +62,7 @@ struct CommandResult {
     // A fault of the station rather than of a chip: the next chip would meet it too.
     bool StationFault() const {
         return outcome == Outcome::kNoWriter || outcome == Outcome::kBadImage ||
-               outcome == Outcome::kSerialNotSaved;
+               outcome == Outcome::kSerialNotSaved || outcome == Outcome::kSerialUsedUp;
     }
 };
 

@@ -31,14 +31,16 @@ class FrontEnd {
     virtual ~FrontEnd() = default;
 
     // Texts are held until PushTexts puts them on the screen; PullTexts takes
-    // back what the user changed (the image path) before a command reads it.
+    // back what the user changed (the image path) before a command reads it,
+    // and PulledText hands it over (false: the front end keeps no such text).
     virtual void SetText(FrontText which, const std::string& text) = 0;
     virtual void AppendMessage(const std::string& text) = 0;
     virtual void PushTexts() = 0;
+    virtual void PullTexts() = 0;
+    virtual bool PulledText(FrontText, std::string&) { return false; }
     // Said after a command's own text, which stays readable before it: a log
     // that cannot be written, a port list that was refused.
     virtual void Warn(const std::string& text) = 0;
-    virtual void PullTexts() = 0;
 
     // Progress of a transfer or an operation: range 0..maxPos, a position, back to 0.
     virtual void ProgressStart(int maxPos) = 0;

@@ -26,12 +26,15 @@ LocalTime MakeLocalTime(const std::tm& local, const std::tm& utc) {
 
 LocalTime LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
-    // Copied at once: both calls share one static buffer.
-    const std::tm* p = std::localtime(&now);
-    if (!p) return LocalTime();
-    const std::tm local = *p;
-    p = std::gmtime(&now);
-    return p ? MakeLocalTime(local, *p) : LocalTime();
+    // The forms that fill a buffer of the caller's: writers of one run log
+    // from threads of their own.
+    std::tm local = {}, utc = {};
+#ifdef _WIN32
+    if (localtime_s(&local, &now) != 0 || gmtime_s(&utc, &now) != 0) return LocalTime();
+#else
+    if (!localtime_r(&now, &local) || !gmtime_r(&now, &utc)) return LocalTime();
+#endif
+    return MakeLocalTime(local, utc);
 }
 
 std::string FormatIsoTime(const LocalTime& t) {
@@ -102,7 +105,9 @@ std::string FormatLogLine(const LogRecord& r) {
         r.serial != SerialFate::kNone ? FormatSerialText(r.dwSerial) : std::string(),
         SerialFateText(r.serial),
         r.strResult,
-        r.bPass ? "PASS" : "FAIL",
+        !r.bVerdict ? ""
+        : r.bPass   ? "PASS"
+                    : "FAIL",
         std::to_string(kLogLayout)};
     std::string line = CsvField(LogCell(fields[0]));
     for (size_t i = 1; i < sizeof fields / sizeof fields[0]; ++i)
@@ -123,6 +128,7 @@ std::string ReadLogPath(const Profile& profile, const std::string& programDir) {
 
 std::string ProductionLog::Append(const LogRecord& record) {
     if (!IsOn()) return std::string();
+    const std::lock_guard<std::mutex> hold(m_mutex);
     const std::string line = FormatLogLine(record);
     if (AppendLogLine(m_strPath, LogFileHeader(), m_strPending + line)) {
         m_strPending.clear();

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <string>
 
 #include "core/command_result.h"
@@ -40,6 +41,7 @@ struct LogRecord {
     uint32_t dwSerial = 0;
     std::string strResult;  // the text the operation showed
     bool bPass = false;
+    bool bVerdict = true;  // false: the record is of no chip, Pass/Fail stays empty
 };
 
 // A field quoted when it holds a comma, a quote, CR or LF; quotes doubled.
@@ -72,6 +74,7 @@ bool AppendLogLine(const std::string& path, const std::string& header, const std
 // the file open keeps others from writing it only for a while.
 class ProductionLog {
   public:
+    // Writers of one run may append from threads of their own.
     static constexpr size_t kMaxPending = 1 << 20;
     explicit ProductionLog(std::string path) : m_strPath(std::move(path)) {}
     bool IsOn() const { return !m_strPath.empty(); }
@@ -81,6 +84,7 @@ class ProductionLog {
     bool HasPending() const { return !m_strPending.empty(); }
 
   private:
+    std::mutex m_mutex;
     std::string m_strPath;
     std::string m_strPending;  // lines not yet written, oldest first
     bool m_bWarned = false;

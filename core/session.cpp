@@ -2,6 +2,8 @@
 // and how a command notes what it showed.
 #include "core/session.h"
 
+#include <algorithm>
+
 #include "writer/port_list.h"
 
 Session::Session(Profile& profile, FrontEnd& front, Port& port)
@@ -12,7 +14,12 @@ Session::Session(Profile& profile, FrontEnd& front, Port& port)
 
 void Session::StartLog(const std::string& frontEndName, const std::string& programDir) {
     m_strFrontEndName = frontEndName;
-    m_log = ProductionLog(ReadLogPath(m_profile, programDir));
+    m_log = std::make_shared<ProductionLog>(ReadLogPath(m_profile, programDir));
+}
+
+void Session::ShareLogOf(const Session& other) {
+    m_strFrontEndName = other.m_strFrontEndName;
+    m_log = other.m_log;
 }
 
 // --- What a command shows --------------------------------------------------
@@ -36,6 +43,12 @@ int Session::ShowBox(const std::string& text, unsigned flags) {
 void Session::SetFileName(const std::string& path) {
     m_strFileName = path;
     m_front.SetText(FrontText::kPath, path);
+}
+
+void Session::PullTexts() {
+    m_front.PullTexts();
+    std::string path;
+    if (m_front.PulledText(FrontText::kPath, path)) m_strFileName = path;
 }
 
 Outcome Session::Failure() {
@@ -89,8 +102,10 @@ void Session::LogOperation(const char* operation, const CommandResult& result) {
     // A line stands for a chip: an operation that stopped before any frame
     // for the chip went out (no writer, no data) touched none. A download
     // asked for by the operation and failed still counts against it.
-    if (!m_log.IsOn()) return;
-    if (!result.bChipTouched && result.failedStep != Step::kDownload) return;
+    if (!m_log->IsOn()) return;
+    if (!result.bChipTouched && result.failedStep != Step::kDownload &&
+        result.serial != SerialFate::kUnused)
+        return;
     LogRecord r;
     r.time = LocalTimeNow();
     r.strFrontEnd = m_strFrontEndName;
@@ -106,7 +121,8 @@ void Session::LogOperation(const char* operation, const CommandResult& result) {
     r.dwSerial = result.dwSerial;
     r.strResult = result.strText;
     r.bPass = result.Passed();
-    const std::string failure = m_log.Append(r);
+    r.bVerdict = result.serial != SerialFate::kUnused;  // a number no chip got is no chip
+    const std::string failure = m_log->Append(r);
     if (!failure.empty()) m_front.Warn(failure);
 }
 
@@ -117,6 +133,8 @@ void Session::ReadSettings() {
     m_serial.m_bSerial = serial.bEnable;
     m_serial.m_dwSerial = serial.dwData;
     for (int i = 0; i < 4; ++i) m_serial.m_nSerialAddr[i] = serial.nAddr[i];
+    m_bSerialEnd = serial.bHasEnd;
+    m_dwSerialEnd = serial.dwEnd;
     m_auto = ReadAutoSteps(m_profile);
     m_bCheckId = m_profile.GetInt("Setting", "CheckID", 0) != 0;
 }
@@ -127,10 +145,16 @@ void Session::SetAutoSteps(const AutoSteps& steps) {
 }
 
 void Session::WriteSettings() {
-    SerialSettings serial;
-    serial.dwData = m_serial.m_dwSerial;
-    for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_serial.m_nSerialAddr[i];
-    WriteSerialSettings(m_profile, serial);
+    LogUnusedSerial("Not used: no chip took it before the end");
+    {
+        // Other programs may have handed out numbers meanwhile: the file
+        // never goes back below what it holds.
+        ProcessLockGuard guard(m_pSerialLock.get());
+        SerialSettings serial;
+        serial.dwData = std::max(m_serial.m_dwSerial, ReadSerialSettings(m_profile).dwData);
+        for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_serial.m_nSerialAddr[i];
+        WriteSerialSettings(m_profile, serial);
+    }
     m_profile.WriteInt("Setting", "CheckID", m_bCheckId ? 1 : 0);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/process_lock.h"
 #include "common/profile.h"
 #include "core/command_result.h"
 #include "core/front_end.h"
@@ -32,8 +34,14 @@ class Session {
     // `programDir` ending in its separator); its lines name `frontEndName`.
     // Without this call nothing is logged.
     void StartLog(const std::string& frontEndName, const std::string& programDir);
+    // The log of another session, for writers of one run that keep one log.
+    void ShareLogOf(const Session& other);
     // The writer on this COM port alone instead of the [Setting] Ports search.
     void UseOnlyPort(int port) { m_link.SetOnlyPort(port); }
+    // The lock every program takes to hand out serial numbers from this
+    // settings file (named by its full path). Without it, numbers are unique
+    // within this session only.
+    void UseSerialLock(const std::string& name);
     // A command is under way; its waits let the front end take commands,
     // which are then refused.
     bool IsRunning() const { return m_bOpsRunning; }
@@ -83,6 +91,9 @@ class Session {
     CommandResult OnOpen(const std::function<bool(std::string&)>& askPath);
     // Loads the file into the buffer as the Open command does.
     CommandResult OpenImage(const std::string& path);
+    // Takes the image another session loaded, as if it had opened that file:
+    // writers of one run load it once.
+    CommandResult AdoptImage(const Session& loaded);
     // The file "&Option..." reports on: the image file, or a temporary .otp
     // that `makeTempPath` names (into tempPath, for the caller to delete) and
     // that is written from the buffer for the driver body. False when there is
@@ -110,6 +121,9 @@ class Session {
     // --- Serial numbers (core/session_serial.cpp) -------------------------
     // "&Enable" of the S/N menu; the window runs the dialog in between.
     void SetSerialOn(bool on) { m_serial.m_bSerial = on; }
+    // Brings the next number up to what [Serial] Data holds now: other
+    // programs may have handed out numbers since this one read it.
+    void SyncSerialNumber();
     // Range check of the addresses and save of their words; after every
     // change of the buffer.
     void CheckSerialAddresses();
@@ -153,6 +167,8 @@ class Session {
     void AppendMessage(const std::string& text);
     int ShowBox(const std::string& text, unsigned flags = kBoxOk);
     void SetFileName(const std::string& path);
+    // What the user changed on the screen before a command reads it.
+    void PullTexts();
     // A failure whose last reply never came: the writer is asked once more
     // whether it is there. A writer that stays silent is a station fault.
     Outcome Failure();
@@ -192,9 +208,12 @@ class Session {
     // Writes the four bytes as words (high byte 0); on the first refusal says
     // kSerialWriteFailed. `framesSent` counts the word frames that went out.
     bool WriteSerialNumber(int& framesSent);
-    // The number after this chip's into [Serial] Data; false (said) when it
-    // cannot be saved: the chip must not be programmed.
-    bool ReserveSerialNumber();
+    // Takes this chip's number: under the lock, the larger of the file's and
+    // ours, with the one after it saved in [Serial] Data. Anything but Passed
+    // (said) means the chip must not be programmed.
+    Outcome ReserveSerialNumber();
+    // A number taken from the file that no chip got goes into the log.
+    void LogUnusedSerial(const char* why);
 
     // A refused [Setting] Ports, said after the command that searched, so
     // the command's own texts do not cover it at once.
@@ -204,7 +223,7 @@ class Session {
     FrontEnd& m_front;
     LinkToFront m_linkReport{*this};
     WriterLink m_link;
-    ProductionLog m_log{std::string()};
+    std::shared_ptr<ProductionLog> m_log = std::make_shared<ProductionLog>(std::string());
     std::string m_strFrontEndName;
     bool m_bOpsRunning = false;
     CommandResult m_result;  // of the command under way
@@ -220,6 +239,10 @@ class Session {
     bool m_bVoice = false;
     AutoSteps m_auto;
     SerialNumber m_serial;
+    bool m_bSerialReserved = false;  // m_serial.m_dwSerial was taken from the file, no chip has it
+    bool m_bSerialEnd = false;       // [Serial] End is set
+    uint32_t m_dwSerialEnd = 0;
+    std::unique_ptr<ProcessLock> m_pSerialLock;
 };
 
 template <class Command>

@@ -50,7 +50,7 @@ bool Session::TakeSource(std::vector<uint8_t>& bytes) {
 }
 
 Outcome Session::DownloadImage() {
-    m_front.PullTexts();
+    PullTexts();
     std::vector<uint8_t> bytes;
     if (!TakeSource(bytes)) return Outcome::kBadImage;
     if (!m_link.EnsureConnected()) {
@@ -145,7 +145,7 @@ bool Session::CheckDriver() {
 }
 
 bool Session::CheckDriverBlock() {
-    m_front.PullTexts();
+    PullTexts();
     const Frame frame = MakeReadFlashFrame(kDriverAreaAddr, kDriverReadCount);
     uint8_t data[256] = {};
     const uint8_t status = static_cast<uint8_t>(

@@ -7,7 +7,7 @@
 
 CommandResult Session::OnOpen(const std::function<bool(std::string&)>& askPath) {
     return Exclusive([&] {
-        m_front.PullTexts();
+        PullTexts();
         std::string path;
         if (!askPath(path)) return Outcome::kCancelled;
         return OpenImage(path).outcome;
@@ -29,6 +29,18 @@ CommandResult Session::OpenImage(const std::string& path) {
         return m_result;
     }
     return Exclusive([&] { return OpenImage(path).outcome; });
+}
+
+CommandResult Session::AdoptImage(const Session& loaded) {
+    return Exclusive([&] {
+        SetFileName(loaded.m_strFileName);
+        m_buffer = loaded.m_buffer;
+        if (loaded.m_pBody) SelectBodyByName(loaded.m_pBody->szName);
+        CheckSerialAddresses();
+        m_bFileImage = loaded.m_bFileImage;
+        FinishImageLoad();
+        return Outcome::kPassed;
+    });
 }
 
 void Session::ApplyLoad(const ImageLoad& load) {
@@ -76,6 +88,7 @@ bool Session::WriteOtpFile(const std::string& path) {
 
 bool Session::PrepareOptionFile(const std::function<std::string()>& makeTempPath, std::string& path,
                                 std::string& tempPath) {
+    PullTexts();
     switch (ChooseOptionFile(m_bFileImage, m_pDriverBody != nullptr)) {
         case OptionFileChoice::ImageFile:
             path = m_strFileName;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/profile.h"
+#include "common/split_token.h"
 
 AutoSteps ReadAutoSteps(const Profile& profile) {
     AutoSteps s;
@@ -24,6 +25,9 @@ SerialSettings ReadSerialSettings(const Profile& profile) {
     SerialSettings s;
     s.bEnable = profile.GetInt("Serial", "Enable", 0) != 0;
     s.dwData = static_cast<uint32_t>(profile.GetInt("Serial", "Data", 0));
+    const std::string end = TrimWhite(profile.GetString("Serial", "End", ""));
+    s.bHasEnd = !end.empty();
+    s.dwEnd = static_cast<uint32_t>(ParseProfileInt(end));
     for (int i = 0; i < 4; ++i) {
         const std::string key = "Byte" + std::to_string(i) + "Addr";
         s.nAddr[i] = static_cast<uint32_t>(

@@ -19,10 +19,13 @@ void WriteAutoSteps(Profile& profile, const AutoSteps& steps);
 struct SerialSettings {
     bool bEnable = false;
     uint32_t dwData = 0;
+    // [Serial] End: the last number this station may hand out; none when absent.
+    bool bHasEnd = false;
+    uint32_t dwEnd = 0;
     uint32_t nAddr[4] = {kDefaultSerialAddr[0], kDefaultSerialAddr[1], kDefaultSerialAddr[2],
                          kDefaultSerialAddr[3]};
 };
 SerialSettings ReadSerialSettings(const Profile& profile);
-// Enable is deliberately not stored: numbering starts off on every run unless
-// the file was edited by hand.
+// Enable and End are deliberately not stored: numbering starts off on every
+// run unless the file was edited by hand, and the range is the station's.
 void WriteSerialSettings(Profile& profile, const SerialSettings& serial);

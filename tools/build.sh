@@ -17,6 +17,13 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/native -j"$jobs" "${native_targets[@]}"
 for arch in "${arches[@]}"; do
+  # A tree configured with another compiler than the toolchain names now
+  # cannot be reconfigured in place.
+  want=$(sed -n 's/^set(CMAKE_CXX_COMPILER \(.*\))$/\1/p' cmake/mingw-$arch.cmake)
+  if [ -f build/win-$arch/CMakeCache.txt ] &&
+     ! grep -qs "set(CMAKE_CXX_COMPILER \".*/$want\")" build/win-$arch/CMakeFiles/*/CMakeCXXCompiler.cmake; then
+    rm -rf "build/win-$arch/CMakeCache.txt" "build/win-$arch/CMakeFiles"
+  fi
   cmake -S . -B build/win-$arch -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake >/dev/null
   cmake --build build/win-$arch -j"$jobs" "${win_targets[@]}"

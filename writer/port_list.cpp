@@ -26,6 +26,12 @@ bool ParsePortNumber(const std::string& text, int& port) {
     return true;
 }
 
+bool ParsePortName(const std::string& text, int& port) {
+    const bool named = text.size() > 3 && (text[0] == 'C' || text[0] == 'c') &&
+                       (text[1] == 'O' || text[1] == 'o') && (text[2] == 'M' || text[2] == 'm');
+    return ParsePortNumber(named ? text.substr(3) : text, port);
+}
+
 PortList ParsePortList(const std::string& value) {
     std::string rest = TrimWhite(value);
     if (rest.empty()) return DefaultPorts();

@@ -22,6 +22,8 @@ PortList ReadPortList(const Profile& profile);
 
 // A decimal COM number 1..255 (digits only); false leaves `port` alone.
 bool ParsePortNumber(const std::string& text, int& port);
+// The same, or a port's name: "7" and "COM7" (any case) name COM7.
+bool ParsePortName(const std::string& text, int& port);
 
 std::string PortName(int port);           // "COM12"
 std::string PortDeviceName(int port);     // "COM3", but "\\.\COM12" from 10 up

@@ -85,7 +85,7 @@ TEST(ConsoleCommandLine, BadCommandLines) {
     EXPECT_EQ(Parse({"info"}).strError, "Command 'info' needs an image file.");
     EXPECT_EQ(Parse({"run", "a.otp"}).strError, "Command 'run' needs --count N.");
     EXPECT_EQ(Parse({"detect", "--port", "0"}).strError,
-              "Option --port needs a COM port number from 1 to 255.");
+              "Option --port needs a COM port from 1 to 255 (7 or COM7).");
     EXPECT_EQ(Parse({"detect", "--serial", "--no-serial"}).strError,
               "Options --serial and --no-serial exclude each other.");
     EXPECT_EQ(Parse({"blank", "x.otp"}).strError, "Unexpected argument 'x.otp' after 'blank'.");
@@ -93,7 +93,6 @@ TEST(ConsoleCommandLine, BadCommandLines) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"detect", "--port"},
              {"detect", "--port", "256"},
-             {"detect", "--port", "COM3"},
              {"detect", "--bogus"},
              {"detect", "--json=yes"},
              {"detect", "-p"},
@@ -159,7 +158,10 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     r.strResult = "MCU:Cannot identify\n\nPower-on ID: 00H\n";
     EXPECT_EQ(FormatChipResult(r, false), "Chip 2  FAIL  MCU:Cannot identify | Power-on ID: 00H\n");
 
-    RunSummary s{2, 1, 4.24};
+    RunSummary s;
+    s.nPassed = 2;
+    s.nFailed = 1;
+    s.dSecondsPerChip = 4.24;
     EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 4.2 s per chip\n");
     EXPECT_EQ(FormatRunSummary(s, true),
               "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":4.2}\n");
@@ -167,4 +169,76 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     EXPECT_EQ(FormatRunSummary(s, true),
               "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":null}\n");
     EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 0.0 s per chip\n");
+}
+
+TEST(ConsoleCommandLine, PortsNamesAndTheImageChecksum) {
+    ConsoleArgs a = Parse({"detect", "--port", "COM7"});
+    EXPECT_EQ(a.strError, "");
+    EXPECT_EQ(a.nPort, 7);
+    EXPECT_EQ(Parse({"detect", "--port=com12"}).nPort, 12);
+
+    a = Parse({"run", "a.otp", "--count", "8", "--ports", "3,COM4, 5,6"});
+    EXPECT_EQ(a.strError, "");
+    EXPECT_EQ(a.ports, (std::vector<int>{3, 4, 5, 6}));
+    EXPECT_EQ(a.nPort, 0);
+    // One writer named with --ports is the run of --port.
+    a = Parse({"run", "a.otp", "--count", "8", "--ports", "COM2"});
+    EXPECT_TRUE(a.ports.empty());
+    EXPECT_EQ(a.nPort, 2);
+
+    a = Parse({"run", "a.otp", "--count", "1", "--checksum", "e12f"});
+    EXPECT_EQ(a.strChecksum, "E12F");
+    EXPECT_EQ(Parse({"run", "a.otp", "--count", "1", "--checksum", "12Fh"}).strChecksum, "012F");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"detect", "--port", "COM"},
+             {"detect", "--port", "COM0"},
+             {"detect", "--port", "LPT1"},
+             {"run", "a.otp", "--count", "2", "--ports", "3,3"},
+             {"run", "a.otp", "--count", "2", "--ports", "3,"},
+             {"run", "a.otp", "--count", "2", "--ports", ""},
+             {"run", "a.otp", "--count", "2", "--ports", "3,4", "--port", "5"},
+             {"blank", "--ports", "3,4"},
+             {"run", "a.otp", "--count", "2", "--checksum", "12345"},
+             {"run", "a.otp", "--count", "2", "--checksum", "XYZ"},
+             {"blank", "--checksum", "1234"},
+         }) {
+        EXPECT_NE(ParseConsoleArgs(args).strError, "") << args.back();
+    }
+}
+
+TEST(ConsoleOutput, LinesAndSummaryOfSeveralWriters) {
+    ChipResult r;
+    r.strPort = "COM4";
+    r.nChip = 7;
+    r.bPass = true;
+    r.serial = SerialFate::kWritten;
+    r.dwSerial = 0x1F7;
+    r.strResult = "Blank Check/Programming/Verify OK!";
+    EXPECT_EQ(FormatChipResult(r, false),
+              "COM4  Chip 7  PASS  S/N:000001F7H  Blank Check/Programming/Verify OK!\n");
+    EXPECT_EQ(
+        FormatChipResult(r, true).rfind("{\"type\":\"chip\",\"port\":\"COM4\",\"chip\":7,", 0), 0u);
+
+    RunSummary a, b, total;
+    a.strPort = "COM3";
+    a.nPassed = 5;
+    a.dSecondsPerChip = 4.0;
+    b.strPort = "COM4";
+    b.nPassed = 1;
+    b.nFailed = 1;
+    b.dSecondsPerChip = 10.0;
+    b.strDropped = "the writer stopped answering";
+    total.nPassed = 6;
+    total.nFailed = 1;
+    total.dSecondsPerChip = 2.86;
+    EXPECT_EQ(FormatGangSummary({a, b}, total, false),
+              "COM3  Passed: 5, failed: 0, 4.0 s per chip\n"
+              "COM4  Passed: 1, failed: 1, 10.0 s per chip, dropped: the writer stopped answering\n"
+              "Passed: 6, failed: 1, 2.9 s per chip\n");
+    EXPECT_EQ(FormatGangSummary({a, b}, total, true),
+              "{\"type\":\"summary\",\"passed\":6,\"failed\":1,\"seconds_per_chip\":2.9,"
+              "\"writers\":[{\"port\":\"COM3\",\"passed\":5,\"failed\":0,\"seconds_per_chip\":4.0,"
+              "\"dropped\":null},{\"port\":\"COM4\",\"passed\":1,\"failed\":1,"
+              "\"seconds_per_chip\":10.0,\"dropped\":\"the writer stopped answering\"}]}\n");
 }

@@ -478,3 +478,40 @@ TEST_F(SessionTest, UnwritableLogIsSaidOnceAndProgrammingGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The download the operation asked for failed: the chip is not touched, the
+// message line keeps the download's text, and the log counts it as FAIL.
+TEST_F(SessionTest, FailedDownloadAfterTheQuestionStopsTheOperation) {
+    const std::string log = TestTempPath(".csv");
+    files_.push_back(log);
+    profile_.WriteString("Log", "File", log);
+    session_.StartLog("Pyrograph", "");
+    session_.ReadSettings();
+    ASSERT_TRUE(session_.SelectStartBody());
+    ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x2000)).Passed());
+    // A frame of the image goes unanswered three times, twice over.
+    port_.line.Control("fault noreply cmd=56 skip=2 count=3");
+    ASSERT_FALSE(session_.OnDownload().Passed());
+    port_.line.Control("fault noreply cmd=56 skip=2 count=3");
+    const int enters = port_.CountSent(CMD_ENTER_PROG);
+    for (auto command : {&Session::OnProgram, &Session::OnVerify, &Session::OnAuto}) {
+        front_.answers.push_back(kAnswerYes);
+        const CommandResult r = (session_.*command)();
+        EXPECT_EQ(r.outcome, Outcome::kFailed);
+        EXPECT_EQ(r.failedStep, Step::kDownload);
+        EXPECT_EQ(r.strText, "Download fail!");
+        EXPECT_EQ(front_.Message(), "Download fail!");
+        port_.line.Control("fault noreply cmd=56 skip=2 count=3");
+    }
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), enters);
+    EXPECT_FALSE(port_.model.progMode);
+    const std::vector<std::string> lines = ReadLines(log);
+    ASSERT_EQ(lines.size(), 4u);
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_NE(lines[i].find(",Download fail!,FAIL,2"), std::string::npos) << lines[i];
+    }
+}
+
+}  // namespace

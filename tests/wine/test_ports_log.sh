@@ -69,7 +69,7 @@ check "the log beside the program: its header and one line" 2 \
     "$(tr -cd '\n' <"$SCEN/prod.csv" 2>/dev/null | wc -c)"
 line=$(sed -n 2p "$SCEN/prod.csv" | tr -d '\r')
 check "columns after the time" \
-    "Pyrograph,COM12,V0102,$(ui text Pyrograph $FILE_PATH),$(ui text Pyrograph $CHECKSUM),ZK30P11C-4,Auto,,Blank Check/Programming/Verify OK!,PASS" \
+    "Pyrograph,COM12,V0102,$(ui text Pyrograph $FILE_PATH),$(ui text Pyrograph $CHECKSUM),ZK30P11C-4,Auto,,,Blank Check/Programming/Verify OK!,PASS,2" \
     "${line#*,}"
 check_true "the time is ISO 8601 with its offset" \
     grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}$' \
@@ -80,7 +80,7 @@ ui click Pyrograph 5 >/dev/null
 sleep 0.5
 settle
 failed=$(ui text Pyrograph $MESSAGE)
-check_soon "the failure is logged with its text" "Blank Check,,$failed,FAIL" \
+check_soon "the failure is logged with its text" "Blank Check,,,$failed,FAIL,2" \
     "sed -n 3p '$SCEN/prod.csv' | tr -d '\r' | cut -d, -f8-" 5
 stop_pyrograph
 serial_stop_all

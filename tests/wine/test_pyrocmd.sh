@@ -31,7 +31,8 @@ pyrocmd --help
 check "--help exits 0" 0 "$RC"
 check "--help prints the usage" "Usage: pyrocmd COMMAND [OPTIONS]" "$(echo "$OUT" | head -1)"
 pyrocmd --version
-check "--version exits 0 with the version" "0 pyrocmd Software(V1.2)" "$RC $OUT"
+check "--version exits 0 with the program's version" \
+    "0 pyrocmd $(cat "$PYRO_ROOT/VERSION") (writer protocol Software(V1.2))" "$RC $OUT"
 pyrocmd frobnicate
 check "an unknown command exits 2" 2 "$RC"
 check "and says why on stderr" "pyrocmd: Unknown command 'frobnicate'." "$(echo "$ERR" | head -1)"
@@ -43,6 +44,7 @@ check "an unknown body exits 2" 2 "$RC"
 pyrocmd detect
 check "no writer on any port exits 3" 3 "$RC"
 check "and prints the message line" "Disconnected from the Pyrograph." "$OUT"
+check "and says where it looked" "pyrocmd: no writer answers on COM1, COM2, COM3" "$ERR"
 pyrocmd blank --port 7 --json
 check "no writer on the port asked for exits 3" 3 "$RC"
 check "--json prints one object" \
@@ -66,6 +68,7 @@ pyrocmd info "$(winpath "$SCEN/junk.otp")"
 check "so does a text file" "4 Failed to read OTP file record!" "$RC $OUT"
 pyrocmd info "$(winpath "$SCEN/missing.otp")" --json
 check "a missing file exits 4" 4 "$RC"
+check "and names the file" "pyrocmd: $(winpath "$SCEN/missing.otp"): Failed to open file!" "$ERR"
 check "its text as JSON" '{"type":"result","command":"load","result":"Failed to open file!","pass":false}' "$OUT"
 pyrocmd program "$(winpath "$SCEN/junk.otp")"
 check "program with a bad image exits 4 before looking for a writer" 4 "$RC"
@@ -93,7 +96,7 @@ check "[Serial] Data holds the next one" 305419899 "$(ini_value Serial Data)"
 check "Enable is left as it was" 1 "$(ini_value Serial Enable)"
 check "the production log: a line per chip with its number" \
     "pyrocmd,Auto,12345678H,PASS|pyrocmd,Auto,12345679H,PASS|pyrocmd,Auto,1234567AH,PASS" \
-    "$(sed -n 2,4p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f2,8,9,11 | paste -sd'|')"
+    "$(sed -n 2,4p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f2,8,9,12 | paste -sd'|')"
 
 # The window goes on from there, then pyrocmd again: no number twice.
 start_pyrograph "$(winpath "$SCEN/img.otp")"
@@ -110,7 +113,8 @@ check "window and console in turns: five numbers, none twice" \
 check "[Serial] Data holds the sixth" 305419901 "$(ini_value Serial Data)"
 
 pyrocmd auto --port 1 --no-serial
-check "without a file the buffer is empty" "1 There is no data in the PC buffer." "$RC $OUT"
+check "without a file there is nothing to program: a usage error" \
+    "2 pyrocmd: Command 'auto' needs an image file." "$RC $(echo "$ERR" | head -1)"
 pyrocmd auto "$(winpath "$SCEN/img.otp")" --port 1 --no-serial
 check "--port finds the writer on the port given" \
     "0 Download OK!|Blank Check/Programming/Verify OK!" "$RC $(echo "$OUT" | paste -sd'|')"
@@ -135,7 +139,7 @@ File=prod.csv"
 make_image "$SCEN/img.otp"
 serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "word 10 3FFF" --do "swap on"
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 2 --no-wait --no-serial
-check "the log marks the failed chip" "Auto,,Verify failed!,FAIL|Auto,,Programming/Verify OK!,PASS" \
+check "the log marks the failed chip" "Auto,,,Verify failed!,FAIL,2|Auto,,,Programming/Verify OK!,PASS,2" \
     "$(sed -n 2,3p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f8- | paste -sd'|')"
 check "a failed chip makes the run exit 1" 1 "$RC"
 check "its line says FAIL with the message line's text" "Chip 1  FAIL  Verify failed!" \
