@@ -196,6 +196,10 @@ class Session {
     Outcome Framed(Body body);
     Outcome EnterProgramming();
     Outcome RunOperation(uint8_t mask, int progressMax);
+    // What every operation does in programming mode: enter it (with the ID
+    // check), the serial words around a programming pass, the one writer
+    // operation, and the text of success.
+    Outcome OperationPass(uint8_t mask, int progressMax, bool serial, const std::string& passText);
 
     // Serial numbers around a programming pass: before it, the four words
     // blank in the chip and in the buffer and the next number saved; after

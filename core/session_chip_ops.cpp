@@ -59,6 +59,18 @@ Outcome Session::RunOperation(uint8_t mask, int progressMax) {
     return Outcome::kFailed;
 }
 
+Outcome Session::OperationPass(uint8_t mask, int progressMax, bool serial,
+                               const std::string& passText) {
+    if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
+    if (serial)
+        if (const Outcome o = PrepareSerial(); o != Outcome::kPassed) return o;
+    if (const Outcome o = RunOperation(mask, progressMax); o != Outcome::kPassed) return o;
+    if (serial)
+        if (const Outcome o = FinishSerial(); o != Outcome::kPassed) return o;
+    SetMessage(passText);
+    return Outcome::kPassed;
+}
+
 CommandResult Session::OnBlankCheck() {
     return Exclusive(
         [this] {
@@ -67,14 +79,8 @@ CommandResult Session::OnBlankCheck() {
                 m_result.failedStep = Step::kDriverCheck;
                 return Outcome::kFailed;
             }
-            return Framed([&] {
-                if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
-                if (const Outcome o = RunOperation(OP_BLANK, DriverProgressMax());
-                    o != Outcome::kPassed)
-                    return o;
-                SetMessage("Blank!");
-                return Outcome::kPassed;
-            });
+            return Framed(
+                [&] { return OperationPass(OP_BLANK, DriverProgressMax(), false, "Blank!"); });
         },
         "Blank Check");
 }
@@ -86,18 +92,8 @@ CommandResult Session::OnProgram() {
             if (const Outcome o = DownloadPrompt(); o != Outcome::kPassed) return o;
             if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
             return Framed([&] {
-                if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
-                const bool serial = m_serial.m_bSerial;
-                if (serial)
-                    if (const Outcome o = PrepareSerial(); o != Outcome::kPassed) return o;
-                if (const Outcome o =
-                        RunOperation(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords));
-                    o != Outcome::kPassed)
-                    return o;
-                if (serial)
-                    if (const Outcome o = FinishSerial(); o != Outcome::kPassed) return o;
-                SetMessage("Program OK!");
-                return Outcome::kPassed;
+                return OperationPass(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords),
+                                     m_serial.m_bSerial, "Program OK!");
             });
         },
         "Program");
@@ -114,13 +110,8 @@ CommandResult Session::OnVerify() {
                 return Outcome::kFailed;
             }
             return Framed([&] {
-                if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
-                if (const Outcome o =
-                        RunOperation(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords));
-                    o != Outcome::kPassed)
-                    return o;
-                SetMessage("Verify OK!");
-                return Outcome::kPassed;
+                return OperationPass(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords), false,
+                                     "Verify OK!");
             });
         },
         "Verify");
@@ -134,12 +125,7 @@ CommandResult Session::OnLock() {
                 return Outcome::kFailed;
             }
             if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
-            return Framed([&] {
-                if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
-                if (const Outcome o = RunOperation(OP_LOCK, 0); o != Outcome::kPassed) return o;
-                SetMessage("Lock OK!");
-                return Outcome::kPassed;
-            });
+            return Framed([&] { return OperationPass(OP_LOCK, 0, false, "Lock OK!"); });
         },
         "Lock");
 }
@@ -155,18 +141,10 @@ CommandResult Session::OnAuto() {
             if ((steps.bProgram || steps.bVerify) && !HasData()) return Outcome::kBadImage;
             if (const Outcome o = DownloadPrompt(); o != Outcome::kPassed) return o;
             if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
+            // The serial number goes in after the whole sequence, when it programs.
             return Framed([&] {
-                if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
-                const bool serial = steps.bProgram && m_serial.m_bSerial;
-                if (serial)
-                    if (const Outcome o = PrepareSerial(); o != Outcome::kPassed) return o;
-                if (const Outcome o = RunOperation(plan.mask, DriverProgressMax());
-                    o != Outcome::kPassed)
-                    return o;
-                if (serial)
-                    if (const Outcome o = FinishSerial(); o != Outcome::kPassed) return o;
-                SetMessage(plan.text);
-                return Outcome::kPassed;
+                return OperationPass(plan.mask, DriverProgressMax(),
+                                     steps.bProgram && m_serial.m_bSerial, plan.text);
             });
         },
         "Auto");

@@ -170,7 +170,7 @@ TEST_F(PyrocmdTest, SerialNumberThatCannotBeSavedIsAStationFault) {
     // The first chip met it; the run stopped there.
     EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1);
     EXPECT_EQ(port_.CountSent(CMD_WRITE_WORD), 0);
-    EXPECT_NE(err_.find("the next serial number cannot be saved"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("The next serial number could not be saved"), std::string::npos) << err_;
 }
 
 TEST_F(PyrocmdTest, BurnedNumberIsNamedAndNotHandedOutAgain) {

@@ -48,6 +48,7 @@ check "no programming-mode command reached the writer" 0 "$(received 5A)"
 
 # The window: its first download fails; Program asks to download, Yes, and
 # that download fails too.
+serial_control 1 "fault noreply cmd=56 skip=2 count=3"
 start_pyrograph "$(winpath "$SCEN/img.otp")"
 ui wait Pyrograph >/dev/null
 check_soon "the window's download fails" "Download fail!" "ui text Pyrograph 1010" 60
