@@ -62,8 +62,6 @@ TEST(StartupCommandLine, PathAndOptionWord) {
     EXPECT_EQ(a.strFile, "");
     EXPECT_TRUE(a.bHide);
 
-    a = ParseStartupCommandLine("\"C:\\my files\\b.otp\"");
-    EXPECT_EQ(a.strFile, "\"C:\\my files\\b.otp\"");  // quotes are kept
     a = ParseStartupCommandLine("C:/img/a.otp");
     EXPECT_EQ(a.strFile, "C:");  // cut at the first '/'
 
@@ -71,6 +69,31 @@ TEST(StartupCommandLine, PathAndOptionWord) {
     EXPECT_EQ(a.strOption, "SHOW=1");
     EXPECT_FALSE(a.bHide);
     EXPECT_FALSE(ParseStartupCommandLine("").bHide);
+}
+
+// The shell starts an associated file as Pyrograph.exe "%1".
+TEST(StartupCommandLine, OnePairOfSurroundingQuotesIsDropped) {
+    StartupArgs a = ParseStartupCommandLine("\"C:\\my jobs\\a b.otp\"");
+    EXPECT_EQ(a.strFile, "C:\\my jobs\\a b.otp");
+    EXPECT_EQ(a.strOption, "");
+
+    a = ParseStartupCommandLine("  \"C:\\my jobs\\a b.otp\"  /HIDE=0001A2B3 ");
+    EXPECT_EQ(a.strFile, "C:\\my jobs\\a b.otp");
+    EXPECT_TRUE(a.bHide);
+    EXPECT_EQ(a.dwHideWnd, 0x0001A2B3u);
+
+    // Inside the quotes a slash belongs to the path, not to the option word.
+    a = ParseStartupCommandLine("\"C:/my jobs/a.otp\" /HIDE=00000010");
+    EXPECT_EQ(a.strFile, "C:/my jobs/a.otp");
+    EXPECT_EQ(a.dwHideWnd, 0x10u);
+
+    // Quotes that do not surround the whole path stay in it, as before.
+    EXPECT_EQ(ParseStartupCommandLine("\"a b\".otp").strFile, "\"a b\".otp");
+    EXPECT_EQ(ParseStartupCommandLine("\"a.otp\" b.otp").strFile, "\"a.otp\" b.otp");
+    EXPECT_EQ(ParseStartupCommandLine("\"C:\\a.otp").strFile, "\"C:\\a.otp");
+    EXPECT_EQ(ParseStartupCommandLine("C:\\x\"y\".otp").strFile, "C:\\x\"y\".otp");
+    // Empty quotes name no file: the program starts by looking for the writer.
+    EXPECT_EQ(ParseStartupCommandLine("\"\" /HIDE=1").strFile, "");
 }
 
 TEST(StartupCommandLine, SettingsPathBesideTheProgram) {
