@@ -6,6 +6,7 @@
 
 #include "app/hex_rows.h"
 #include "app/startup.h"
+#include "framework/dpi.h"
 #include "core/window_settings.h"
 #include "common/ini_profile.h"
 
@@ -44,6 +45,30 @@ TEST(HexViewRows, NeverReadsPastTheWordsPresent) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1], "0008: 1234 1234 ");
     EXPECT_TRUE(HexViewRows({}, 0x2000, 0, 50).empty());
+}
+
+// Pixel sizes are written for 96 DPI; 150 % and 200 % displays get them scaled.
+TEST(HexViewLayout, SizesFollowTheDpi) {
+    EXPECT_EQ(fw::ScaleForDpi(12, 96), 12);
+    EXPECT_EQ(fw::ScaleForDpi(-12, 144), -18);  // a LOGFONT character height
+    EXPECT_EQ(fw::ScaleForDpi(-12, 192), -24);
+    EXPECT_EQ(fw::ScaleForDpi(5, 144), 8);  // 7.5 rounds away from zero, as MulDiv does
+    EXPECT_EQ(fw::ScaleForDpi(-5, 144), -8);
+    EXPECT_EQ(fw::ScaleForDpi(5, 120), 6);  // 6.25
+    EXPECT_EQ(fw::ScaleForDpi(12, 0), 12);  // no DPI known: unscaled
+    EXPECT_EQ(fw::ScaleForDpi(1 << 24, 192), 1 << 25);
+
+    EXPECT_EQ(HexViewMargin(96), 5);
+    EXPECT_EQ(HexViewMargin(144), 8);
+    EXPECT_EQ(HexViewMargin(192), 10);
+    // At 96 DPI the rows fill (height - 10) / line height, as the view always did.
+    EXPECT_EQ(HexRowsThatFit(240, 14, HexViewMargin(96)), 16);
+    EXPECT_EQ(HexRowsThatFit(234, 14, 5), 16);  // exactly 16 rows of room
+    EXPECT_EQ(HexRowsThatFit(233, 14, 5), 15);  // a pixel short of the 16th
+    // Only whole rows: a view too small for one, or without a font, shows none.
+    EXPECT_EQ(HexRowsThatFit(20, 14, 5), 0);
+    EXPECT_EQ(HexRowsThatFit(8, 14, 5), 0);
+    EXPECT_EQ(HexRowsThatFit(240, 0, 5), 0);
 }
 
 TEST(StartupCommandLine, PathAndOptionWord) {
