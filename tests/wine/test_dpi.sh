@@ -11,14 +11,8 @@ DPI_KEY='HKCU\Control Panel\Desktop'
 
 # At 200 % the window outgrows the usual screen: an X server and a desktop of their
 # own, wide enough for it, for this script alone.
-for d in $(seq 141 190); do
-    [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ] && continue
-    Xvfb :$d -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    big_x=$!
-    export DISPLAY=:$d
-    break
-done
-for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+xvfb_start 141 190 1600x1200
+big_x=$XVFB_PID
 wine_reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1600x1200
 # The window's font is Courier New, which Wine lacks: the monospaced stand-in that
 # the print tests use too, so that every run measures the same font.
