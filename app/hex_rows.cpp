@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/dpi.h"
+
 std::vector<std::string> HexViewRows(const std::vector<uint16_t>& words, uint32_t wordCount,
                                      int firstRow, int rowsFit) {
     std::vector<std::string> rows;
@@ -20,4 +22,14 @@ std::vector<std::string> HexViewRows(const std::vector<uint16_t>& words, uint32_
         rows.back() += cell;
     }
     return rows;
+}
+
+int HexViewMargin(int dpi) {
+    return fw::ScaleForDpi(5, dpi);
+}
+
+int HexRowsThatFit(int clientHeight, int lineHeight, int margin) {
+    if (lineHeight <= 0) return 0;
+    const int room = clientHeight - 2 * margin;
+    return room > 0 ? room / lineHeight : 0;
 }

@@ -1,6 +1,7 @@
 #include "app/hex_rows.h"
 #include "app/writer_dialog.h"
 #include "common/wide_text.h"
+#include "framework/dpi_win.h"
 
 LRESULT PathEdit::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     // Typing (and Backspace, Ctrl+X, Ctrl+V as characters) must not change the
@@ -35,6 +36,8 @@ void HexView::SetFirstRow(int row) {
 }
 
 LRESULT HexView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    // Moved to a monitor of another scale: the next paint makes the font anew.
+    if (msg == WM_DPICHANGED_AFTERPARENT) InvalidateRect(m_hWnd, nullptr, TRUE);
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(m_hWnd, &ps);
@@ -53,12 +56,21 @@ void HexView::Paint(HDC dc, const RECT& client) {
     Rectangle(dc, client.left, client.top, client.right, client.bottom);
     SelectObject(dc, oldBrush);
 
-    if (!m_hFont) m_hFont = CreateFontIndirectW(&m_logFont);
+    // The font and the margins are given for 96 DPI and follow the window's.
+    const int dpi = fw::WindowDpi(m_hWnd);
+    if (!m_hFont || m_nFontDpi != dpi) {
+        if (m_hFont) DeleteObject(m_hFont);
+        LOGFONTW scaled = m_logFont;
+        scaled.lfHeight = fw::ScaleForDpi(m_logFont.lfHeight, dpi);
+        m_hFont = CreateFontIndirectW(&scaled);
+        m_nFontDpi = dpi;
+    }
+    const int margin = HexViewMargin(dpi);
     HGDIOBJ oldFont = SelectObject(dc, m_hFont);
     TEXTMETRICW tm;
     GetTextMetricsW(dc, &tm);
     const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
-    const int rowsFit = lineHeight > 0 ? (client.bottom - 10) / lineHeight : 0;
+    const int rowsFit = HexRowsThatFit(client.bottom, lineHeight, margin);
 
     const Session& session = m_owner.GetSession();
     const PcBuffer& buf = session.Buffer();
@@ -67,10 +79,10 @@ void HexView::Paint(HDC dc, const RECT& client) {
         if (m_nMode == 0) count = session.SelectedBody() ? session.SelectedBody()->nRomWords : 0;
         const std::vector<std::string> rows = HexViewRows(*buf.m_pBin, count, m_nFirstRow, rowsFit);
         SetBkMode(dc, TRANSPARENT);
-        int y = 5;
+        int y = margin;
         for (const std::string& row : rows) {
             const std::wstring text = Widen(row);
-            TextOutW(dc, 5, y, text.c_str(), static_cast<int>(text.size()));
+            TextOutW(dc, margin, y, text.c_str(), static_cast<int>(text.size()));
             y += lineHeight;
         }
     }

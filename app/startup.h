@@ -3,6 +3,7 @@
 #include <string>
 
 // What the command line asks for: an image path, then "/" and one option word.
+// The path may stand in one pair of double quotes, as the shell passes a file.
 struct StartupArgs {
     std::string strFile;    // empty when none
     std::string strOption;  // e.g. "HIDE=0001A2B3"

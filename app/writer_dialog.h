@@ -35,9 +35,10 @@ class HexView : public fw::SubclassedWindow {
     void Paint(HDC dc, const RECT& client);
     const WriterDialog& m_owner;
     int m_nMode = 0;
-    LOGFONTW m_logFont;
+    LOGFONTW m_logFont;  // at 96 DPI
     int m_nFirstRow = 0;
     HFONT m_hFont = nullptr;
+    int m_nFontDpi = 0;  // the DPI m_hFont was made for
 };
 
 // The one window of the program: a modal dialog over one session. It routes
@@ -107,6 +108,8 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     bool OnQueryDragIcon(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnInitMenuPopup(WPARAM wp, LPARAM lp, INT_PTR& result);
     bool OnDestroy(WPARAM wp, LPARAM lp, INT_PTR& result);
+    bool OnDpiChanged(WPARAM wp, LPARAM lp, INT_PTR& result);
+    void SetWindowIcons();  // big and small, sized for the window's DPI
     void AddSystemMenuItems();
     void ShowMenuChecks();
     // "Op&en" follows the operation buttons and stays disabled while a
@@ -153,6 +156,8 @@ class WriterDialog : public fw::Dialog, public FrontEnd {
     // --- Window parts ------------------------------------------------------
     HexView m_hexView;
     HICON m_hIcon = nullptr;
+    HICON m_hBigIcon = nullptr;  // owned, made for the window's DPI
+    HICON m_hSmallIcon = nullptr;
     HMENU m_hMenu = nullptr;
     HMODULE m_hPinnedOptionLib = nullptr;  // see PinOptionLibrary
     PathEdit m_pathEdit;

@@ -7,6 +7,7 @@
 #include "app/win_helpers.h"
 #include "framework/application.h"
 #include "common/wide_text.h"
+#include "framework/dpi_win.h"
 
 namespace {
 
@@ -23,7 +24,10 @@ WriterDialog::WriterDialog(Profile& profile, HWND parent)
     m_hIcon = LoadIconW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
-WriterDialog::~WriterDialog() = default;
+WriterDialog::~WriterDialog() {
+    if (m_hBigIcon) DestroyIcon(m_hBigIcon);
+    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
+}
 
 void WriterDialog::DoDataExchange(fw::DataExchange& dx) {
     dx.Text(IDC_FILE_PATH, m_strFilePath);
@@ -45,8 +49,7 @@ bool WriterDialog::OnInitDialog() {
 
     m_hMenu = LoadMenuW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_WRITER_MENU));
     SetMenu(m_hWnd, m_hMenu);
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetWindowIcons();
 
     m_session.ReadSettings();
     if (!m_session.IsCheckId())
@@ -116,6 +119,7 @@ bool WriterDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
         {WM_QUERYDRAGICON, &WriterDialog::OnQueryDragIcon},
         {WM_INITMENUPOPUP, &WriterDialog::OnInitMenuPopup},
         {WM_DESTROY, &WriterDialog::OnDestroy},
+        {WM_DPICHANGED, &WriterDialog::OnDpiChanged},
     };
     return fw::DispatchWindowMessage(this, kMessages, msg, wp, lp, result);
 }
@@ -310,6 +314,32 @@ bool WriterDialog::OnPaint(WPARAM, LPARAM, INT_PTR& result) {
     EndPaint(m_hWnd, &ps);
     result = TRUE;
     return true;
+}
+
+void WriterDialog::SetWindowIcons() {
+    const int dpi = fw::WindowDpi(m_hWnd);
+    const struct {
+        WPARAM which;
+        int cx, cy;
+        HICON* owned;
+    } kinds[] = {{ICON_BIG, SM_CXICON, SM_CYICON, &m_hBigIcon},
+                 {ICON_SMALL, SM_CXSMICON, SM_CYSMICON, &m_hSmallIcon}};
+    for (const auto& k : kinds) {
+        HICON icon = static_cast<HICON>(
+            LoadImageW(fw::AppInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                       fw::SystemMetricForDpi(k.cx, dpi), fw::SystemMetricForDpi(k.cy, dpi), 0));
+        SendMessageW(m_hWnd, WM_SETICON, k.which, reinterpret_cast<LPARAM>(icon ? icon : m_hIcon));
+        if (*k.owned) DestroyIcon(*k.owned);
+        *k.owned = icon;
+    }
+}
+
+bool WriterDialog::OnDpiChanged(WPARAM, LPARAM, INT_PTR&) {
+    // The dialog manager scales the window, its controls and its font for the
+    // new monitor (per-monitor awareness V2); the hex view follows at its next
+    // paint. Only the title bar's icons are the window's to replace.
+    SetWindowIcons();
+    return false;
 }
 
 bool WriterDialog::OnQueryDragIcon(WPARAM, LPARAM, INT_PTR& result) {

@@ -8,6 +8,13 @@ wixl -a "$2" -D Version="$3" -o "$4" "$1"
 # settings file stays through upgrades and uninstalls, unless the uninstall's own
 # action finds it unchanged.
 msibuild "$4" -q "UPDATE Component SET Attributes = 144 WHERE Component = 'Settings'"
+# Nor can it condition a component or search a key's default value. The search
+# for the program that opens .otp files carries the file type's name where the
+# value's name goes; the extension is taken only when it has no program, or ours.
+progid=$(msiinfo export "$4" RegLocator | tr -d '\r' | awk -F'\t' '$1 == "OtpHandler" {print $4}')
+msibuild "$4" -q "UPDATE RegLocator SET Name = '' WHERE Signature_ = 'OtpHandler'"
+msibuild "$4" -q "UPDATE Component SET Condition = 'NOT OTP_HANDLER OR OTP_HANDLER ~= \"$progid\"'
+    WHERE Component = 'OtpExtension'"
 # Nor can it let a rebuilt package of the same version replace the installed one
 # (1 = migrate features, 512 = the upper version bound included); without that
 # both would stay installed over the same files.

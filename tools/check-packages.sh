@@ -2,7 +2,9 @@
 # What the Windows packages of both builds carry: the zip and the MSI hold the same
 # files, all the shipped ones and no test program; every program and library in them
 # has its version resource and no debug sections (those are in debug/); the MSI
-# installs per user into the user's programs folder and has its Start-menu shortcut.
+# installs per user into the user's programs folder and has its Start-menu shortcut;
+# every program's manifest carries the version of its version resource, the Windows
+# versions 7 to 11, DPI awareness, and common controls 6 where it shows windows.
 . "$(dirname "$0")/../tests/wine/testlib.sh"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 version=$(tr -d ' \r\n' <"$root/VERSION")
@@ -11,6 +13,43 @@ ZK30P11C-4.CFG ZK40P22A.CFG ZK40P22A.DLL"
 
 # table MSI NAME: the rows of one MSI table, without its three header lines.
 table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
+
+# rc_of ARCH FILE: the file's resources as windres writes them out.
+rc_of() { "$1-w64-mingw32-windres" -i "$2" -O rc 2>/dev/null; }
+
+# manifest_of RC: the application manifest (type 24, id 1) in those resources, on
+# one line.
+manifest_of() {
+    awk '/^1 24 / { inside = 1; next }
+        inside && /^END/ { exit }
+        inside && /^ *"/ { sub(/^ *"/, ""); sub(/"$/, ""); gsub(/""/, "\""); gsub(/\\n/, " ");
+                           printf "%s", $0 }' <<<"$1"
+}
+
+# manifest_problems RC WINDOWS: what the manifest in RC lacks, one line each;
+# WINDOWS is 1 for a program that shows windows. Nothing when it is sound.
+WINDOWS_7_TO_11="35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
+1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"
+manifest_problems() {
+    local m resource own id
+    m=$(manifest_of "$1")
+    if [ -z "$m" ]; then
+        echo "no manifest"
+        return
+    fi
+    resource=$(sed -n 's/^ *FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)$/\1.\2.\3.\4/p' <<<"$1")
+    own=$(grep -o '<assemblyIdentity[^>]*>' <<<"$m" | head -1 | sed -n 's/.* version="\([^"]*\)".*/\1/p')
+    [ "$own" = "$resource" ] || echo "manifest version ${own:-none}, version resource ${resource:-none}"
+    for id in $WINDOWS_7_TO_11; do
+        grep -qi "<supportedOS Id=\"{$id}\"" <<<"$m" || echo "no supportedOS $id"
+    done
+    grep -qE '<dpiAwareness[^>]*>[^<]*PerMonitorV2' <<<"$m" || echo "not per-monitor aware (V2)"
+    grep -qiE '<dpiAware[^>]*> *true' <<<"$m" || echo "not DPI aware before Windows 10"
+    if [ "$2" = 1 ]; then
+        grep -qE 'name="Microsoft.Windows.Common-Controls" version="6\.' <<<"$m" ||
+            echo "no common controls 6"
+    fi
+}
 
 for arch in x86_64 i686; do
     case $arch in x86_64) msiarch=x64 ;; i686) msiarch=x86 ;; esac
@@ -35,6 +74,11 @@ for arch in x86_64 i686; do
             sort | paste -sd' ')
         check "$arch $f: version resource" \
             "OriginalFilename=$f ProductName=Pyrograph ProductVersion=$version" "$fields"
+        if [[ "$f" == *.exe ]]; then
+            windows=$("$arch-w64-mingw32-objdump" -p "$dir/$f" | grep -c 'Subsystem.*(Windows GUI)')
+            check "$arch $f: manifest with the version, Windows 7-11 and DPI awareness" "" \
+                "$(manifest_problems "$rc" "$windows")"
+        fi
         check "$arch $f: has a file description" 1 \
             "$(printf '%s\n' "$rc" | grep -cE '^ *VALUE "FileDescription", ".+"$')"
         sections=$("$arch-w64-mingw32-objdump" -h "$dir/$f" | awk '{print $2}')
@@ -62,4 +106,20 @@ for arch in x86_64 i686; do
         "Pyrograph ProgramMenuFolder [INSTALLDIR]Pyrograph.exe" \
         "$(table "$msi" Shortcut | awk -F'\t' '{print $3, $2, $5}')"
 done
+
+# The manifest check itself: a program whose manifest has another version, no V2
+# awareness and one Windows version less is told apart.
+exe="$root/build/win-x86_64/bin/Pyrograph.exe"
+if [ -f "$exe" ]; then
+    bad=$(mktemp)
+    numeric=$(sed -n 's/^ *FILEVERSION *\([0-9, ]*\)$/\1/p' <<<"$(rc_of x86_64 "$exe")" | tr -d ' ' | tr , .)
+    wrong="${numeric%.*}"
+    wrong="${wrong%.*}.$(( (${wrong##*.} + 1) % 10 )).0"
+    perl -0777 -pe "s/(name=\"Pyrograph\" version=\")\Q$numeric\E\"/\${1}$wrong\"/;
+        s/PerMonitorV2/PerMonitorX2/; s/8e0f7a12-bfb3/8e0f7a12-bfb4/" "$exe" >"$bad"
+    check "a manifest that disagrees is caught" \
+        "manifest version $wrong, version resource $numeric|no supportedOS 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a|not per-monitor aware (V2)" \
+        "$(manifest_problems "$(rc_of x86_64 "$bad")" 1 | paste -sd'|')"
+    rm -f "$bad"
+fi
 finish

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "common/settings_file.h"
 #include "core/session_settings.h"
+#include "framework/dpi.h"
 #include "common/ini_profile.h"
 
 TEST(HexViewRows, EightWordsARowAndAPartialLastRow) {
@@ -47,6 +48,30 @@ TEST(HexViewRows, NeverReadsPastTheWordsPresent) {
     EXPECT_TRUE(HexViewRows({}, 0x2000, 0, 50).empty());
 }
 
+// Pixel sizes are written for 96 DPI; 150 % and 200 % displays get them scaled.
+TEST(HexViewLayout, SizesFollowTheDpi) {
+    EXPECT_EQ(fw::ScaleForDpi(12, 96), 12);
+    EXPECT_EQ(fw::ScaleForDpi(-12, 144), -18);  // a LOGFONT character height
+    EXPECT_EQ(fw::ScaleForDpi(-12, 192), -24);
+    EXPECT_EQ(fw::ScaleForDpi(5, 144), 8);  // 7.5 rounds away from zero, as MulDiv does
+    EXPECT_EQ(fw::ScaleForDpi(-5, 144), -8);
+    EXPECT_EQ(fw::ScaleForDpi(5, 120), 6);  // 6.25
+    EXPECT_EQ(fw::ScaleForDpi(12, 0), 12);  // no DPI known: unscaled
+    EXPECT_EQ(fw::ScaleForDpi(1 << 24, 192), 1 << 25);
+
+    EXPECT_EQ(HexViewMargin(96), 5);
+    EXPECT_EQ(HexViewMargin(144), 8);
+    EXPECT_EQ(HexViewMargin(192), 10);
+    // At 96 DPI the rows fill (height - 10) / line height, as the view always did.
+    EXPECT_EQ(HexRowsThatFit(240, 14, HexViewMargin(96)), 16);
+    EXPECT_EQ(HexRowsThatFit(234, 14, 5), 16);  // exactly 16 rows of room
+    EXPECT_EQ(HexRowsThatFit(233, 14, 5), 15);  // a pixel short of the 16th
+    // Only whole rows: a view too small for one, or without a font, shows none.
+    EXPECT_EQ(HexRowsThatFit(20, 14, 5), 0);
+    EXPECT_EQ(HexRowsThatFit(8, 14, 5), 0);
+    EXPECT_EQ(HexRowsThatFit(240, 0, 5), 0);
+}
+
 TEST(StartupCommandLine, PathAndOptionWord) {
     StartupArgs a = ParseStartupCommandLine("C:\\img\\a.otp");
     EXPECT_EQ(a.strFile, "C:\\img\\a.otp");
@@ -63,8 +88,6 @@ TEST(StartupCommandLine, PathAndOptionWord) {
     EXPECT_EQ(a.strFile, "");
     EXPECT_TRUE(a.bHide);
 
-    a = ParseStartupCommandLine("\"C:\\my files\\b.otp\"");
-    EXPECT_EQ(a.strFile, "\"C:\\my files\\b.otp\"");  // quotes are kept
     a = ParseStartupCommandLine("C:/img/a.otp");
     EXPECT_EQ(a.strFile, "C:");  // cut at the first '/'
 
@@ -72,6 +95,31 @@ TEST(StartupCommandLine, PathAndOptionWord) {
     EXPECT_EQ(a.strOption, "SHOW=1");
     EXPECT_FALSE(a.bHide);
     EXPECT_FALSE(ParseStartupCommandLine("").bHide);
+}
+
+// The shell starts an associated file as Pyrograph.exe "%1".
+TEST(StartupCommandLine, OnePairOfSurroundingQuotesIsDropped) {
+    StartupArgs a = ParseStartupCommandLine("\"C:\\my jobs\\a b.otp\"");
+    EXPECT_EQ(a.strFile, "C:\\my jobs\\a b.otp");
+    EXPECT_EQ(a.strOption, "");
+
+    a = ParseStartupCommandLine("  \"C:\\my jobs\\a b.otp\"  /HIDE=0001A2B3 ");
+    EXPECT_EQ(a.strFile, "C:\\my jobs\\a b.otp");
+    EXPECT_TRUE(a.bHide);
+    EXPECT_EQ(a.dwHideWnd, 0x0001A2B3u);
+
+    // Inside the quotes a slash belongs to the path, not to the option word.
+    a = ParseStartupCommandLine("\"C:/my jobs/a.otp\" /HIDE=00000010");
+    EXPECT_EQ(a.strFile, "C:/my jobs/a.otp");
+    EXPECT_EQ(a.dwHideWnd, 0x10u);
+
+    // Quotes that do not surround the whole path stay in it, as before.
+    EXPECT_EQ(ParseStartupCommandLine("\"a b\".otp").strFile, "\"a b\".otp");
+    EXPECT_EQ(ParseStartupCommandLine("\"a.otp\" b.otp").strFile, "\"a.otp\" b.otp");
+    EXPECT_EQ(ParseStartupCommandLine("\"C:\\a.otp").strFile, "\"C:\\a.otp");
+    EXPECT_EQ(ParseStartupCommandLine("C:\\x\"y\".otp").strFile, "C:\\x\"y\".otp");
+    // Empty quotes name no file: the program starts by looking for the writer.
+    EXPECT_EQ(ParseStartupCommandLine("\"\" /HIDE=1").strFile, "");
 }
 
 TEST(StartupCommandLine, SettingsPathBesideTheProgram) {

@@ -2,7 +2,9 @@
 # The x64 MSI in the test prefix: a per-user install with its shortcut and its entry
 # in the installed programs, the installed program against the writer on COM1, an
 # upgrade that keeps a changed settings file, and uninstalls that remove everything
-# but a settings file the user changed.
+# but a settings file the user changed. The .otp file type: an image opened through
+# the shell starts the installed program on it, an association another program held
+# before is left alone, uninstalling takes it away, and the zip touches nothing.
 . "$(dirname "$0")/e2e-lib.sh"
 
 BUILD="$PYRO_ROOT/build/win-x86_64"
@@ -39,6 +41,35 @@ DEST=$(unixpath "$(wine_run cmd /c 'echo %LOCALAPPDATA%')")/Programs/Pyrograph
 LINK="$appdata/Microsoft/Windows/Start Menu/Programs/Pyrograph.lnk"
 rm -rf "$DEST" "$LINK"
 
+# The program that opens .otp files and the command of our file type, as the shell
+# sees them (empty when none).
+otp_handler() { reg_default 'HKCR\.otp'; }
+otp_command() { reg_default 'HKCR\Pyrograph.OtpImage\shell\open\command'; }
+reg_default() {
+    "$WINE" reg query "$1" /ve 2>/dev/null </dev/null | tr -d '\r' |
+        sed -n 's/^ *(Default) *REG_SZ *//p'
+}
+reg_clear_otp() {
+    local key
+    for key in 'HKCU\Software\Classes\.otp' 'HKLM\Software\Classes\.otp' \
+        'HKCU\Software\Classes\Pyrograph.OtpImage' 'HKLM\Software\Classes\Pyrograph.OtpImage'; do
+        "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null || true
+    done
+}
+reg_clear_otp
+
+# The zip's program writes nothing to the registry, whatever it does.
+zipdir="$E2E_DIR/install/zip"
+rm -rf "$zipdir"
+mkdir -p "$zipdir"
+(cd "$zipdir" && cmake -E tar xf "$zip")
+wine_start "$(ls -d "$zipdir"/*/)Pyrograph.exe"
+PYRO_PID=$WINE_PID
+ui wait Pyrograph 20000 >/dev/null
+dismiss_boxes >/dev/null
+stop_pyrograph
+check "the program from the zip leaves the file types alone" "|" "$(otp_handler)|$(otp_command)"
+
 version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
 check_true "install exits 0" msiexec /i "$(winpath "$msi")"
 shipped=$(cmake -E tar tf "$zip" | sed -n 's|^[^/]*/\(..*\)|\1|p' | sort | paste -sd' ')
@@ -54,30 +85,44 @@ check "a Start-menu shortcut leads to the installed program" 1 \
 check "the installed programs list Pyrograph with its version" "1 $version" \
     "$(installed_products | wc -l) $(installed_products | cut -d' ' -f2)"
 
+check "the install makes Pyrograph open .otp files" Pyrograph.OtpImage "$(otp_handler)"
+check "the file type starts the installed program on the quoted path" \
+    "\"$(wine_run winepath -w "$DEST")\\Pyrograph.exe\" \"%1\"" "$(otp_command)"
+check "the file type shows the program's icon" "$(wine_run winepath -w "$DEST")\\Pyrograph.exe,0" \
+    "$(reg_default 'HKCR\Pyrograph.OtpImage\DefaultIcon')"
+
 # The installed program finds its settings beside itself and the writer on COM1, and
-# its option library finds the chip's configuration.
+# its option library finds the chip's configuration. It is started as a double-click
+# starts it: the shell opens an image in a folder with blanks in its name.
 serial_setup 1
 trap "serial_stop_all; serial_park" EXIT
 serial_start_emulator 1
-mkdir -p "$E2E_DIR/install"
-cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$E2E_DIR/install/"
-wine_start "$DEST/Pyrograph.exe" "$(winpath "$E2E_DIR/install/ZK30P11C-4.otp")"
-PYRO_PID=$WINE_PID
-ui wait Pyrograph 20000 >/dev/null
-check_soon "the installed program downloads to the writer on COM1" "Download OK!" \
-    "ui text Pyrograph 1010" 60
-check "it is connected on COM1" "Connected(COM1)" "$(ui text Pyrograph 1001)"
-check "its MCU comes from the installed settings file" ZK30P11C-4 "$(ui text Pyrograph 1035)"
-ui command Pyrograph 32771 >/dev/null
-if ui wait "MCU Option" 10000 >/dev/null; then
-    check "the option report names the chip" yes \
-        "$(ui text "MCU Option" 1023 | grep -q ZK30P11C-4 && echo yes)"
-    ui click "MCU Option" 1 >/dev/null
-    ui gone "MCU Option" 5000 >/dev/null
+jobs="$E2E_DIR/install/my jobs"
+mkdir -p "$jobs"
+cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$jobs/first chip.otp"
+"$WINE" start "$(winpath "$jobs/first chip.otp")" >/dev/null 2>&1 </dev/null
+if ui wait Pyrograph 20000 >/dev/null; then
+    check "the shell opens the image in the installed program" "$(winpath "$jobs/first chip.otp")" \
+        "$(ui text Pyrograph 1008)"
+    check_soon "the installed program downloads to the writer on COM1" "Download OK!" \
+        "ui text Pyrograph 1010" 60
+    check "it is connected on COM1" "Connected(COM1)" "$(ui text Pyrograph 1001)"
+    check "its MCU comes from the installed settings file" ZK30P11C-4 "$(ui text Pyrograph 1035)"
+    ui command Pyrograph 32771 >/dev/null
+    if ui wait "MCU Option" 10000 >/dev/null; then
+        check "the option report names the chip" yes \
+            "$(ui text "MCU Option" 1023 | grep -q ZK30P11C-4 && echo yes)"
+        ui click "MCU Option" 1 >/dev/null
+        ui gone "MCU Option" 5000 >/dev/null
+    else
+        check "the option report opens" "" "$(ui msgbox-close 1 2000)"
+    fi
+    # Started by the shell, so there is no process of ours to wait for: the window goes.
+    ui click Pyrograph 2 >/dev/null
+    ui gone Pyrograph 10000 >/dev/null
 else
-    check "the option report opens" "" "$(ui msgbox-close 1 2000)"
+    check "the shell starts the installed program on an .otp file" yes no
 fi
-stop_pyrograph
 serial_stop_all
 
 # make_msi VERSION OUT: the same package as the build's, for another version.
@@ -113,6 +158,7 @@ check_true "uninstall exits 0" msiexec /x "$(winpath "$later")"
 check "uninstall leaves only the changed settings file" Larkspur.ini "$(ls "$DEST" 2>/dev/null)"
 check "uninstall removes the shortcut" no "$([ -e "$LINK" ] && echo yes || echo no)"
 check "uninstall removes the entry in the installed programs" 0 "$(installed_products | wc -l)"
+check "uninstall takes the .otp file type away" "|" "$(otp_handler)|$(otp_command)"
 
 # Unchanged settings are the package's own: nothing stays behind.
 rm -rf "$DEST"
@@ -120,5 +166,15 @@ msiexec /i "$(winpath "$msi")"
 check_true "a fresh install uninstalls" msiexec /x "$(winpath "$msi")"
 check "uninstalling unchanged settings removes the program folder" no \
     "$([ -e "$DEST" ] && echo yes || echo no)"
+
+# Another program opened .otp files before the install: it keeps them, and keeps
+# them after the uninstall; Pyrograph's file type comes and goes.
+"$WINE" reg add 'HKCR\.otp' /ve /d Other.Image /f >/dev/null 2>&1 </dev/null
+msiexec /i "$(winpath "$msi")"
+check "the install leaves another program's .otp files alone" Other.Image "$(otp_handler)"
+check "and still brings its own file type" 1 "$(otp_command | grep -c 'Pyrograph\.exe" "%1"$')"
+msiexec /x "$(winpath "$msi")"
+check "the uninstall leaves them alone too" "Other.Image|" "$(otp_handler)|$(otp_command)"
+reg_clear_otp
 
 finish

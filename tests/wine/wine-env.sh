@@ -15,18 +15,24 @@ wine_reg() {  # wine_reg KEY VALUE DATA [TYPE]
     "$WINE" reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f >/dev/null 2>&1
 }
 
+# xvfb_start FIRST LAST SIZE: an X server of SIZE (WxH) on the first free display
+# from FIRST to LAST, made the DISPLAY; its PID in $XVFB_PID.
+xvfb_start() {
+    local d i
+    for d in $(seq "$1" "$2"); do
+        [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ] && continue
+        Xvfb :$d -screen 0 "$3x24" -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=:$d
+        break
+    done
+    for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+}
+
 wine_env_start() {
     if [ -z "${DISPLAY:-}" ] || [ -n "${PYRO_OWN_X-1}" ]; then
-        local d
-        for d in $(seq 90 140); do
-            [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ] && continue
-            Xvfb :$d -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-            _wine_xvfb_pid=$!
-            export DISPLAY=:$d
-            break
-        done
-        local i
-        for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+        xvfb_start 90 140 1024x768
+        _wine_xvfb_pid=$XVFB_PID
     fi
     # Helper processes inherit stdout: keep them off ours so pipes never hang.
     "$WINESERVER" -p >/dev/null 2>&1 </dev/null
