@@ -326,14 +326,7 @@ int Pyrocmd::StationFault(Station& station, const CommandResult& r) {
         case Outcome::kBadImage:
             Say(m_args.strFile + ": " + JoinLines(r.strText, " "));
             break;
-        case Outcome::kSerialNotSaved:
-            Say("the next serial number cannot be saved in Larkspur.ini: no chip is programmed");
-            break;
-        case Outcome::kSerialUsedUp:
-            Say("the serial numbers up to [Serial] End are used up: no chip is "
-                "programmed");
-            break;
-        default:
+        default:  // the session's box has said what it was
             break;
     }
     return ExitStatusOf(r.outcome);

@@ -338,6 +338,7 @@ TEST_F(PyrocmdTest, SerialEndStopsTheRunBeforeANumberPastIt) {
     EXPECT_EQ(Run({"run", Image(), "--count", "4", "--no-wait", "--serial"}), 5);
     EXPECT_EQ(NumbersWritten(port_), (std::vector<uint32_t>{0x1FE, 0x1FF}));
     EXPECT_NE(err_.find("used up"), std::string::npos) << err_;
+    EXPECT_EQ(err_.find("used up"), err_.rfind("used up")) << err_;
     EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x200);
     EXPECT_EQ(Lines(out_).size(), 4u);  // download, two chips, the summary
 }

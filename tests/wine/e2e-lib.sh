@@ -75,3 +75,28 @@ dismiss_boxes() {
         printf '%s\n' "$text" | tail -1
     done
 }
+
+# pyrocmd ARGS...: pyrocmd of the current scenario; stdout in $OUT, stderr in $ERR,
+# the exit status in $RC; standard input from $IN (empty: none).
+pyrocmd() {
+    printf '%s' "${IN:-}" >"$SCEN/stdin"
+    timeout 240 "$WINE" "$SCEN/pyrocmd.exe" "$@" >"$SCEN/stdout" 2>"$SCEN/stderr" <"$SCEN/stdin"
+    RC=$?
+    OUT=$(tr -d '\r' <"$SCEN/stdout")
+    ERR=$(tr -d '\r' <"$SCEN/stderr")
+}
+
+# make_image FILE: a 0x100-word image of ZK30P11C-4 whose serial words have blank low bytes.
+make_image() {
+    "$PYRO_NATIVEBIN/mkimage" -o "$1" --pid A6 --oid A6 --rom 100 --fill 3F00 --options 3FFF >/dev/null
+}
+
+# received N CODE: how many frames of command CODE the emulator of COMN took.
+received() { serial_log "$1" | awk -v c="$2" '$2 == "RX" && $4 == c' | wc -l; }
+
+# chip_numbers [N]: the numbers the writer of COMN (1) got in its serial word
+# writes (byte 0 at the first word written ... byte 3 at the fourth), one "%08X" a line.
+chip_numbers() {
+    serial_log "${1:-1}" | awk '$2 == "RX" && $4 == "57" { b[n++] = $8 }
+        END { for (i = 0; i + 3 < n; i += 4) printf "%s%s%s%s\n", b[i+3], b[i+2], b[i+1], b[i] }'
+}

@@ -5,21 +5,6 @@
 # number range.
 . "$(dirname "$0")/e2e-lib.sh"
 
-pyrocmd() {  # pyrocmd ARGS...: stdout in $OUT, stderr in $ERR, the exit status in $RC
-    timeout 240 "$WINE" "$SCEN/pyrocmd.exe" "$@" >"$SCEN/stdout" 2>"$SCEN/stderr" </dev/null
-    RC=$?
-    OUT=$(tr -d '\r' <"$SCEN/stdout")
-    ERR=$(tr -d '\r' <"$SCEN/stderr")
-}
-make_image() {  # a 0x100-word image of ZK30P11C-4 whose serial words have blank low bytes
-    "$PYRO_NATIVEBIN/mkimage" -o "$1" --pid A6 --oid A6 --rom 100 --fill 3F00 --options 3FFF >/dev/null
-}
-received() { serial_log "$1" | awk -v c="$2" '$2 == "RX" && $4 == c' | wc -l; }
-# The numbers the writer of COM$1 received in its serial word writes, one "%08X" per chip.
-chip_numbers() {
-    serial_log "$1" | awk '$2 == "RX" && $4 == "57" { b[n++] = $8 }
-        END { for (i = 0; i + 3 < n; i += 4) printf "%s%s%s%s\n", b[i+3], b[i+2], b[i+1], b[i] }'
-}
 all_numbers() { { chip_numbers 1; chip_numbers 2; } | sort; }
 
 serial_setup 1 2
@@ -56,7 +41,11 @@ check "the drop is said" 1 "$(echo "$ERR" | grep -c 'the writer on COM2 stopped 
 check_true "the run ended within a minute of the unplug" test $((ended - started)) -lt 90
 check "no number twice across the writers" "" "$(all_numbers | uniq -d)"
 check "the log has a line per chip, with its port" 6 \
-    "$(tail -n +2 "$SCEN/prod.csv" | grep -c ',COM[12],')"
+    "$(tail -n +2 "$SCEN/prod.csv" | grep -c '^[^,]*,pyrocmd,COM[12],.*,Auto,')"
+# A number the lost writer had taken and no chip got is there too, as unused.
+check "every number taken from the file is in the log, once" \
+    "$(for ((n = 256; n < $(ini_value Serial Data); n++)); do printf '%08XH\n' "$n"; done | paste -sd' ')" \
+    "$(tail -n +2 "$SCEN/prod.csv" | cut -d, -f9 | grep . | sort | paste -sd' ')"
 serial_stop_all
 
 # --- A listed port without a writer ---------------------------------------------

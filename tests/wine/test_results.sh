@@ -5,18 +5,6 @@
 # it never reached.
 . "$(dirname "$0")/e2e-lib.sh"
 
-pyrocmd() {  # pyrocmd ARGS...: stdout in $OUT, stderr in $ERR, the exit status in $RC
-    timeout 180 "$WINE" "$SCEN/pyrocmd.exe" "$@" >"$SCEN/stdout" 2>"$SCEN/stderr" </dev/null
-    RC=$?
-    OUT=$(tr -d '\r' <"$SCEN/stdout")
-    ERR=$(tr -d '\r' <"$SCEN/stderr")
-}
-make_image() {  # a 0x100-word image of ZK30P11C-4 whose serial words have blank low bytes
-    "$PYRO_NATIVEBIN/mkimage" -o "$1" --pid A6 --oid A6 --rom 100 --fill 3F00 --options 3FFF >/dev/null
-}
-# Frames of one code the emulator of COM1 received.
-received() { serial_log 1 | awk -v c="$1" '$2 == "RX" && $4 == c' | wc -l; }
-
 serial_setup 1
 trap 'serial_stop_all; serial_setup' EXIT
 
@@ -44,7 +32,7 @@ serial_control 1 "fault noreply cmd=56 skip=2 count=3"
 pyrocmd auto "$(winpath "$SCEN/img.otp")" --port 1
 check "auto FILE whose download fails exits 1" 1 "$RC"
 check "and says the download's text" "Download fail!" "$OUT"
-check "no programming-mode command reached the writer" 0 "$(received 5A)"
+check "no programming-mode command reached the writer" 0 "$(received 1 5A)"
 
 # The window: its first download fails; Program asks to download, Yes, and
 # that download fails too.
@@ -61,7 +49,7 @@ ui msgbox-close 6 >/dev/null
 check_soon "the message line keeps the download's failure" "Download fail!" \
     "ui text Pyrograph 1010" 60
 sleep 1
-check "still no programming-mode command" 0 "$(received 5A)"
+check "still no programming-mode command" 0 "$(received 1 5A)"
 check "the window takes input again" 1 "$(ui enabled Pyrograph)"
 stop_pyrograph
 serial_stop_emulator 1
@@ -73,7 +61,7 @@ serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "swap on" --do "timing 
 # Once the second chip is in programming mode, the cable goes.
 (
     for i in $(seq 1 600); do
-        [ "$(received 5A)" -ge 2 ] && { serial_control 1 unplug; break; }
+        [ "$(received 1 5A)" -ge 2 ] && { serial_control 1 unplug; break; }
         sleep 0.1
     done
 ) &

@@ -97,18 +97,6 @@ check "the default addresses are stored at exit" "1 2 3 7" \
 serial_setup 1
 trap 'serial_stop_all; serial_setup' EXIT
 
-# A 0x100-word image of ZK30P11C-4 whose serial words have blank low bytes.
-make_image() {
-    "$PYRO_NATIVEBIN/mkimage" -o "$1" --pid A6 --oid A6 --rom 100 --fill 3F00 --options 3FFF >/dev/null
-}
-
-# The numbers the writer received in its serial word writes (byte 0 at word 1,
-# byte 1 at 2, byte 2 at 3, byte 3 at 7), one "%08X" per chip.
-chip_numbers() {
-    serial_log 1 | awk '$2 == "RX" && $4 == "57" { b[n++] = $8 }
-        END { for (i = 0; i + 3 < n; i += 4) printf "%s%s%s%s%s", (i ? " " : ""), b[i+3], b[i+2], b[i+1], b[i] }'
-}
-
 # program_chip N: presses "&Program" and waits until the writer has got the
 # serial words of the Nth chip of the log and the pass has ended.
 program_chip() {
@@ -160,7 +148,7 @@ check "no copy is left beside it" "Larkspur.ini before.ini" \
 start_with_image
 serial_control 1 "chip pid=A6"
 program_chip 4
-check "four chips, four consecutive numbers" "00FFFFFE 00FFFFFF 01000000 01000001" "$(chip_numbers)"
+check "four chips, four consecutive numbers" "00FFFFFE 00FFFFFF 01000000 01000001" "$(chip_numbers | paste -sd' ' -)"
 check "[Serial] Data holds the fifth" 16777218 "$(ini_value Serial Data)"
 stop_pyrograph
 check "and still does after a clean exit" 16777218 "$(ini_value Serial Data)"
