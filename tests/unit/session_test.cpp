@@ -515,3 +515,55 @@ TEST_F(SessionTest, FailedDownloadAfterTheQuestionStopsTheOperation) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two programs on one settings file: what one hands out the other never
+// hands out again, and neither puts the file back.
+TEST_F(SessionTest, SerialNumbersAreSharedThroughTheSettingsFile) {
+    profile_.WriteInt("Serial", "Data", 0x100);
+    session_.UseSerialLock(ini_);
+    session_.ReadSettings();
+    ScriptedFrontEnd otherFront;
+    emu::ModelPort otherPort;
+    Session other(profile_, otherFront, otherPort);
+    other.UseSerialLock(ini_);
+    other.ReadSettings();
+    ASSERT_EQ(other.Serial().m_dwSerial, 0x100u);
+
+    // The other program numbers two chips.
+    other.SetSerialOn(true);
+    ASSERT_TRUE(other.SelectStartBody());
+    ASSERT_TRUE(other.OpenImage(WriteImage("ZK30P11C-4", 0x100)).Passed());
+    ASSERT_TRUE(other.OnDownload().Passed());
+    EXPECT_EQ(other.OnProgram().dwSerial, 0x100u);
+    otherPort.line.Control("chip pid=A6");
+    EXPECT_EQ(other.OnProgram().dwSerial, 0x101u);
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x102);
+
+    // This one still shows what it read at its start; the Serial Number dialog
+    // offers the next free number, and OK without a change writes nothing.
+    EXPECT_EQ(session_.Serial().m_dwSerial, 0x100u);
+    session_.SyncSerialNumber();
+    EXPECT_EQ(session_.Serial().m_dwSerial, 0x102u);
+    SerialDialogResult setup;
+    std::copy(session_.Serial().m_nSerialAddr, session_.Serial().m_nSerialAddr + 4, setup.nAddr);
+    setup.dwSerial = 0x102;
+    session_.SetSerialSetup(setup);
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x102);
+    // A number chosen in it goes into the file at once, lower or not.
+    setup.dwSerial = 0x50;
+    session_.SetSerialSetup(setup);
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x50);
+    setup.dwSerial = 0x200;
+    session_.SetSerialSetup(setup);
+
+    // At the end neither puts the file back below what it holds.
+    other.WriteSettings();
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x200);
+    Peek(session_).m_serial.m_dwSerial = 0x10;
+    session_.WriteSettings();
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x200);
+}
+
+}  // namespace
