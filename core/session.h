@@ -185,6 +185,8 @@ class Session {
     bool DownloadDriver(bool erase);
     bool CheckDriverBlock();
     int DriverProgressMax() const;
+    // Makes the body named by [Setting] BodyName current and switches voice
+    // mode; nullptr (changing nothing) when the table lacks the name.
     const BodyRecord* SelectBody();
 
     // Chip operations.
