@@ -24,6 +24,7 @@ void ModelPort::Write(const uint8_t* bytes, size_t count) {
     sent.push_back(frame);
     pending.clear();  // undelivered input is purged before a write
     if (m_open != writerPort) return;
+    if (beforeReply) beforeReply(frame);
     const Bytes reply = script ? script(frame) : line.Receive(bytes, count, now);
     pending.insert(pending.end(), reply.begin(), reply.end());
 }

@@ -20,6 +20,9 @@ class ModelPort : public Port {
 
     // Replaces the writer when set: the bytes sent back for one frame.
     std::function<Bytes(const Bytes& frame)> script;
+    // Sees each frame before the writer does, on the thread that wrote it:
+    // a test changes the writer there without racing the port's own thread.
+    std::function<void(const Bytes& frame)> beforeReply;
     int writerPort = 1;     // COM number the writer is plugged into; 0 = none
     std::set<int> missing;  // COM numbers that cannot be opened
     size_t chunk = 0;       // bytes handed over per read; 0 = all that arrived

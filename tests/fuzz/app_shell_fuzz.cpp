@@ -22,7 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data + 12), size - 12);
 
     const StartupArgs args = ParseStartupCommandLine(text);
-    if (args.strFile.find('/') != std::string::npos) std::abort();
+    // Only a quoted path may hold the option's slash, and never its quotes.
+    const size_t first = text.find_first_not_of(" \t\r\n\v\f");
+    const bool quoted = first != std::string::npos && text[first] == '"';
+    if (!quoted && args.strFile.find('/') != std::string::npos) std::abort();
+    if (quoted && args.strFile.find('"') != std::string::npos &&
+        args.strFile.find('/') != std::string::npos)
+        std::abort();
     SettingsPathBeside(text);
 
     std::vector<uint16_t> words((size - 12) / 2);

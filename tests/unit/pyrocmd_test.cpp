@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "common/ini_profile.h"
 #include "console/pyrocmd.h"
@@ -296,9 +299,27 @@ TEST_F(GangTest, TwoWritersShareTheChipsAndNeverANumber) {
 }
 
 TEST_F(GangTest, AWriterThatStopsAnsweringLeavesTheRun) {
-    // COM2's writer goes away once it has taken its second chip.
-    onBreathe_ = [this] {
-        if (second_.CountSent(CMD_ENTER_PROG) == 2) second_.line.Control("unplug");
+    // COM2's writer goes away as it takes its second chip. COM1 holds its own
+    // second chip until then: both writers are under way whatever pace the
+    // threads run at.
+    std::mutex mutex;
+    std::condition_variable gone;
+    bool unplugged = false;
+    int enters1 = 0, enters2 = 0;
+    auto entersProgramming = [](const emu::Bytes& f) {
+        return f.size() > 1 && f[1] == CMD_ENTER_PROG;
+    };
+    second_.beforeReply = [&](const emu::Bytes& f) {
+        if (!entersProgramming(f) || ++enters2 != 2) return;
+        second_.line.Control("unplug");
+        std::lock_guard<std::mutex> lock(mutex);
+        unplugged = true;
+        gone.notify_all();
+    };
+    port_.beforeReply = [&](const emu::Bytes& f) {
+        if (!entersProgramming(f) || ++enters1 != 2) return;
+        std::unique_lock<std::mutex> lock(mutex);
+        gone.wait_for(lock, std::chrono::seconds(10), [&] { return unplugged; });
     };
     EXPECT_EQ(RunGang({"run", Image(), "--count", "5", "--ports", "1,2", "--no-wait"}), 1);
     const std::vector<std::string> lines = Lines(out_);
