@@ -31,7 +31,7 @@ std::string TemporaryOtpPath() {
 
 // The option library is mapped once while no serial port is open and stays mapped,
 // so each option view's load and release only count references. Mapping a library
-// that carries thread-local storage while the serial monitor's waits come and go
+// that carries thread-local storage while a serial port's waits come and go
 // can livelock Wine's loader; on Windows this costs nothing.
 void WriterDialog::PinOptionLibrary() {
     const std::string libPath = ModuleFilePath(fw::AppInstance(), kOptionLibraryName);

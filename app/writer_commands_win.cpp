@@ -9,7 +9,7 @@ void WriterDialog::OnDetectConnect() {
 }
 
 void WriterDialog::CloseSerialPort() {
-    m_port.SuspendAndClose();
+    m_port.Close();
 }
 
 void WriterDialog::OnDownload() {

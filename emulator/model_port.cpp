@@ -16,13 +16,15 @@ void ModelPort::Close() {
     ++closes;
     m_open = 0;
     pending.clear();
+    inFlight.clear();
 }
 
 void ModelPort::Write(const uint8_t* bytes, size_t count) {
     if (m_open == 0 || count == 0) return;
     const Bytes frame(bytes, bytes + count);
     sent.push_back(frame);
-    pending.clear();  // undelivered input is purged before a write
+    pending.assign(inFlight.begin(), inFlight.end());  // the rest is purged before a write
+    inFlight.clear();
     if (m_open != writerPort) return;
     if (beforeReply) beforeReply(frame);
     const Bytes reply = script ? script(frame) : line.Receive(bytes, count, now);
@@ -34,6 +36,10 @@ size_t ModelPort::Read(uint8_t* dest, size_t size, size_t want, uint32_t timeout
     // waiting for the rest of `want`.
     if (want == 0 || want > size) std::abort();
     wants.push_back(want);
+    if (pending.empty() && !inFlight.empty()) {
+        ++now;
+        pending.swap(inFlight);
+    }
     if (pending.empty()) {
         ++reads;
         now += timeoutMs;

@@ -35,6 +35,9 @@ class ModelPort : public Port {
     int reads = 0;                // Read calls that waited in vain
     std::vector<size_t> wants;    // what each Read call asked to wait for
     std::deque<uint8_t> pending;  // sent back and not read yet
+    // Still on the line: arrives once the reader waits for more, or ahead of
+    // the next reply when a frame is written first (no purge can drop it).
+    std::deque<uint8_t> inFlight;
 
     bool Open(int number) override;
     void Close() override;

@@ -1,11 +1,8 @@
 #include "writer/port_win.h"
 
 bool WinPort::Open(int number) {
-    m_serial.Close();
-    if (!m_serial.Open(m_owner, static_cast<UINT>(number), 38400, 'N', 8, 1.0f, EV_RXCHAR | EV_CTS,
-                       1024))
-        return false;
-    return m_serial.StartMonitoring();
+    return m_serial.Open(m_owner, static_cast<UINT>(number), 38400, 'N', 8, 1.0f,
+                         EV_RXCHAR | EV_CTS, 1024);
 }
 
 void WinPort::Close() {
@@ -19,9 +16,4 @@ void WinPort::Write(const uint8_t* bytes, size_t count) {
 
 size_t WinPort::Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) {
     return m_serial.Read(dest, size, want, timeoutMs);
-}
-
-void WinPort::SuspendAndClose() {
-    m_serial.SuspendMonitoring();
-    m_serial.Close();
 }

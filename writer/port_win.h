@@ -5,7 +5,7 @@
 #include "writer/serial_port_win.h"
 
 // The writer's line on a Win32 COM port: the serial port with the writer's
-// fixed line settings, its monitor thread and the system clock.
+// fixed line settings and the system clock.
 class WinPort : public Port {
   public:
     // The port's line-event notifications go to the window the handle names
@@ -21,8 +21,6 @@ class WinPort : public Port {
 
     // Port errors go to this function instead of a message box (a console has no window).
     void SetErrorSink(void (*sink)(const char* text)) { m_serial.SetErrorSink(sink); }
-    // Program end: the monitor thread is suspended before the port closes.
-    void SuspendAndClose();
 
   private:
     const HWND& m_owner;

@@ -9,76 +9,52 @@ constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;
 constexpr UINT WM_SERIAL_ERR = WM_USER + 4;
 constexpr UINT WM_SERIAL_RING = WM_USER + 5;
 
-// One COM port opened for overlapped I/O and the monitor thread that serves
-// it. At each wake the thread reads all the driver holds and queues it for
-// Read; writes are handed to the thread and waited for.
+// One COM port, read and written by the thread that uses it. A reply is read
+// straight into the caller's buffer by a blocking read of the bytes it still
+// lacks: no thread in between, so its last byte reaches the caller as soon as
+// the system has it. Blocking reads run in short slices, between which the
+// caller's window input ends the wait and messages sent to the thread are
+// answered.
 class SerialPort {
   public:
-    SerialPort();
-    ~SerialPort();
+    SerialPort() = default;
+    ~SerialPort() { Close(); }
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     bool Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits, float stopBits,
               DWORD eventMask, UINT writeBufferSize);
-    bool StartMonitoring();
-    // A length of 0 sends up to the first zero byte.
+    // Discards input not yet read, then writes; a length of 0 sends up to
+    // the first zero byte. Gives up without a message after 2000 ms.
     void Write(const BYTE* bytes, int length);
-    // Takes up to size queued bytes; waits at most timeoutMs for `want` of
+    // Takes up to size received bytes; waits at most timeoutMs for `want` of
     // them, returning what there is early when the calling thread has window
     // input waiting. Messages sent to the thread are answered meanwhile.
     size_t Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs);
-    bool SuspendMonitoring();
     void Close();
     void ReportError(const char* operation);
 
     // Where errors go instead of a message box (a console has nobody to
-    // close one); may be called from the monitor thread.
+    // close one).
     void SetErrorSink(void (*sink)(const char* text)) { m_pErrorSink = sink; }
 
     bool IsOpen() const { return m_hPort != nullptr; }
     UINT PortNumber() const { return m_nPortNr; }
 
   private:
-    static DWORD WINAPI MonitorThread(LPVOID param);
-    void ServeCommEvent();
-    void ReceiveService();
-    void WriteService();
-    void ShutdownThread();
-    void Deliver(const BYTE* bytes, DWORD count);
-    size_t TakeQueued(BYTE* dest, size_t size);
-    void DropQueued();
+    bool SetReadSlice(DWORD ms);
+    void NotifyLineEvents();
+    void ReportOnce(const char* operation);
 
-    HANDLE m_hThread = nullptr;
-    CRITICAL_SECTION m_csLock;
-    bool m_bLockReady = false;
-    volatile LONG m_bAlive = 0;
-    HANDLE m_hShutdownEvent = nullptr;
     HANDLE m_hPort = nullptr;
-    HANDLE m_hWriteEvent = nullptr;
-    HANDLE m_hWriteDoneEvent = nullptr;
-    HANDLE m_hEventArray[3] = {};
-    OVERLAPPED m_ov = {};       // comm-event wait; its event is the comm event
-    OVERLAPPED m_ovRead = {};   // reads and writes run while the comm-event wait
-    OVERLAPPED m_ovWrite = {};  // is pending, so they have their own
-    COMMTIMEOUTS m_CommTimeouts = {};
-    DCB m_dcb = {};
     HWND m_hOwner = nullptr;
     UINT m_nPortNr = 0;
-    BYTE* m_szWriteBuffer = nullptr;
     DWORD m_dwCommEvents = 0;
-    DWORD m_dwOccurred = 0;  // written when a pending comm-event wait completes
     DWORD m_nWriteBufferSize = 0;
-    int m_nWriteSize = 0;
+    COMMTIMEOUTS m_CommTimeouts = {};
+    DCB m_dcb = {};
     void (*m_pErrorSink)(const char* text) = nullptr;
-
-    // Bytes read by the monitor thread and not yet taken by Read. The data
-    // event is set while the queue holds at least m_nWanted.
-    static constexpr size_t kQueueSize = 4096;
-    CRITICAL_SECTION m_csQueue;
-    HANDLE m_hDataEvent = nullptr;
-    BYTE m_queue[kQueueSize] = {};
-    size_t m_nQueued = 0;
-    size_t m_nWanted = 1;
-    void UpdateDataEvent();  // with m_csQueue held
+    // A port that fails one call fails the next ones too: one report per
+    // command, and no reads until the next command is written.
+    bool m_bFailed = false;
 };

@@ -53,10 +53,26 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
         if (!ReplyComplete(m_receive, m_nReceived)) m_report.Breathe();
     }
     m_bTimedOut = result == WS_TIMEOUT;
+    // A reply is read no further than its length byte says, so whatever came
+    // with a broken one may still be on its way.
+    const bool junk =
+        result == WS_TIMEOUT ? m_nReceived > 0 : result == WS_BAD_REPLY || result == WS_CHECKSUM;
+    if (junk) LetLineFallQuiet();
     // Bytes that arrive late stay in the port, which drops them when the next
     // command is written.
     m_nReceived = 0;
     return result;
+}
+
+void WriterLink::LetLineFallQuiet() {
+    const uint32_t start = m_port.TickCount();
+    uint8_t dropped[kReceiveBufferSize];
+    while (m_port.TickCount() - start < kReplyTimeout) {
+        const uint32_t before = m_port.TickCount();
+        const size_t n = m_port.Read(dropped, sizeof dropped, sizeof dropped, kQuietMs);
+        if (n == 0 && m_port.TickCount() - before >= kQuietMs) break;
+        m_report.Breathe();
+    }
 }
 
 uint16_t WriterLink::Query(uint8_t command) {

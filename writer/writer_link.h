@@ -19,6 +19,9 @@ class WriterLink {
     // A busy phase whose poll status and progress stay the same this long
     // ends the command with that busy status.
     static constexpr uint32_t kBusyStallMs = 30000;
+    // After bytes that were no good reply, the line counts as quiet once
+    // nothing more arrived for this long.
+    static constexpr uint32_t kQuietMs = 50;
 
     WriterLink(LinkReport& report, Port& port) : m_report(report), m_port(port) {}
 
@@ -82,6 +85,10 @@ class WriterLink {
     bool IsConnected() const { return m_nPortIndex != -1; }
 
   private:
+    // Reads and drops what still arrives, up to one reply time-out: the rest
+    // of a reply that failed would otherwise open the next one.
+    void LetLineFallQuiet();
+
     LinkReport& m_report;
     Port& m_port;
     uint8_t m_receive[kReceiveBufferSize] = {};

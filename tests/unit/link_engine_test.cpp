@@ -127,6 +127,28 @@ TEST(LinkWait, ReadWordReturnsWordOrZero) {
     EXPECT_EQ(h.link.ReadWord(7), 0);
 }
 
+TEST(LinkPoll, TheRestOfABrokenReplyDoesNotOpenTheNextOne) {
+    // A reply whose sum is wrong, and more bytes of it still on the line: the
+    // command is sent again only once they are through, so one resend serves.
+    for (bool tailOnTheLine : {false, true}) {
+        FakeHost h;
+        h.OpenPort(1);
+        int frames = 0;
+        h.device = [&](const Bytes& f, int) {
+            if (f[1] == CMD_POLL) return PollReply(0);
+            if (++frames > 1) return Ack();
+            if (tailOnTheLine) h.port.inFlight = {0x05, 0xA0, 0x01, 0x02, 0xA8};
+            return Bytes{0x03, 0x90, 0x00};
+        };
+        const uint32_t start = h.now;
+        EXPECT_EQ(h.link.WriteWord(8, 0x34), WS_OK);
+        EXPECT_EQ(h.CountSent(CMD_WRITE_WORD), 2) << tailOnTheLine;
+        // The line is given its quiet time before the resend.
+        EXPECT_GE(h.now - start, WriterLink::kQuietMs);
+        EXPECT_TRUE(h.port.inFlight.empty());
+    }
+}
+
 TEST(LinkPoll, WrongChecksumIsSentAgainThreeSendsAtMost) {
     FakeHost h;
     h.OpenPort(1);

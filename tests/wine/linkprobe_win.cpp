@@ -5,7 +5,7 @@
 //   linkprobe.exe STEP...   steps: detect | ensure | connect | op MASK [MAX] |
 //   polling CODE | readword ADDR | writeword ADDR VALUE | query CODE |
 //   sleep MS | waitfile PATH | cpu-begin | cpu-end |
-//   cycle N [PORT] (open and close the port N times) | monitors (count their threads) |
+//   cycle N [PORT] (open and close the port N times) | threads (count the program's own) |
 //   flash N (N download frames of 128 bytes)
 #include <windows.h>
 #include <tlhelp32.h>
@@ -83,10 +83,9 @@ void* ThreadStart(DWORD id) {
     return start;
 }
 
-// Threads of this process other than this one that run code of this program:
-// the monitor threads of the serial port (the system's own helper threads
-// start elsewhere).
-int CountMonitorThreads() {
+// Threads of this process other than this one that run code of this program
+// (the system's own helper threads start elsewhere): the serial port has none.
+int CountProgramThreads() {
     const auto base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
     const auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -186,8 +185,8 @@ int main(int argc, char** argv) {
             unsigned long done = 0;
             for (; done < n && port.Open(portNumber); ++done) port.Close();
             ProbeHost::Out("CYCLED", std::to_string(done));
-        } else if (step == "monitors") {
-            ProbeHost::Out("MONITORS", std::to_string(CountMonitorThreads()));
+        } else if (step == "threads") {
+            ProbeHost::Out("THREADS", std::to_string(CountProgramThreads()));
         } else if (step == "sleep") {
             Sleep(static_cast<DWORD>(arg(0)));
         } else if (step == "waitfile" && i + 1 < argc) {
@@ -209,10 +208,7 @@ int main(int argc, char** argv) {
             rc = 2;
         }
     }
-    if (host.link.IsConnected())
-        port.SuspendAndClose();
-    else
-        port.Close();
+    port.Close();
     DestroyWindow(hwnd);
     return rc;
 }
