@@ -94,7 +94,7 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
             bHasValue = true;
         }
         const bool bTakesValue = arg == "--port" || arg == "--ports" || arg == "--mcu" ||
-                                 arg == "--count" || arg == "--checksum";
+                                 arg == "--count" || arg == "--checksum" || arg == "--max-fails";
         if (bTakesValue && !bHasValue) {
             if (i + 1 >= args.size()) return Fail("Option " + arg + " needs a value.");
             value = args[++i];
@@ -141,6 +141,9 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
             if (!ParseCount(value, out.nCount))
                 return Fail("Option --count needs a number of chips from 1 to 999999999.");
             bCountGiven = true;
+        } else if (arg == "--max-fails") {
+            if (!ParseCount(value, out.nMaxFails))
+                return Fail("Option --max-fails needs a number of chips from 1 to 999999999.");
         } else if (arg == "--serial" || arg == "--no-serial") {
             const int on = arg == "--serial" ? 1 : 0;
             if (out.nSerial == 1 - on)
@@ -164,8 +167,8 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
     if (!operands.empty() && operands[0].empty()) return Fail("The image file name is empty.");
     const bool bRun = command->command == ConsoleCommand::Run;
     if (bRun && !bCountGiven) return Fail("Command 'run' needs --count N.");
-    if (!bRun && (bCountGiven || out.bNoWait || !out.strChecksum.empty()))
-        return Fail("Options --count, --no-wait and --checksum belong to 'run'.");
+    if (!bRun && (bCountGiven || out.bNoWait || !out.strChecksum.empty() || out.nMaxFails))
+        return Fail("Options --count, --no-wait, --checksum and --max-fails belong to 'run'.");
     if (!bRun && !out.ports.empty())
         return Fail("Several --ports belong to 'run'; other commands take one writer (--port N).");
 

@@ -41,7 +41,8 @@ struct ConsoleArgs {
     bool bNoWait = false;
     bool bJson = false;
     std::string strChecksum;  // run --checksum: the image's checksum must be this (hex)
-    std::string strError;     // not empty: a bad command line, exit with kExitBadCommandLine
+    int nMaxFails = 0;     // run --max-fails: stop after this many failed chips in a row; 0 never
+    std::string strError;  // not empty: a bad command line, exit with kExitBadCommandLine
 };
 
 // The sub-command's name as typed ("chipinfo"); empty for --help and --version.

@@ -10,71 +10,25 @@
 #include "writer/protocol.h"
 
 std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : RepairUtf8(text)) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04X", static_cast<unsigned>(c));
-                    out += esc;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + '"';
+    // Repaired as the log's cells are, so both read back the same.
+    return Json(RepairUtf8(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-JsonLine& JsonLine::AddRaw(const std::string& key, const std::string& json) {
-    if (!m_strBody.empty()) m_strBody += ',';
-    m_strBody += JsonString(key) + ':' + json;
-    return *this;
+Json JsonObject(const char* type) {
+    Json o = Json::object();
+    o["type"] = type;
+    o["layout"] = kJsonLayout;
+    return o;
 }
 
-JsonLine& JsonLine::AddText(const std::string& key, const std::string& value) {
-    return AddRaw(key, JsonString(value));
+std::string JsonLine(const Json& object) {
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-JsonLine& JsonLine::AddInt(const std::string& key, long long value) {
-    return AddRaw(key, std::to_string(value));
-}
-
-JsonLine& JsonLine::AddBool(const std::string& key, bool value) {
-    return AddRaw(key, value ? "true" : "false");
-}
-
-JsonLine& JsonLine::AddNumber(const std::string& key, double value) {
+Json JsonDecimal(double value) {
     // JSON has no infinity or NaN.
-    if (!std::isfinite(value)) return AddNull(key);
-    char text[48];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return AddRaw(key, text);
-}
-
-JsonLine& JsonLine::AddNull(const std::string& key) {
-    return AddRaw(key, "null");
-}
-
-JsonLine& JsonLine::AddObjects(const std::string& key, const std::vector<JsonLine>& objects) {
-    std::string json = "[";
-    for (const JsonLine& o : objects) json += (json.size() > 1 ? "," : "") + o.Object();
-    return AddRaw(key, json + "]");
+    if (!std::isfinite(value)) return nullptr;
+    return std::round(value * 10) / 10;
 }
 
 std::string FormatChipResult(const ChipResult& r, bool json) {
@@ -82,18 +36,15 @@ std::string FormatChipResult(const ChipResult& r, bool json) {
     const std::string number = serial ? FormatSerialText(r.dwSerial) : std::string();
     const bool burned = r.serial == SerialFate::kBurned;
     if (json) {
-        JsonLine line;
-        line.AddText("type", "chip");
-        if (!r.strPort.empty()) line.AddText("port", r.strPort);
-        line.AddInt("chip", r.nChip);
-        if (serial)
-            line.AddText("serial", number);
-        else
-            line.AddNull("serial");
-        if (burned) line.AddText("serial_state", SerialFateText(r.serial));
-        line.AddText("result", r.strResult).AddBool("pass", r.bPass);
-        if (!r.bPass && r.failedStep != Step::kNone) line.AddText("step", StepName(r.failedStep));
-        return line.Line();
+        Json line = JsonObject("chip");
+        if (!r.strPort.empty()) line["port"] = r.strPort;
+        line["chip"] = r.nChip;
+        line["serial"] = serial ? Json(r.dwSerial) : Json(nullptr);
+        if (burned) line["serial_state"] = SerialFateText(r.serial);
+        line["result"] = r.strResult;
+        line["pass"] = r.bPass;
+        if (!r.bPass && r.failedStep != Step::kNone) line["step"] = StepName(r.failedStep);
+        return JsonLine(line);
     }
     std::string text = (r.strPort.empty() ? "" : r.strPort + "  ") + "Chip " +
                        std::to_string(r.nChip) + (r.bPass ? "  PASS  " : "  FAIL  ");
@@ -102,42 +53,58 @@ std::string FormatChipResult(const ChipResult& r, bool json) {
 }
 
 namespace {
-// `type` is named first when given: the summary line itself, not one of its writers.
-JsonLine SummaryObject(const RunSummary& s, const char* type = nullptr) {
-    JsonLine line;
-    if (type) line.AddText("type", type);
-    if (!s.strPort.empty()) line.AddText("port", s.strPort);
-    line.AddInt("passed", s.nPassed).AddInt("failed", s.nFailed);
-    line.AddNumber("seconds_per_chip", s.dSecondsPerChip);
-    if (!s.strPort.empty()) {
-        if (s.strDropped.empty())
-            line.AddNull("dropped");
-        else
-            line.AddText("dropped", s.strDropped);
+// Passed chips in % of those tried; NaN when none was.
+double YieldPercent(const RunSummary& s) {
+    const int chips = s.nPassed + s.nFailed;
+    return chips > 0 ? 100.0 * s.nPassed / chips : std::nan("");
+}
+
+// One writer's share of a run (its port named), or the run's total.
+Json SummaryFields(const RunSummary& s, Json line) {
+    if (!s.strPort.empty()) line["port"] = s.strPort;
+    line["passed"] = s.nPassed;
+    line["failed"] = s.nFailed;
+    line["seconds_per_chip"] = JsonDecimal(s.dSecondsPerChip);
+    line["yield_percent"] = JsonDecimal(YieldPercent(s));
+    if (s.strPort.empty()) {
+        line["seconds"] = JsonDecimal(s.dSeconds);
+    } else {
+        line["dropped"] = s.strDropped.empty() ? Json(nullptr) : Json(s.strDropped);
     }
     return line;
 }
 
 std::string SummaryText(const RunSummary& s) {
-    char text[96];
+    const double perChip = std::isfinite(s.dSecondsPerChip) ? s.dSecondsPerChip : 0.0;
+    const double yield = YieldPercent(s);
+    char text[160];
     std::snprintf(text, sizeof text, "Passed: %d, failed: %d, %.1f s per chip", s.nPassed,
-                  s.nFailed, std::isfinite(s.dSecondsPerChip) ? s.dSecondsPerChip : 0.0);
+                  s.nFailed, perChip);
     std::string line = (s.strPort.empty() ? "" : s.strPort + "  ") + text;
+    if (std::isfinite(yield)) {
+        std::snprintf(text, sizeof text, ", yield %.1f %%", yield);
+        line += text;
+    }
+    if (s.strPort.empty()) {
+        std::snprintf(text, sizeof text, ", %.1f s in all", s.dSeconds);
+        line += text;
+    }
     if (!s.strDropped.empty()) line += ", dropped: " + s.strDropped;
     return line + "\n";
 }
 }  // namespace
 
 std::string FormatRunSummary(const RunSummary& s, bool json) {
-    return json ? SummaryObject(s, "summary").Line() : SummaryText(s);
+    return json ? JsonLine(SummaryFields(s, JsonObject("summary"))) : SummaryText(s);
 }
 
 std::string FormatGangSummary(const std::vector<RunSummary>& writers, const RunSummary& total,
                               bool json) {
     if (json) {
-        std::vector<JsonLine> each;
-        for (const RunSummary& w : writers) each.push_back(SummaryObject(w));
-        return SummaryObject(total, "summary").AddObjects("writers", each).Line();
+        Json line = SummaryFields(total, JsonObject("summary"));
+        Json& each = line["writers"] = Json::array();
+        for (const RunSummary& w : writers) each.push_back(SummaryFields(w, Json::object()));
+        return JsonLine(line);
     }
     std::string text;
     for (const RunSummary& w : writers) text += SummaryText(w);
@@ -170,7 +137,9 @@ std::string ConsoleHelpText() {
            "  --no-serial         write no serial numbers in this run\n"
            "  --no-wait           run: go on to the next chip without waiting for Enter\n"
            "  --checksum XXXX     run: refuse an image whose checksum is not XXXX (hex)\n"
-           "  --json              print one JSON object per line instead of text\n"
+           "  --max-fails N       run: stop after N failed chips in a row\n"
+           "  --json              print one JSON object per line instead of text (its\n"
+           "                      layout's version in each object's \"layout\")\n"
            "  --help              print this text\n"
            "  --version           print the version\n"
            "\n"
@@ -193,7 +162,8 @@ std::string ConsoleHelpText() {
            "  pyrocmd run C:\\jobs\\a.otp --count 100 --port 7 --serial --no-wait\n"
            "Each chip gives a line such as\n"
            "  Chip 1  PASS  S/N:00000001H  Blank Check/Programming/Verify OK!\n"
-           "and the run ends with \"Passed: 100, failed: 0, 4.2 s per chip\".\n"
+           "and the run ends with \"Passed: 100, failed: 0, 4.2 s per chip, yield 100.0 %,\n"
+           "420.0 s in all\". Without --no-wait, q and Enter at the prompt ends the run.\n"
            "With --ports 3,4 each line begins with its writer's port, as in\n"
            "  COM4  Chip 7  PASS  S/N:00000007H  Blank Check/Programming/Verify OK!\n";
 }

@@ -3,30 +3,26 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "core/command_result.h"
 
 // pyrocmd's output: a text line, or with --json one JSON object per line, and
 // its help and version texts. Used by pyrocmd's main.
 
+// Keys stay in the order they were added: "type" and "layout" come first.
+using Json = nlohmann::ordered_json;
+// The version of the JSON objects' layout, in every object's "layout".
+constexpr int kJsonLayout = 1;
+
 // `text` as a JSON string in quotes; broken UTF-8 becomes U+FFFD.
 std::string JsonString(const std::string& text);
-
-// Builds one JSON object; Line() closes it and ends the line.
-class JsonLine {
-  public:
-    JsonLine& AddText(const std::string& key, const std::string& value);
-    JsonLine& AddInt(const std::string& key, long long value);
-    JsonLine& AddBool(const std::string& key, bool value);
-    JsonLine& AddNumber(const std::string& key, double value);  // one decimal
-    JsonLine& AddNull(const std::string& key);
-    JsonLine& AddObjects(const std::string& key, const std::vector<JsonLine>& objects);
-    std::string Object() const { return "{" + m_strBody + "}"; }
-    std::string Line() const { return Object() + "\n"; }
-
-  private:
-    JsonLine& AddRaw(const std::string& key, const std::string& json);
-    std::string m_strBody;
-};
+// A new object of this type, with the layout's version.
+Json JsonObject(const char* type);
+// The object on one line, ended.
+std::string JsonLine(const Json& object);
+// Seconds and shares to one decimal, as the text shows them; null when not finite.
+Json JsonDecimal(double value);
 
 struct ChipResult {
     std::string strPort;  // "COM4" in a run of several writers, else empty
@@ -42,6 +38,7 @@ struct RunSummary {
     int nPassed = 0;
     int nFailed = 0;
     double dSecondsPerChip = 0;
+    double dSeconds = 0;     // the run's time from its first chip on
     std::string strPort;     // one writer's share of a run of several; empty for the total
     std::string strDropped;  // why that writer left the run; empty when it stayed
 };

@@ -126,6 +126,8 @@ class Pyrocmd {
 
     // A run: each writer takes chips until `nCount` were taken or the run stops.
     void RunChips(Station& station, int chipsThisRound);
+    // --max-fails: a failed chip more in a row, or a passed one ending the row.
+    void CountInARow(bool passed);
     int EndRun(int fault);
 
     const ConsoleArgs& m_args;
@@ -139,6 +141,8 @@ class Pyrocmd {
     std::mutex m_runMutex;
     int m_nTaken = 0;
     int m_nFault = kExitOk;  // a station fault that stops every writer
+    int m_nFailsInARow = 0;
+    bool m_bEnough = false;  // --max-fails reached: no new chip starts
     uint32_t m_dwStart = 0;
 };
 
@@ -202,12 +206,12 @@ int Pyrocmd::Run() {
 
 void Pyrocmd::Report(const char* command, const CommandResult& r) {
     if (m_args.bJson) {
-        m_io.out(JsonLine()
-                     .AddText("type", "result")
-                     .AddText("command", command)
-                     .AddText("result", TrimWhite(r.strText))
-                     .AddBool("pass", r.Passed())
-                     .Line());
+        Json line = JsonObject("result");
+        line["command"] = command;
+        line["result"] = TrimWhite(r.strText);
+        line["pass"] = r.Passed();
+        if (!r.Passed() && r.failedStep != Step::kNone) line["step"] = StepName(r.failedStep);
+        m_io.out(JsonLine(line));
     } else {
         m_io.out(JoinLines(r.strText, " | ") + "\n");
     }
@@ -237,16 +241,15 @@ int Pyrocmd::Info() {
     const std::vector<uint16_t> options = buf.m_pOpt ? *buf.m_pOpt : std::vector<uint16_t>();
     const std::string pidLine = JoinLines(MainFront().Message(), " ");
     if (m_args.bJson) {
-        JsonLine line;
-        line.AddText("type", "image").AddText("file", m_args.strFile);
-        line.AddText("pid_line", pidLine);
-        if (body.empty())
-            line.AddNull("body");
-        else
-            line.AddText("body", body);
-        line.AddText("checksum", checksum).AddInt("rom_words", buf.m_nBinWords);
-        line.AddText("option_words", HexWords(options));
-        m_io.out(line.Line());
+        Json line = JsonObject("image");
+        line["file"] = m_args.strFile;
+        line["pid"] = buf.m_wPID;
+        line["oid"] = buf.m_wOID;
+        line["body"] = body.empty() ? Json(nullptr) : Json(body);
+        line["checksum"] = buf.m_pBin ? Json(BufferChecksum(buf)) : Json(nullptr);
+        line["rom_words"] = buf.m_nBinWords;
+        line["option_words"] = options;
+        m_io.out(JsonLine(line));
     } else {
         m_io.out("File: " + m_args.strFile + "\n" + pidLine + "\n" +
                  "Body: " + (body.empty() ? "(not in Larkspur.ini)" : body) + "\n" +
@@ -271,12 +274,13 @@ int Pyrocmd::Detect() {
     const std::string port = PortName(Main().Link().PortNumber());
     const BodyRecord* driver = Main().DriverBody();
     if (m_args.bJson) {
-        m_io.out(JsonLine()
-                     .AddText("type", "writer")
-                     .AddText("port", port)
-                     .AddText("version", Main().Link().VersionText())
-                     .AddText("driver", driver ? driver->szName : "")
-                     .Line());
+        const std::string& firmware = Main().Link().Firmware();
+        Json line = JsonObject("writer");
+        line["port"] = port;
+        line["port_number"] = Main().Link().PortNumber();
+        line["firmware"] = firmware.empty() ? Json(nullptr) : Json(firmware);
+        line["driver"] = driver ? Json(driver->szName) : Json(nullptr);
+        m_io.out(JsonLine(line));
     } else {
         m_io.out("Writer on " + port + "\n" + Main().Link().VersionText() + "\n");
     }
@@ -421,7 +425,7 @@ int Pyrocmd::ProductionRun() {
         {
             const std::lock_guard<std::mutex> hold(m_runMutex);
             left = m_args.nCount - m_nTaken;
-            if (m_nFault != kExitOk) left = 0;
+            if (m_nFault != kExitOk || m_bEnough) left = 0;
         }
         if (live.empty() || left <= 0 || m_io.stopRequested()) break;
         // Without --no-wait each round waits for a chip in every socket; with
@@ -438,7 +442,9 @@ int Pyrocmd::ProductionRun() {
                     names += (names.empty() ? "" : ", ") + PortName(st->nPort);
                 m_io.err("Put chips in the sockets of " + names + ", then press Enter.\n");
             }
-            if (!m_io.waitEnter() || m_io.stopRequested()) break;  // nobody left to put chips in
+            const EnterReply reply = m_io.waitEnter();
+            if (reply == EnterReply::kInputEnded) Say("the input has ended: the run stops");
+            if (reply != EnterReply::kGo || m_io.stopRequested()) break;
         }
         std::vector<std::thread> threads;
         for (size_t i = 1; i < live.size(); ++i)
@@ -454,7 +460,9 @@ void Pyrocmd::RunChips(Station& station, int chips) {
         int chip;
         {
             const std::lock_guard<std::mutex> hold(m_runMutex);
-            if (m_nTaken >= m_args.nCount || m_nFault != kExitOk || m_io.stopRequested()) return;
+            if (m_nTaken >= m_args.nCount || m_nFault != kExitOk || m_bEnough ||
+                m_io.stopRequested())
+                return;
             chip = ++m_nTaken;
         }
         const CommandResult r = station.session.OnAuto();
@@ -469,6 +477,7 @@ void Pyrocmd::RunChips(Station& station, int chips) {
             line.failedStep = r.failedStep;
             m_io.out(FormatChipResult(line, m_args.bJson));
             ++(line.bPass ? station.summary.nPassed : station.summary.nFailed);
+            CountInARow(line.bPass);
         } else {
             // No chip was touched: another writer may take it.
             const std::lock_guard<std::mutex> hold(m_runMutex);
@@ -488,6 +497,14 @@ void Pyrocmd::RunChips(Station& station, int chips) {
     }
 }
 
+void Pyrocmd::CountInARow(bool passed) {
+    const std::lock_guard<std::mutex> hold(m_runMutex);
+    m_nFailsInARow = passed ? 0 : m_nFailsInARow + 1;
+    if (m_args.nMaxFails == 0 || m_nFailsInARow < m_args.nMaxFails || m_bEnough) return;
+    m_bEnough = true;
+    Say(std::to_string(m_nFailsInARow) + " chips failed in a row (--max-fails): the run stops");
+}
+
 int Pyrocmd::EndRun(int fault) {
     const double seconds = (m_io.tickMs() - m_dwStart) / 1000.0;
     RunSummary total;
@@ -505,6 +522,7 @@ int Pyrocmd::EndRun(int fault) {
     }
     const int chips = total.nPassed + total.nFailed;
     if (chips > 0) total.dSecondsPerChip = seconds / chips;
+    total.dSeconds = seconds;
     m_io.out(Gang() ? FormatGangSummary(writers, total, m_args.bJson)
                     : FormatRunSummary(total, m_args.bJson));
     if (m_io.stopRequested()) return kExitInterrupted;
@@ -517,6 +535,11 @@ int Pyrocmd::EndRun(int fault) {
 }
 
 }  // namespace
+
+EnterReply ReadEnterReply(const std::string& line) {
+    const std::string word = TrimWhite(line);
+    return word == "q" || word == "Q" ? EnterReply::kQuit : EnterReply::kGo;
+}
 
 int RunPyrocmd(const ConsoleArgs& args, Profile& profile, const std::vector<Port*>& ports,
                const ConsoleIo& io, const std::string& programDir, const std::string& serialLock) {

@@ -8,14 +8,23 @@
 #include "console/command_line.h"
 #include "writer/port.h"
 
+// What the user answered to "press Enter".
+enum class EnterReply {
+    kGo,          // Enter
+    kQuit,        // q and Enter: the run ends after the chips under way
+    kInputEnded,  // the input has ended: nobody is left to put chips in
+};
+// A line typed at the prompt, its line end taken off.
+EnterReply ReadEnterReply(const std::string& line);
+
 // What pyrocmd needs of the console and the system, so that its commands run
 // the same against real ports and against the writer model in tests. Output
 // goes out a line at a time; writers of one run share it.
 struct ConsoleIo {
     std::function<void(const std::string&)> out;  // results
     std::function<void(const std::string&)> err;  // prompts, boxes, what went wrong
-    // Waits for Enter; false when the input has ended.
-    std::function<bool()> waitEnter = [] { return false; };
+    // Waits for Enter.
+    std::function<EnterReply()> waitEnter = [] { return EnterReply::kInputEnded; };
     // During waits for a writer: lets the system's messages through.
     std::function<bool()> breathe = [] { return false; };
     std::function<uint32_t()> tickMs = [] { return 0u; };

@@ -77,10 +77,12 @@ int wmain(int argc, wchar_t** argv) {
     io.out = [](const std::string& text) { Print(stdout, text); };
     io.err = [](const std::string& text) { Print(stderr, text); };
     io.waitEnter = [] {
+        std::string line;
         int c;
-        while ((c = std::getchar()) != '\n' && c != EOF) {
-        }
-        return c != EOF;
+        while ((c = std::getchar()) != '\n' && c != EOF) line += static_cast<char>(c);
+        // A last line without its line end still counts.
+        if (c == EOF && line.empty()) return EnterReply::kInputEnded;
+        return ReadEnterReply(line);
     };
     // Never waits: a message for this thread is handled if one is there.
     io.breathe = [] {

@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
       g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
       wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick ghostscript poppler-utils
-      clang-format locales fonts-dejavu-core wixl msitools git)
+      clang-format locales fonts-dejavu-core wixl msitools git nlohmann-json3-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

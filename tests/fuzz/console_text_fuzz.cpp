@@ -16,6 +16,7 @@ namespace {
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     std::abort();
 }
 
@@ -38,8 +39,14 @@ std::string JsonRead(const std::string& json) {
             for (int k = 0; k < 4; ++k) v = v * 16 + HexDigit(json[++i]);
             if (v >= 0x20) std::abort();
             out += static_cast<char>(v);
-        } else if (e == 'n' || e == 'r' || e == 't' || e == '"' || e == '\\') {
-            out += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+        } else if (e == 'n' || e == 'r' || e == 't' || e == 'b' || e == 'f' || e == '"' ||
+                   e == '\\') {
+            out += e == 'n'   ? '\n'
+                   : e == 'r' ? '\r'
+                   : e == 't' ? '\t'
+                   : e == 'b' ? '\b'
+                   : e == 'f' ? '\f'
+                              : e;
         } else {
             std::abort();
         }

@@ -118,7 +118,7 @@ TEST(ConsoleOutput, JsonEscaping) {
     EXPECT_EQ(JsonString("Program OK!"), "\"Program OK!\"");
     EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(JsonString("MCU:X\nROM\r\tend"), "\"MCU:X\\nROM\\r\\tend\"");
-    EXPECT_EQ(JsonString(std::string("\x01\x1F\x7F", 3)), "\"\\u0001\\u001F\x7F\"");
+    EXPECT_EQ(JsonString(std::string("\x01\x1F\x7F", 3)), "\"\\u0001\\u001f\x7F\"");
     EXPECT_EQ(JsonString(std::string("a\0b", 3)), "\"a\\u0000b\"");
     EXPECT_EQ(JsonString("C:\\\xE6\x97\xA5.otp"), "\"C:\\\\\xE6\x97\xA5.otp\"");
     EXPECT_EQ(JsonString("\xFF"), "\"\xEF\xBF\xBD\"");
@@ -134,14 +134,14 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     EXPECT_EQ(FormatChipResult(r, false),
               "Chip 2  PASS  S/N:0000001FH  Blank Check/Programming/Verify OK!\n");
     EXPECT_EQ(FormatChipResult(r, true),
-              "{\"type\":\"chip\",\"chip\":2,\"serial\":\"0000001FH\",\"result\":\"Blank "
+              "{\"type\":\"chip\",\"layout\":1,\"chip\":2,\"serial\":31,\"result\":\"Blank "
               "Check/Programming/Verify OK!\",\"pass\":true}\n");
     r.serial = SerialFate::kNone;
     r.strResult = "Verify failed!";
     r.bPass = false;
     EXPECT_EQ(FormatChipResult(r, false), "Chip 2  FAIL  Verify failed!\n");
     EXPECT_EQ(FormatChipResult(r, true),
-              "{\"type\":\"chip\",\"chip\":2,\"serial\":null,\"result\":\"Verify "
+              "{\"type\":\"chip\",\"layout\":1,\"chip\":2,\"serial\":null,\"result\":\"Verify "
               "failed!\",\"pass\":false}\n");
     // Where it stopped, and a number burned by a failed write, are named.
     r.failedStep = Step::kSerialWrite;
@@ -150,7 +150,7 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     EXPECT_EQ(FormatChipResult(r, false),
               "Chip 2  FAIL  S/N:0000001FH (burned)  Failed to write serial number!\n");
     EXPECT_EQ(FormatChipResult(r, true),
-              "{\"type\":\"chip\",\"chip\":2,\"serial\":\"0000001FH\",\"serial_state\":"
+              "{\"type\":\"chip\",\"layout\":1,\"chip\":2,\"serial\":31,\"serial_state\":"
               "\"burned\",\"result\":\"Failed to write serial number!\",\"pass\":false,"
               "\"step\":\"serial_write\"}\n");
     // A text of many lines stays on one.
@@ -162,13 +162,23 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     s.nPassed = 2;
     s.nFailed = 1;
     s.dSecondsPerChip = 4.24;
-    EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 4.2 s per chip\n");
+    s.dSeconds = 12.72;
+    EXPECT_EQ(FormatRunSummary(s, false),
+              "Passed: 2, failed: 1, 4.2 s per chip, yield 66.7 %, 12.7 s in all\n");
     EXPECT_EQ(FormatRunSummary(s, true),
-              "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":4.2}\n");
+              "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
+              "\"seconds_per_chip\":4.2,\"yield_percent\":66.7,\"seconds\":12.7}\n");
     s.dSecondsPerChip = std::nan("");
     EXPECT_EQ(FormatRunSummary(s, true),
-              "{\"type\":\"summary\",\"passed\":2,\"failed\":1,\"seconds_per_chip\":null}\n");
-    EXPECT_EQ(FormatRunSummary(s, false), "Passed: 2, failed: 1, 0.0 s per chip\n");
+              "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
+              "\"seconds_per_chip\":null,\"yield_percent\":66.7,\"seconds\":12.7}\n");
+    EXPECT_EQ(FormatRunSummary(s, false),
+              "Passed: 2, failed: 1, 0.0 s per chip, yield 66.7 %, 12.7 s in all\n");
+    // No chip tried: no yield to give.
+    EXPECT_EQ(FormatRunSummary(RunSummary(), false),
+              "Passed: 0, failed: 0, 0.0 s per chip, 0.0 s in all\n");
+    EXPECT_NE(FormatRunSummary(RunSummary(), true).find("\"yield_percent\":null"),
+              std::string::npos);
 }
 
 TEST(ConsoleCommandLine, PortsNamesAndTheImageChecksum) {
@@ -189,6 +199,7 @@ TEST(ConsoleCommandLine, PortsNamesAndTheImageChecksum) {
     a = Parse({"run", "a.otp", "--count", "1", "--checksum", "e12f"});
     EXPECT_EQ(a.strChecksum, "E12F");
     EXPECT_EQ(Parse({"run", "a.otp", "--count", "1", "--checksum", "12Fh"}).strChecksum, "012F");
+    EXPECT_EQ(Parse({"run", "a.otp", "--count", "9", "--max-fails", "3"}).nMaxFails, 3);
 
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"detect", "--port", "COM"},
@@ -202,6 +213,8 @@ TEST(ConsoleCommandLine, PortsNamesAndTheImageChecksum) {
              {"run", "a.otp", "--count", "2", "--checksum", "12345"},
              {"run", "a.otp", "--count", "2", "--checksum", "XYZ"},
              {"blank", "--checksum", "1234"},
+             {"run", "a.otp", "--count", "2", "--max-fails", "0"},
+             {"blank", "--max-fails", "3"},
          }) {
         EXPECT_NE(ParseConsoleArgs(args).strError, "") << args.back();
     }
@@ -217,8 +230,9 @@ TEST(ConsoleOutput, LinesAndSummaryOfSeveralWriters) {
     r.strResult = "Blank Check/Programming/Verify OK!";
     EXPECT_EQ(FormatChipResult(r, false),
               "COM4  Chip 7  PASS  S/N:000001F7H  Blank Check/Programming/Verify OK!\n");
-    EXPECT_EQ(
-        FormatChipResult(r, true).rfind("{\"type\":\"chip\",\"port\":\"COM4\",\"chip\":7,", 0), 0u);
+    EXPECT_EQ(FormatChipResult(r, true).rfind(
+                  "{\"type\":\"chip\",\"layout\":1,\"port\":\"COM4\",\"chip\":7,", 0),
+              0u);
 
     RunSummary a, b, total;
     a.strPort = "COM3";
@@ -232,13 +246,17 @@ TEST(ConsoleOutput, LinesAndSummaryOfSeveralWriters) {
     total.nPassed = 6;
     total.nFailed = 1;
     total.dSecondsPerChip = 2.86;
+    total.dSeconds = 20.0;
     EXPECT_EQ(FormatGangSummary({a, b}, total, false),
-              "COM3  Passed: 5, failed: 0, 4.0 s per chip\n"
-              "COM4  Passed: 1, failed: 1, 10.0 s per chip, dropped: the writer stopped answering\n"
-              "Passed: 6, failed: 1, 2.9 s per chip\n");
+              "COM3  Passed: 5, failed: 0, 4.0 s per chip, yield 100.0 %\n"
+              "COM4  Passed: 1, failed: 1, 10.0 s per chip, yield 50.0 %, dropped: the writer "
+              "stopped answering\n"
+              "Passed: 6, failed: 1, 2.9 s per chip, yield 85.7 %, 20.0 s in all\n");
     EXPECT_EQ(FormatGangSummary({a, b}, total, true),
-              "{\"type\":\"summary\",\"passed\":6,\"failed\":1,\"seconds_per_chip\":2.9,"
+              "{\"type\":\"summary\",\"layout\":1,\"passed\":6,\"failed\":1,"
+              "\"seconds_per_chip\":2.9,\"yield_percent\":85.7,\"seconds\":20.0,"
               "\"writers\":[{\"port\":\"COM3\",\"passed\":5,\"failed\":0,\"seconds_per_chip\":4.0,"
-              "\"dropped\":null},{\"port\":\"COM4\",\"passed\":1,\"failed\":1,"
-              "\"seconds_per_chip\":10.0,\"dropped\":\"the writer stopped answering\"}]}\n");
+              "\"yield_percent\":100.0,\"dropped\":null},{\"port\":\"COM4\",\"passed\":1,"
+              "\"failed\":1,\"seconds_per_chip\":10.0,\"yield_percent\":50.0,"
+              "\"dropped\":\"the writer stopped answering\"}]}\n");
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/ini_profile.h"
+#include "console/output.h"
 #include "console/pyrocmd.h"
 #include "emulator/model_port.h"
 #include "image/body_table.h"
@@ -45,7 +46,9 @@ class PyrocmdTest : public ::testing::Test {
     PyrocmdTest() : ini_(CopySettings(TestTempPath(".ini"))), profile_(ini_) {
         io_.out = [this](const std::string& t) { out_ += t; };
         io_.err = [this](const std::string& t) { err_ += t; };
-        io_.waitEnter = [this] { return enters_-- > 0; };
+        io_.waitEnter = [this] {
+            return enters_-- > 0 ? EnterReply::kGo : EnterReply::kInputEnded;
+        };
         io_.breathe = [this] {
             if (onBreathe_) onBreathe_();
             return false;
@@ -214,9 +217,71 @@ TEST_F(PyrocmdTest, RunWaitsForEnterAndStopsWhenTheInputEnds) {
     EXPECT_EQ(Run({"run", Image(), "--count", "2"}), 1);
     EXPECT_EQ(err_,
               "Put chip 1 in the socket, then press Enter.\n"
-              "Put chip 2 in the socket, then press Enter.\n");
+              "Put chip 2 in the socket, then press Enter.\n"
+              "pyrocmd: the input has ended: the run stops\n");
     EXPECT_EQ(Lines(out_)[1], "Chip 1  PASS  Blank Check/Programming/Verify OK!");
     EXPECT_EQ(Lines(out_).size(), 3u);
+
+    // q and Enter ends it the same way, quietly: it was asked for.
+    std::vector<EnterReply> replies{EnterReply::kGo, EnterReply::kQuit};
+    io_.waitEnter = [&replies] {
+        const EnterReply r = replies.front();
+        replies.erase(replies.begin());
+        return r;
+    };
+    EXPECT_EQ(Run({"run", Image(), "--count", "5"}), 1);
+    EXPECT_EQ(err_,
+              "Put chip 1 in the socket, then press Enter.\n"
+              "Put chip 2 in the socket, then press Enter.\n");
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1 + 1);  // this run's one chip after the first run's
+    EXPECT_EQ(Lines(out_).back().rfind("Passed: 1, failed: 0, ", 0), 0u) << out_;
+
+    EXPECT_EQ(ReadEnterReply(""), EnterReply::kGo);
+    EXPECT_EQ(ReadEnterReply(" q\r"), EnterReply::kQuit);
+    EXPECT_EQ(ReadEnterReply("Q"), EnterReply::kQuit);
+    EXPECT_EQ(ReadEnterReply("quit"), EnterReply::kGo);
+}
+
+TEST_F(PyrocmdTest, MaxFailsStopsAfterThatManyFailedChipsInARow) {
+    // Chips 2, 4, 5 and 6 fail: the row of one is broken by chip 3, the row
+    // of three ends the run before chip 7.
+    int chip = 0;
+    port_.beforeReply = [&](const emu::Bytes& f) {
+        if (f[1] != CMD_ENTER_PROG) return;
+        ++chip;
+        if (chip == 2 || chip >= 4) port_.line.Control("final B1 cmd=59");
+    };
+    EXPECT_EQ(Run({"run", Image(), "--count", "10", "--no-wait", "--max-fails", "3"}), 1);
+    EXPECT_EQ(chip, 6);
+    EXPECT_NE(err_.find("pyrocmd: 3 chips failed in a row (--max-fails): the run stops\n"),
+              std::string::npos)
+        << err_;
+    EXPECT_EQ(Lines(out_).back().rfind("Passed: 2, failed: 4, ", 0), 0u) << out_;
+}
+
+TEST_F(PyrocmdTest, JsonCarriesNumbersAsNumbers) {
+    EXPECT_EQ(Run({"info", Image(), "--json"}), 0);
+    const Json image = Json::parse(out_);
+    EXPECT_EQ(image["type"], "image");
+    EXPECT_EQ(image["layout"], kJsonLayout);
+    EXPECT_EQ(image["pid"], 0xA6);
+    EXPECT_EQ(image["oid"], 0xA6);
+    EXPECT_EQ(image["rom_words"], 0x100);
+    EXPECT_EQ(image["option_words"], Json::array({0x3FFF}));
+    EXPECT_TRUE(image["checksum"].is_number_unsigned());
+    EXPECT_EQ(image["body"], "ZK30P11C-4");
+
+    profile_.WriteInt("Serial", "Data", 0x1F7);
+    EXPECT_EQ(Run({"run", Image(), "--count", "1", "--no-wait", "--serial", "--json"}), 0);
+    const std::vector<std::string> lines = Lines(out_);
+    ASSERT_EQ(lines.size(), 3u) << out_;
+    const Json chip = Json::parse(lines[1]);
+    EXPECT_EQ(chip["serial"], 0x1F7);
+    EXPECT_EQ(chip["pass"], true);
+    const Json summary = Json::parse(lines[2]);
+    EXPECT_EQ(summary["type"], "summary");
+    EXPECT_EQ(summary["yield_percent"], 100.0);
+    EXPECT_TRUE(summary["seconds"].is_number());
 }
 
 }  // namespace
