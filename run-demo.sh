@@ -2,8 +2,9 @@
 # The main job on its embedded default: the writer emulator on COM1 with a chip in
 # its socket, Pyrograph under Wine opening the sample image, downloading it, running
 # an Auto pass and showing the option report. With a display (DISPLAY set) the window
-# stays open for you to use; without one the run is headless and ends with a
-# screenshot in build/demo/pyrograph.png.
+# stays open for you to use; without one the run is headless and leaves a
+# screenshot in build/demo/pyrograph.png. Then the console program on two emulated
+# writers side by side: three chips each, serial numbers on.
 set -uo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh || exit 1
@@ -76,9 +77,23 @@ fi
 echo "Frames exchanged with the emulated writer: $(serial_log 1 | grep -cE ' (RX|TX) ')"
 
 if [ -n "$visible" ]; then
-    echo "The window stays open; close it to end the demo."
+    echo "The window stays open; close it to go on to the console run."
     while kill -0 "$PYRO_PID" 2>/dev/null; do sleep 1; done
 else
     stop_pyrograph
 fi
+
+# Two writers, each with a handler that puts a new blank chip in its socket.
+serial_stop_all
+serial_setup 1 2
+for n in 1 2; do serial_start_emulator $n --do "chip pid=A6" --do "swap on"; done
+"$PYRO_NATIVEBIN/mkimage" -o "$SCEN/gang.otp" --pid A6 --oid A6 --rom 100 --fill 3F00 \
+    --options 3FFF >/dev/null
+args=(run "$(winpath "$SCEN/gang.otp")" --count 6 --ports 1,2 --no-wait --serial)
+echo "A gang run from the console, two writers, numbering on:"
+echo "  > pyrocmd ${args[*]}"
+"$WINE" "$SCEN/pyrocmd.exe" "${args[@]}" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
+gang=${PIPESTATUS[0]}
+echo "  (exit status $gang)"
+[ "$gang" = 0 ] || status=1
 exit $status

@@ -28,7 +28,7 @@ check "and says where it looked" "pyrocmd: no writer answers on COM1, COM2, COM3
 pyrocmd blank --port 7 --json
 check "no writer on the port asked for exits 3" 3 "$RC"
 check "--json prints one object" \
-    '{"type":"result","command":"blank","result":"Disconnected from the Pyrograph.","pass":false}' "$OUT"
+    '{"type":"result","layout":1,"command":"blank","result":"Disconnected from the Pyrograph.","pass":false,"step":"connect"}' "$OUT"
 
 make_image "$SCEN/img.otp"
 pyrocmd info "$(winpath "$SCEN/img.otp")"
@@ -49,7 +49,7 @@ check "so does a text file" "4 Failed to read OTP file record!" "$RC $OUT"
 pyrocmd info "$(winpath "$SCEN/missing.otp")" --json
 check "a missing file exits 4" 4 "$RC"
 check "and names the file" "pyrocmd: $(winpath "$SCEN/missing.otp"): Failed to open file!" "$ERR"
-check "its text as JSON" '{"type":"result","command":"load","result":"Failed to open file!","pass":false}' "$OUT"
+check "its text as JSON" '{"type":"result","layout":1,"command":"load","result":"Failed to open file!","pass":false}' "$OUT"
 pyrocmd program "$(winpath "$SCEN/junk.otp")"
 check "program with a bad image exits 4 before looking for a writer" 4 "$RC"
 
@@ -70,7 +70,7 @@ check "three chips pass: exit 0" 0 "$RC"
 check "download, a line per chip and a summary" \
     "Download OK!|Chip 1  PASS  S/N:12345678H  Blank Check/Programming/Verify OK!|Chip 2  PASS  S/N:12345679H  Blank Check/Programming/Verify OK!|Chip 3  PASS  S/N:1234567AH  Blank Check/Programming/Verify OK!" \
     "$(echo "$OUT" | head -4 | paste -sd'|')"
-check "the summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 3, failed: 0, [0-9.]* s per chip$')"
+check "the summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 3, failed: 0, [0-9.]* s per chip, yield 100.0 %, [0-9.]* s in all$')"
 check "the writer got three consecutive numbers" "12345678 12345679 1234567A" "$(chip_numbers | paste -sd' ' -)"
 check "[Serial] Data holds the next one" 305419899 "$(ini_value Serial Data)"
 check "Enable is left as it was" 1 "$(ini_value Serial Enable)"
@@ -87,7 +87,7 @@ check_soon "the window programs the fourth chip" "Program OK!" "ui text Pyrograp
 stop_pyrograph
 pyrocmd program "$(winpath "$SCEN/img.otp")" --json
 check "pyrocmd programs the fifth chip" \
-    '{"type":"result","command":"program","result":"Program OK!","pass":true}' "$(echo "$OUT" | tail -1)"
+    '{"type":"result","layout":1,"command":"program","result":"Program OK!","pass":true}' "$(echo "$OUT" | tail -1)"
 check "window and console in turns: five numbers, none twice" \
     "12345678 12345679 1234567A 1234567B 1234567C" "$(chip_numbers | paste -sd' ' -)"
 check "[Serial] Data holds the sixth" 305419901 "$(ini_value Serial Data)"
@@ -133,11 +133,19 @@ pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-serial --json
 IN=
 check "a run that ends early exits 1" 1 "$RC"
 check "the chip before the end of input is done" \
-    '{"type":"chip","chip":1,"serial":null,"result":"Programming/Verify OK!","pass":true}' \
+    '{"type":"chip","layout":1,"chip":1,"serial":null,"result":"Programming/Verify OK!","pass":true}' \
     "$(echo "$OUT" | sed -n 2p)"
-check "each chip is asked for on stderr" "Put chip 1 in the socket, then press Enter.|Put chip 2 in the socket, then press Enter." \
+check "each chip is asked for on stderr, and the end of the input is said" \
+    "Put chip 1 in the socket, then press Enter.|Put chip 2 in the socket, then press Enter.|pyrocmd: the input has ended: the run stops" \
     "$(echo "$ERR" | paste -sd'|')"
-check "the JSON summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^{"type":"summary","passed":1,"failed":0,')"
+check "the JSON summary" 1 "$(echo "$OUT" | tail -1 | grep -c '^{"type":"summary","layout":1,"passed":1,"failed":0,')"
+# q and Enter at the second prompt: the run ends there.
+IN=$'\nq\n'
+pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-serial
+IN=
+check "q ends the run after the chip before it, asked for twice, the input still open" "1|2|0" \
+    "$(echo "$OUT" | grep -c '^Chip ')|$(echo "$ERR" | grep -c 'press Enter')|$(echo "$ERR" | grep -c 'input has ended')"
+check "and its summary counts that chip" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 1, failed: 0, ')"
 serial_stop_emulator 1
 
 finish
