@@ -77,6 +77,12 @@ JsonLine& JsonLine::AddObjects(const std::string& key, const std::vector<JsonLin
     return AddRaw(key, json + "]");
 }
 
+JsonLine& JsonLine::AddTexts(const std::string& key, const std::vector<std::string>& values) {
+    std::string json = "[";
+    for (const std::string& v : values) json += (json.size() > 1 ? "," : "") + JsonString(v);
+    return AddRaw(key, json + "]");
+}
+
 std::string FormatChipResult(const ChipResult& r, bool json) {
     const bool serial = r.serial == SerialFate::kWritten || r.serial == SerialFate::kBurned;
     const std::string number = serial ? FormatSerialText(r.dwSerial) : std::string();
@@ -161,6 +167,7 @@ std::string ConsoleHelpText() {
            "  auto FILE           download FILE, then run the Auto pass of [Auto]\n"
            "  chipinfo            print the identity of the chip in the socket\n"
            "  run FILE --count N  download FILE once, then an Auto pass on each of N chips\n"
+           "  ports               list the COM ports present on this PC\n"
            "\n"
            "Options:\n"
            "  --port N            use COM port N (7 or COM7) instead of searching [Setting] Ports\n"
@@ -170,6 +177,7 @@ std::string ConsoleHelpText() {
            "  --no-serial         write no serial numbers in this run\n"
            "  --no-wait           run: go on to the next chip without waiting for Enter\n"
            "  --checksum XXXX     run: refuse an image whose checksum is not XXXX (hex)\n"
+           "  --probe             ports: ask each port whether a writer answers, and its version\n"
            "  --json              print one JSON object per line instead of text\n"
            "  --help              print this text\n"
            "  --version           print the version\n"
@@ -178,7 +186,7 @@ std::string ConsoleHelpText() {
            "  0  all succeeded\n"
            "  1  a chip operation or a download failed\n"
            "  2  bad command line\n"
-           "  3  no writer found, or the writer stopped answering\n"
+           "  3  no writer found, or the writer stopped answering (ports --probe: on no port)\n"
            "  4  bad image: unreadable, not the --checksum asked for, or it cannot serve\n"
            "     the run (serial-number words not blank in the image while numbering is on)\n"
            "  5  the serial numbers up to [Serial] End are used up\n"

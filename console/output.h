@@ -20,6 +20,7 @@ class JsonLine {
     JsonLine& AddNumber(const std::string& key, double value);  // one decimal
     JsonLine& AddNull(const std::string& key);
     JsonLine& AddObjects(const std::string& key, const std::vector<JsonLine>& objects);
+    JsonLine& AddTexts(const std::string& key, const std::vector<std::string>& values);
     std::string Object() const { return "{" + m_strBody + "}"; }
     std::string Line() const { return Object() + "\n"; }
 
