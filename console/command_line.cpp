@@ -19,6 +19,7 @@ const CommandEntry kCommands[] = {
     {"program", ConsoleCommand::Program, 'r'},   {"verify", ConsoleCommand::Verify, 'r'},
     {"lock", ConsoleCommand::Lock, 'n'},         {"auto", ConsoleCommand::Auto, 'r'},
     {"chipinfo", ConsoleCommand::ChipInfo, 'n'}, {"run", ConsoleCommand::Run, 'r'},
+    {"ports", ConsoleCommand::Ports, 'n'},
 };
 
 }  // namespace
@@ -153,6 +154,8 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
             out.bNoWait = true;
         } else if (arg == "--json") {
             out.bJson = true;
+        } else if (arg == "--probe") {
+            out.bProbe = true;
         } else {
             return Fail("Unknown option '" + arg + "'.");
         }
@@ -171,6 +174,9 @@ ConsoleArgs ParseConsoleArgs(const std::vector<std::string>& args) {
         return Fail("Options --count, --no-wait, --checksum and --max-fails belong to 'run'.");
     if (!bRun && !out.ports.empty())
         return Fail("Several --ports belong to 'run'; other commands take one writer (--port N).");
+
+    if (out.bProbe && command->command != ConsoleCommand::Ports)
+        return Fail("Option --probe belongs to 'ports'.");
 
     out.command = command->command;
     if (!operands.empty()) out.strFile = operands[0];

@@ -28,6 +28,7 @@ enum class ConsoleCommand {
     Auto,
     ChipInfo,
     Run,
+    Ports,
 };
 
 struct ConsoleArgs {
@@ -40,6 +41,7 @@ struct ConsoleArgs {
     int nCount = 0;      // run: number of chips
     bool bNoWait = false;
     bool bJson = false;
+    bool bProbe = false;      // ports: ask each port for a writer
     std::string strChecksum;  // run --checksum: the image's checksum must be this (hex)
     int nMaxFails = 0;     // run --max-fails: stop after this many failed chips in a row; 0 never
     std::string strError;  // not empty: a bad command line, exit with kExitBadCommandLine

@@ -9,6 +9,7 @@
 #include "common/locked_profile.h"
 #include "common/split_token.h"
 #include "console/output.h"
+#include "console/port_listing.h"
 #include "core/session.h"
 #include "image/body_table.h"
 #include "writer/chip_operations.h"
@@ -543,6 +544,8 @@ EnterReply ReadEnterReply(const std::string& line) {
 
 int RunPyrocmd(const ConsoleArgs& args, Profile& profile, const std::vector<Port*>& ports,
                const ConsoleIo& io, const std::string& programDir, const std::string& serialLock) {
+    // Needs neither the settings file nor the log.
+    if (args.command == ConsoleCommand::Ports) return RunPortsCommand(args, *ports.at(0), io);
     Pyrocmd program(args, profile, ports, io, programDir, serialLock);
     return program.Run();
 }

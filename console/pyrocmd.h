@@ -7,6 +7,7 @@
 #include "common/profile.h"
 #include "console/command_line.h"
 #include "writer/port.h"
+#include "writer/port_inventory.h"
 
 // What the user answered to "press Enter".
 enum class EnterReply {
@@ -30,6 +31,8 @@ struct ConsoleIo {
     std::function<uint32_t()> tickMs = [] { return 0u; };
     // Ctrl+C was pressed: no new chip starts.
     std::function<bool()> stopRequested = [] { return false; };
+    // The COM ports the system names (`ports`).
+    std::function<PortScan()> listPorts = [] { return PortScan(); };
 };
 
 // pyrocmd's commands: each runs what the window's button runs and maps its

@@ -17,6 +17,7 @@
 #include "console/output.h"
 #include "console/pyrocmd.h"
 #include "framework/module_path.h"
+#include "writer/port_inventory.h"
 #include "writer/port_win.h"
 
 namespace {
@@ -93,6 +94,7 @@ int wmain(int argc, wchar_t** argv) {
     };
     io.tickMs = [] { return static_cast<uint32_t>(GetTickCount()); };
     io.stopRequested = [] { return g_stop.load(); };
+    io.listPorts = ScanPresentPorts;
 
     const int code = RunPyrocmd(parsed, profile, writers, io, ModuleFolder(exePath), settingsPath);
     for (auto& port : ports) port->Close();
