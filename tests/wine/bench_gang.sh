@@ -14,9 +14,9 @@
 # read and written durably under the lock every program takes, the words
 # checked blank and written).
 #
-#   bench_gang.sh        CHIPS (per writer, default 6) sets the run's length
+#   bench_gang.sh        CHIPS (per writer, default 20) sets the run's length
 set -u
-CHIPS=${CHIPS:-6}
+CHIPS=${CHIPS:-20}
 . "$(dirname "$0")/e2e-lib.sh"
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 wine_env_start
@@ -43,7 +43,7 @@ pc_share() {
             if (chips && gap >= 0 && gap < 0.05) idle += gap
             end = ""
         }
-        END { printf "%.1f", span > 0 ? 100 * idle / n / span : 0 }' "${files[@]}"
+        END { printf "%.1f", (span > 0 ? 100 * idle / n / span : 0) }' "${files[@]}"
 }
 
 # run PORTS SERIAL: one run; sets PASSED, SPAN (s, first chip on), CPU (s).
@@ -59,28 +59,29 @@ run() {
         "$serial" --json >"$SCEN/out" 2>"$SCEN/err" </dev/null; } 2>"$SCEN/time"
     local summary
     summary=$(tr -d '\r' <"$SCEN/out" | grep '"type":"summary"' | tail -1)
+    summary=${summary%%\"writers\"*}  # the run's total, not its writers'
     PASSED=$(echo "$summary" | sed -n 's/.*"passed":\([0-9]*\).*/\1/p')
     SPAN=$(echo "$summary" | sed -n 's/.*"seconds":\([0-9.]*\).*/\1/p')
     CPU=$(awk '{ print $1 + $2 }' "$SCEN/time")
 }
 
-printf '%-8s %-8s %7s %10s %8s %13s %14s\n' writers numbers chips "chips/h" scaling \
+printf '%-8s %-10s %7s %10s %8s %13s %14s\n' writers numbers chips "chips/h" scaling \
     "PC share %" "CPU %/writer"
 one=""
 row() {  # row PORTS SERIAL
     local writers=$(($(echo "$1" | tr -cd ',' | wc -c) + 1)) perhour scaling share cpu
     run "$1" "$2"
     if [ -z "$PASSED" ] || [ -z "$SPAN" ]; then
-        printf '%-8s %-8s %7s  run failed: %s\n' "$writers" "${2#--}" "-" "$(head -c 200 "$SCEN/err")"
+        printf '%-8s %-10s %7s  run failed: %s\n' "$writers" "${2#--}" "-" "$(head -c 200 "$SCEN/err")"
         return
     fi
-    perhour=$(awk -v p="$PASSED" -v s="$SPAN" 'BEGIN { printf "%.0f", s > 0 ? p * 3600 / s : 0 }')
+    perhour=$(awk -v p="$PASSED" -v s="$SPAN" 'BEGIN { printf "%.0f", (s > 0 ? p * 3600 / s : 0) }')
     [ "$writers" = 1 ] && [ "$2" = --serial ] && one=$perhour
-    scaling=$(awk -v a="$perhour" -v b="$one" 'BEGIN { printf "%.2fx", b > 0 ? a / b : 0 }')
+    scaling=$(awk -v a="$perhour" -v b="$one" 'BEGIN { printf "%.2fx", (b > 0 ? a / b : 0) }')
     share=$(pc_share ${1//,/ })
     # The whole process's CPU over the run's span, shared among its writers.
     cpu=$(awk -v c="$CPU" -v s="$SPAN" -v w="$writers" 'BEGIN { printf "%.2f", 100 * c / s / w }')
-    printf '%-8s %-8s %7s %10s %8s %13s %14s\n' "$writers" "${2#--}" "$PASSED" "$perhour" \
+    printf '%-8s %-10s %7s %10s %8s %13s %14s\n' "$writers" "${2#--}" "$PASSED" "$perhour" \
         "$scaling" "$share" "$cpu"
     [ "$writers" = 1 ] && SECONDS_PER_CHIP[$2]=$(awk -v p="$PASSED" -v s="$SPAN" 'BEGIN { printf "%.3f", s / p }')
 }
