@@ -193,6 +193,9 @@ class Session {
     bool HasData();
     // Download it? Yes runs the download; Passed when the operation may go on.
     Outcome DownloadPrompt();
+    // Lock and Chip Info: the body must know them (a box says it does not),
+    // then the writer must answer.
+    Outcome BodyWithLockAndWriter();
     // Runs `body` (its outcome) in programming mode and leaves it.
     template <class Body>
     Outcome Framed(Body body);

@@ -117,14 +117,18 @@ CommandResult Session::OnVerify() {
         "Verify");
 }
 
+Outcome Session::BodyWithLockAndWriter() {
+    if (IsUnsupportedLockBody(m_pBody)) {
+        ShowBox(kNotSupportedMessage);
+        return Outcome::kFailed;
+    }
+    return m_link.EnsureConnected() ? Outcome::kPassed : Outcome::kNoWriter;
+}
+
 CommandResult Session::OnLock() {
     return Exclusive(
         [this] {
-            if (IsUnsupportedLockBody(m_pBody)) {
-                ShowBox(kNotSupportedMessage);
-                return Outcome::kFailed;
-            }
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
+            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed) return o;
             return Framed([&] { return OperationPass(OP_LOCK, 0, false, "Lock OK!"); });
         },
         "Lock");
@@ -153,11 +157,7 @@ CommandResult Session::OnAuto() {
 CommandResult Session::OnChipInfo() {
     return Exclusive(
         [this] {
-            if (IsUnsupportedLockBody(m_pBody)) {
-                ShowBox(kNotSupportedMessage);
-                return Outcome::kFailed;
-            }
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
+            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed) return o;
             m_result.failedStep = Step::kChipInfo;
             m_result.bChipTouched = true;
             m_front.EnableInput(false);
