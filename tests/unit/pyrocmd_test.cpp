@@ -77,12 +77,8 @@ class PyrocmdTest : public ::testing::Test {
         buf.m_pBin = std::vector<uint16_t>(0x100, 0x3F00);
         buf.m_pOpt = std::vector<uint16_t>{0x3FFF};
         const std::vector<uint8_t> bytes = BuildOtpImage(buf, *LookupBody(bodies, "ZK30P11C-4"));
-        const std::string path = TestTempPath(".otp");
-        files_.push_back(path);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        files_.push_back(WriteTestFile(".otp", bytes));
+        return files_.back();
     }
 
     int Run(const std::vector<std::string>& args) {

@@ -100,12 +100,8 @@ class SessionTest : public ::testing::Test {
         (*buf.m_pBin)[1] = (*buf.m_pBin)[2] = (*buf.m_pBin)[3] = (*buf.m_pBin)[9] = 0;
         buf.m_pOpt = std::vector<uint16_t>{0x1234, 0x0056};
         const std::vector<uint8_t> bytes = BuildOtpImage(buf, body);
-        const std::string path = TestTempPath(".otp");
-        files_.push_back(path);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        files_.push_back(WriteTestFile(".otp", bytes));
+        return files_.back();
     }
 
     std::string ini_;

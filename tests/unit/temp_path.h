@@ -2,11 +2,23 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <fstream>
 #include <string>
+#include <vector>
 
 // A scratch file name of this test alone: ctest runs tests in parallel processes.
 inline std::string TestTempPath(const std::string& suffix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     return ::testing::TempDir() + info->test_suite_name() + "_" + info->name() + "_" +
            std::to_string(getpid()) + suffix;
+}
+
+// Writes bytes to a scratch file of this test and returns its name.
+inline std::string WriteTestFile(const std::string& suffix, const std::vector<uint8_t>& bytes) {
+    const std::string path = TestTempPath(suffix);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
 }
