@@ -87,9 +87,9 @@ fi
 serial_stop_all
 serial_setup 1 2
 for n in 1 2; do serial_start_emulator $n --do "chip pid=A6" --do "swap on"; done
-"$PYRO_NATIVEBIN/mkimage" -o "$SCEN/gang.otp" --pid A6 --oid A6 --rom 100 --fill 3F00 \
-    --options 3FFF >/dev/null
-args=(run "$(winpath "$SCEN/gang.otp")" --count 6 --ports 1,2 --no-wait --serial)
+# The sample whose serial-number words are blank, so the run can number it.
+cp samples/ZK30P11C-4-numbered.otp "$SCEN/"
+args=(run "$(winpath "$SCEN/ZK30P11C-4-numbered.otp")" --count 6 --ports 1,2 --no-wait --serial)
 echo "A gang run from the console, two writers, numbering on:"
 echo "  > pyrocmd ${args[*]}"
 "$WINE" "$SCEN/pyrocmd.exe" "${args[@]}" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the native tree (tests, tools, emulator) and both Windows trees.
-# With --demo, only what ./run-demo.sh runs: the writer emulator, the image maker
-# and the x86_64 programs it starts.
+# With --demo, only what ./run-demo.sh runs: the writer emulator and the x86_64
+# programs it starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -10,7 +10,7 @@ native_targets=()
 win_targets=()
 if [ "${1:-}" = --demo ]; then
   arches=(x86_64)
-  native_targets=(--target writer_emulator mkimage)
+  native_targets=(--target writer_emulator)
   win_targets=(--target Pyrograph pyrocmd Ravelin32 uidriver optdump_samples)
 fi
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug \

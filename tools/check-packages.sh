@@ -9,7 +9,7 @@
 root="$(cd "$(dirname "$0")/.." && pwd)"
 version=$(tr -d ' \r\n' <"$root/VERSION")
 required="Larkspur.ini Plinth32.dll Pyrograph.exe pyrocmd.exe Ravelin32.dll Tessel32.exe ZK20P08B.CFG \
-ZK30P11C-4.CFG ZK40P22A.CFG ZK40P22A.DLL"
+ZK30P11C-4.CFG ZK40P22A.CFG ZK40P22A.DLL ZK30P11C-4-numbered.otp"
 
 # table MSI NAME: the rows of one MSI table, without its three header lines.
 table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
