@@ -33,7 +33,13 @@ check "ports exits 0" 0 "$RC"
 check "every source could be read" "" "$ERR"
 check "the mapped ports are listed" "COM1 COM4 COM12" \
     "$(listed | grep -xE 'COM(1|4|12)' | paste -sd' ')"
-check "exactly Wine's COM links, in the order of their numbers" "$(wine_links)" "$(listed)"
+# A link Wine left from an earlier mapping may stay in the folder without Wine
+# naming it as a device: the listing holds what Wine names, all of it linked.
+check "the DOS names are Wine's COM links" "" \
+    "$(comm -23 <(listed dosdevice | sort) <(wine_links | sort))"
+check "in the order of their numbers" "$(listed | sed 's/^COM//' | sort -n | sed 's/^/COM/')" \
+    "$(listed)"
+first=$(listed)
 check "Wine's serial-device map names the mapped ports" "COM1 COM4 COM12" \
     "$(device_map | grep -xE 'COM(1|4|12)' | paste -sd' ')"
 check "its ports are marked as from that map" "$(device_map)" "$(listed serialcomm)"
@@ -55,7 +61,7 @@ check "a port only the device manager names is listed" \
     '{"type":"port","layout":1,"port":"COM7","number":7,"friendly_name":"Virtual Port (COM7)","hardware_id":"ROOT\\VPORT","sources":["setupapi"]}' \
     "$(echo "$OUT" | grep '"port":"COM7"')"
 check "one object per port, in the order of their numbers" \
-    "$( (wine_links; echo COM7) | sed 's/^COM//' | sort -n | sed 's/^/COM/' | paste -sd' ')" \
+    "$( (echo "$first"; echo COM7) | sed 's/^COM//' | sort -nu | sed 's/^/COM/' | paste -sd' ')" \
     "$(echo "$OUT" | sed 's/.*"port":"\(COM[0-9]*\)".*/\1/' | paste -sd' ')"
 
 # --- Probe --------------------------------------------------------------------
@@ -87,7 +93,7 @@ pyrocmd ports --probe
 check "ports --probe with no writer answering exits 3" 3 "$RC"
 check "and says the ports it asked" "pyrocmd: no writer answers on $(listed | paste -sd, | sed 's/,/, /g')" \
     "$(echo "$ERR" | tail -1)"
-check "every port is still listed" "$( (wine_links; echo COM7) | sort -u | wc -l)" "$(listed | wc -l)"
+check "every port is still listed" "$( (echo "$first"; echo COM7) | sort -u | wc -l)" "$(listed | wc -l)"
 pyrocmd ports
 check "without --probe the same PC exits 0" 0 "$RC"
 
