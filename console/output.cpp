@@ -25,6 +25,10 @@ std::string JsonLine(const Json& object) {
     return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+Json JsonTextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
 Json JsonDecimal(double value) {
     // JSON has no infinity or NaN.
     if (!std::isfinite(value)) return nullptr;
@@ -69,7 +73,7 @@ Json SummaryFields(const RunSummary& s, Json line) {
     if (s.strPort.empty()) {
         line["seconds"] = JsonDecimal(s.dSeconds);
     } else {
-        line["dropped"] = s.strDropped.empty() ? Json(nullptr) : Json(s.strDropped);
+        line["dropped"] = JsonTextOrNull(s.strDropped);
     }
     return line;
 }

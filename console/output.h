@@ -21,6 +21,8 @@ std::string JsonString(const std::string& text);
 Json JsonObject(const char* type);
 // The object on one line, ended.
 std::string JsonLine(const Json& object);
+// The text, or null when it is empty: a name the system or the file did not give.
+Json JsonTextOrNull(const std::string& text);
 // Seconds and shares to one decimal, as the text shows them; null when not finite.
 Json JsonDecimal(double value);
 

@@ -44,23 +44,19 @@ class QuietReport : public LinkReport {
     const ConsoleIo& m_io;
 };
 
-Json TextOrNull(const std::string& value) {
-    return value.empty() ? Json(nullptr) : Json(value);
-}
-
 // The whole JSON form of a port, kept in one place.
 std::string PortJson(const PresentPort& port, const PortProbe* probe) {
     Json line = JsonObject("port");
     line["port"] = PortName(port.nNumber);
     line["number"] = port.nNumber;
-    line["friendly_name"] = TextOrNull(port.strFriendlyName);
-    line["hardware_id"] = TextOrNull(port.strHardwareId);
+    line["friendly_name"] = JsonTextOrNull(port.strFriendlyName);
+    line["hardware_id"] = JsonTextOrNull(port.strHardwareId);
     line["sources"] = PortSourceNames(port.sources);
     if (probe) {
         line["opened"] = probe->bOpened;
         line["writer"] = probe->bWriter;
-        line["firmware"] = TextOrNull(probe->strFirmware);
-        line["version"] = TextOrNull(probe->strVersion);
+        line["firmware"] = JsonTextOrNull(probe->strFirmware);
+        line["version"] = JsonTextOrNull(probe->strVersion);
     }
     return JsonLine(line);
 }

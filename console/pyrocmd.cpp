@@ -130,6 +130,8 @@ class Pyrocmd {
     // --max-fails: a failed chip more in a row, or a passed one ending the row.
     void CountInARow(bool passed);
     int EndRun(int fault);
+    // A station fault or --max-fails: no new chip starts (m_runMutex held).
+    bool RunHalted() const { return m_nFault != kExitOk || m_bEnough; }
 
     const ConsoleArgs& m_args;
     ConsoleIo m_io;  // its output a line at a time, whoever writes it
@@ -246,7 +248,7 @@ int Pyrocmd::Info() {
         line["file"] = m_args.strFile;
         line["pid"] = buf.m_wPID;
         line["oid"] = buf.m_wOID;
-        line["body"] = body.empty() ? Json(nullptr) : Json(body);
+        line["body"] = JsonTextOrNull(body);
         line["checksum"] = buf.m_pBin ? Json(BufferChecksum(buf)) : Json(nullptr);
         line["rom_words"] = buf.m_nBinWords;
         line["option_words"] = options;
@@ -275,11 +277,10 @@ int Pyrocmd::Detect() {
     const std::string port = PortName(Main().Link().PortNumber());
     const BodyRecord* driver = Main().DriverBody();
     if (m_args.bJson) {
-        const std::string& firmware = Main().Link().Firmware();
         Json line = JsonObject("writer");
         line["port"] = port;
         line["port_number"] = Main().Link().PortNumber();
-        line["firmware"] = firmware.empty() ? Json(nullptr) : Json(firmware);
+        line["firmware"] = JsonTextOrNull(Main().Link().Firmware());
         line["driver"] = driver ? Json(driver->szName) : Json(nullptr);
         m_io.out(JsonLine(line));
     } else {
@@ -426,7 +427,7 @@ int Pyrocmd::ProductionRun() {
         {
             const std::lock_guard<std::mutex> hold(m_runMutex);
             left = m_args.nCount - m_nTaken;
-            if (m_nFault != kExitOk || m_bEnough) left = 0;
+            if (RunHalted()) left = 0;
         }
         if (live.empty() || left <= 0 || m_io.stopRequested()) break;
         // Without --no-wait each round waits for a chip in every socket; with
@@ -461,9 +462,7 @@ void Pyrocmd::RunChips(Station& station, int chips) {
         int chip;
         {
             const std::lock_guard<std::mutex> hold(m_runMutex);
-            if (m_nTaken >= m_args.nCount || m_nFault != kExitOk || m_bEnough ||
-                m_io.stopRequested())
-                return;
+            if (m_nTaken >= m_args.nCount || RunHalted() || m_io.stopRequested()) return;
             chip = ++m_nTaken;
         }
         const CommandResult r = station.session.OnAuto();
