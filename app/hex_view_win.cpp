@@ -74,7 +74,7 @@ void HexView::Paint(HDC dc, const RECT& client) {
 
     const Session& session = m_owner.GetSession();
     const PcBuffer& buf = session.Buffer();
-    if (buf.m_pBin) {
+    if (buf.m_pBin && !m_owner.ImageLoading()) {
         uint32_t count = buf.m_nBinWords;
         if (m_nMode == 0) count = session.SelectedBody() ? session.SelectedBody()->nRomWords : 0;
         const std::vector<std::string> rows = HexViewRows(*buf.m_pBin, count, m_nFirstRow, rowsFit);

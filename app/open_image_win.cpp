@@ -9,6 +9,7 @@
 #include "app/writer_dialog.h"
 #include "framework/application.h"
 #include "common/wide_text.h"
+#include "image/job_file.h"
 #include "image/open_image.h"
 
 namespace {
@@ -18,7 +19,10 @@ constexpr DWORD kPathChars = 32768;
 
 // Asks for an image file; false when the user cancels or the dialog fails.
 bool AskImagePath(HWND owner, std::string& path) {
-    std::wstring filter = Widen(kOpenDialogFilter);
+    // A sealed job opens from the same dialog, in operator mode.
+    std::string images = kOpenDialogFilter;
+    images.pop_back();
+    std::wstring filter = Widen(images + "Job File(*.pgjob)|*.pgjob||");
     for (wchar_t& c : filter)
         if (c == L'|') c = L'\0';
     const std::wstring title = Widen(kOpenDialogTitle);
@@ -45,16 +49,21 @@ bool AskImagePath(HWND owner, std::string& path) {
 }  // namespace
 
 void WriterDialog::OpenImageFile() {
-    // Inside another command's waits (a posted Open, say) the new image would
-    // mix with the one being sent; like the other commands it is dropped.
+    // During another command the new image would mix with the one being
+    // sent; like the other commands it is dropped.
     if (m_bBusy) return;
-    const CommandResult opened = m_session.OnOpen([this](std::string& path) {
-        if (m_strStartFile.empty()) return AskImagePath(m_hWnd, path);
-        path = m_strStartFile;
-        m_strStartFile.clear();
-        return true;
-    });
-    if (!opened.Passed()) return;
-    PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
-    PushTexts();
+    std::string path = m_strStartFile;
+    m_strStartFile.clear();
+    if (path.empty() && !AskImagePath(m_hWnd, path)) return;
+    if (IsJobPath(path)) {
+        OpenJob(path);
+        return;
+    }
+    RunCommand([this, path] { return m_session.OpenImage(path); },
+               [this](const CommandResult& opened) {
+                   InvalidateRect(Item(IDC_HEX_VIEW), nullptr, TRUE);
+                   if (opened.Passed())
+                       PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
+               });
+    m_bLoading = true;
 }

@@ -44,10 +44,12 @@ void WriterDialog::UnpinOptionLibrary() {
 }
 
 void WriterDialog::ShowOptions() {
-    PullTexts();
+    if (m_bBusy) return;
+    UpdateData(true);
+    m_session.UsePath(m_strFilePath);
     const PcBuffer& buf = m_session.Buffer();
     if (!buf.m_pOpt) {
-        ShowBox(kNoOptionsText, kBoxOk);
+        fw::AppMessageBox(GetSafeHwnd(), kNoOptionsText, kBoxOk);
         return;
     }
     const std::string listing = OptionListing(*buf.m_pOpt, buf.m_pOpt->size());
@@ -56,14 +58,14 @@ void WriterDialog::ShowOptions() {
 
     HMODULE lib = LoadLibraryW(Widen(libPath).c_str());
     if (lib == nullptr) {
-        ShowBox(kLoadFailedText + listing, kBoxOk);
+        fw::AppMessageBox(GetSafeHwnd(), kLoadFailedText + listing, kBoxOk);
         return;
     }
     auto dump =
         reinterpret_cast<DumpOtpFn>(reinterpret_cast<void*>(GetProcAddress(lib, "DumpOtpOption")));
     if (dump == nullptr) {
         FreeLibrary(lib);
-        ShowBox(kNoExportText + listing, kBoxOk);
+        fw::AppMessageBox(GetSafeHwnd(), kNoExportText + listing, kBoxOk);
         return;
     }
 
@@ -88,9 +90,10 @@ void WriterDialog::ShowOptions() {
 }
 
 void WriterDialog::PrintOptions() {
-    PullTexts();
+    if (m_bBusy) return;
+    UpdateData(true);
     if (!m_session.Buffer().m_pOpt) {
-        ShowBox(kNoPrintOptionText, kBoxOk);
+        fw::AppMessageBox(GetSafeHwnd(), kNoPrintOptionText, kBoxOk);
         return;
     }
     const std::string body = SelectedBodyName(m_session.Settings());

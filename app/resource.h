@@ -67,3 +67,25 @@
 #define IDC_SN_ADDR3 1028
 #define IDC_SN_DATA3 1029
 // ---- end of Serial Number dialog ----
+
+// ---- Operator mode ----
+#define IDD_LOT_NUMBER 140
+#define IDD_PASSWORD 141
+#define IDC_JOB_TITLE 1040
+#define IDC_JOB_LOT 1041
+#define IDC_RESULT 1042
+#define IDC_RESULT_REASON 1043
+#define IDC_JOB_COUNTS 1044
+#define IDC_RUN_JOB 1045
+#define IDC_DAY_COUNTS 1046
+#define IDC_LEDGER_STATE 1047
+#define IDC_ENTRY_PROMPT 1050
+#define IDC_ENTRY_TEXT 1051
+#define IDC_ENTRY_PROMPT2 1052
+#define IDC_ENTRY_TEXT2 1053
+#define ID_FILE_OPEN 32790
+#define ID_FILE_SAVE_JOB 32791
+#define ID_FILE_CLOSE_JOB 32792
+#define ID_FILE_RESET_COUNTS 32793
+#define ID_FILE_EXIT 32794
+// ---- end of operator mode ----

@@ -36,6 +36,7 @@ void SerialNumberDialog::OnOK() {
 }
 
 int WriterDialog::SerialSetup() {
+    if (m_bBusy) return IDCANCEL;
     UpdateData(true);
     SerialNumberDialog dlg(m_hWnd);
     // Other programs may have handed out numbers since: the dialog offers the next free one.
@@ -47,9 +48,12 @@ int WriterDialog::SerialSetup() {
 }
 
 void WriterDialog::ToggleSerial() {
+    if (m_bBusy) return;
     UpdateData(true);
     if (!m_session.Serial().m_bSerial) {
         m_session.SetSerialOn(true);
+        // Said now, not at the first chip; a number set in the dialog mends it.
+        m_session.CheckSerialData();
         if (SerialSetup() != IDOK) {
             m_session.SetSerialOn(false);
             return;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/split_token.h"
+#include "image/job_file.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ bool TakeQuotedPath(std::string& cmdLine, std::string& path) {
 StartupArgs ParseStartupCommandLine(std::string cmdLine) {
     StartupArgs args;
     if (!TakeQuotedPath(cmdLine, args.strFile)) args.strFile = SplitToken(cmdLine, '/');
+    args.bJob = IsJobPath(args.strFile);
     args.strOption = SplitToken(cmdLine, ' ');
     if (!args.strOption.empty()) {
         unsigned int hwnd = 0;

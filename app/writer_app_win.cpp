@@ -8,6 +8,7 @@
 #include "framework/application.h"
 #include "framework/module_path.h"
 #include "common/wide_text.h"
+#include "common/locked_profile.h"
 #include "common/settings_file_win.h"
 
 namespace {
@@ -20,7 +21,9 @@ class WriterApp : public fw::Application {
     bool InitInstance() override;
 
   private:
-    std::unique_ptr<WinProfile> m_profile;
+    std::unique_ptr<WinProfile> m_file;
+    // Other programs on the same file: every access under the serial lock.
+    std::unique_ptr<LockedProfile> m_profile;
 };
 
 bool WriterApp::InitInstance() {
@@ -31,7 +34,8 @@ bool WriterApp::InitInstance() {
 
     const std::string exePath = fw::ModulePath(nullptr);
     const std::string settingsPath = SettingsPathBeside(exePath);
-    m_profile = std::make_unique<WinProfile>(Widen(settingsPath));
+    m_file = std::make_unique<WinProfile>(Widen(settingsPath));
+    m_profile = std::make_unique<LockedProfile>(*m_file, settingsPath);
 
     const StartupArgs args = ParseStartupCommandLine(Narrow(CommandLine()));
     if (args.bHide) {

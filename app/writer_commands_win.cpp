@@ -1,11 +1,11 @@
-// The writer and chip commands of the main window: each runs in the session,
-// which refuses it while another one is under way.
+// The writer and chip commands of the main window: each runs on the worker,
+// one at a time.
 #include "app/resource.h"
 #include "app/small_dialogs.h"
 #include "app/writer_dialog.h"
 
 void WriterDialog::OnDetectConnect() {
-    m_session.OnDetectConnect();
+    RunCommand([this] { return m_session.DetectConnect(); });
 }
 
 void WriterDialog::CloseSerialPort() {
@@ -13,46 +13,48 @@ void WriterDialog::CloseSerialPort() {
 }
 
 void WriterDialog::OnDownload() {
-    m_session.OnDownload();
+    RunCommand([this] { return m_session.Download(); });
 }
 
 void WriterDialog::OnSelectMcu() {
-    if (m_bBusy || m_session.IsRunning()) return;
+    if (m_bBusy) return;
     SetMcuDialog dlg(m_session.Bodies(), m_hWnd);
     dlg.m_strBodyName = SelectedBodyName(m_session.Settings());
     if (dlg.DoModal() != IDOK) return;
-    m_session.OnSelectMcu(dlg.m_strBodyName);
+    RunCommand([this, name = dlg.m_strBodyName] { return m_session.SelectMcu(name); });
 }
 
 void WriterDialog::OnDiagnosis() {
-    m_session.OnDiagnosis();
+    RunCommand([this] { return m_session.Diagnosis(); });
 }
 
 void WriterDialog::OnAuto() {
-    m_session.OnAuto();
+    RunCommand([this] { return m_session.Auto(); },
+               [this](const CommandResult& result) { CountChip(result); });
 }
 
 void WriterDialog::OnBlankCheck() {
-    m_session.OnBlankCheck();
+    RunCommand([this] { return m_session.BlankCheck(); });
 }
 
 void WriterDialog::OnProgram() {
-    m_session.OnProgram();
+    RunCommand([this] { return m_session.Program(); });
 }
 
 void WriterDialog::OnVerify() {
-    m_session.OnVerify();
+    RunCommand([this] { return m_session.Verify(); });
 }
 
 void WriterDialog::OnLock() {
-    m_session.OnLock();
+    RunCommand([this] { return m_session.Lock(); });
 }
 
 void WriterDialog::OnChipInfo() {
-    m_session.OnChipInfo();
+    RunCommand([this] { return m_session.ChipInfo(); });
 }
 
 void WriterDialog::OnCheckId() {
+    if (m_bBusy) return;
     m_session.ToggleCheckId();
     if (m_hMenu)
         CheckMenuItem(m_hMenu, ID_SETTINGS_CHECKID,

@@ -71,6 +71,14 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 #endif
 }
 
+bool RemoveFileUtf8(const std::string& path) {
+#ifdef _WIN32
+    return _wremove(Widen(path).c_str()) == 0;
+#else
+    return std::remove(path.c_str()) == 0;
+#endif
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode, PathCoding coding) {
     return coding == PathCoding::Utf8 ? OpenFileUtf8(path, mode) : std::fopen(path.c_str(), mode);
 }

@@ -11,6 +11,7 @@ enum class PathCoding { Utf8, Ansi };
 
 // fopen for UTF-8 paths on every platform (Windows takes wide names).
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+bool RemoveFileUtf8(const std::string& path);
 std::FILE* OpenFile(const std::string& path, const char* mode, PathCoding coding);
 // What is left to read of an open file.
 std::vector<uint8_t> ReadRest(std::FILE* file);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -60,11 +61,58 @@ std::vector<IniProfile::Section> IniProfile::Load() const {
 }
 
 void IniProfile::Save(const std::vector<Section>& sections) const {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    std::string bytes;
     for (const Section& s : sections) {
-        out << '[' << s.name << "]\r\n";
-        for (const Entry& e : s.entries) out << e.key << '=' << e.value << "\r\n";
+        bytes += '[' + s.name + "]\r\n";
+        for (const Entry& e : s.entries) bytes += e.key + '=' + e.value + "\r\n";
     }
+    struct stat st = {};
+    const bool exists = stat(path_.c_str(), &st) == 0;
+    // Renaming over a read-only file would succeed; writing it must not.
+    if (exists && (st.st_mode & 0222) == 0) return;
+    ReplaceFile(bytes, exists ? st.st_mode & 07777 : 0644, false);
+}
+
+bool IniProfile::ReplaceFile(const std::string& bytes, unsigned mode, bool durable) const {
+    // A copy of its own beside the file, then renamed over it: a reader in
+    // another program meets the old file or the new one, never a half-written
+    // one, and writers running at once never share a copy.
+    static std::atomic<unsigned> copies{0};
+    std::string temp = path_ + ".new";
+#ifndef _WIN32
+    temp += std::to_string(getpid());
+#endif
+    temp += "-" + std::to_string(copies++);
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) return false;
+    bool ok =
+        std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+#ifndef _WIN32
+    ok = ok && fchmod(fileno(out), mode) == 0;
+    if (durable) ok = ok && fsync(fileno(out)) == 0;
+#else
+    (void)mode;
+    (void)durable;
+#endif
+    ok = std::fclose(out) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        std::remove(temp.c_str());
+        return false;
+    }
+#ifndef _WIN32
+    if (durable) {
+        // The rename itself reaches the disk with the folder.
+        const size_t slash = path_.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : path_.substr(0, slash + 1);
+        const int fd = open(dir.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
+    }
+#endif
+    return true;
 }
 
 std::string IniProfile::GetString(const std::string& section, const std::string& key,
@@ -118,7 +166,8 @@ void IniProfile::WriteInt(const std::string& section, const std::string& key, in
     WriteString(section, key, std::to_string(value));
 }
 
-bool IniProfile::WriteIntDurable(const std::string& section, const std::string& key, int value) {
+bool IniProfile::WriteStringDurable(const std::string& section, const std::string& key,
+                                    const std::string& value) {
     std::string bytes;
     struct stat st = {};
     const bool exists = stat(path_.c_str(), &st) == 0;
@@ -132,32 +181,6 @@ bool IniProfile::WriteIntDurable(const std::string& section, const std::string& 
     } else if (errno != ENOENT) {
         return false;
     }
-    SetProfileValue(bytes, section, key, std::to_string(value));
-
-    const std::string temp = path_ + ".new";
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) return false;
-    bool ok =
-        std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
-#ifndef _WIN32
-    if (exists) ok = ok && fchmod(fileno(out), st.st_mode & 07777) == 0;
-    ok = ok && fsync(fileno(out)) == 0;
-#endif
-    ok = std::fclose(out) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), path_.c_str()) == 0;
-    if (!ok) {
-        std::remove(temp.c_str());
-        return false;
-    }
-#ifndef _WIN32
-    // The rename itself reaches the disk with the folder.
-    const size_t slash = path_.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path_.substr(0, slash + 1);
-    const int fd = open(dir.c_str(), O_RDONLY);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-#endif
-    return true;
+    SetProfileValue(bytes, section, key, value);
+    return ReplaceFile(bytes, exists ? st.st_mode & 07777 : 0644, true);
 }

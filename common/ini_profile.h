@@ -17,7 +17,8 @@ class IniProfile : public Profile {
     void WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
     // Written beside the file, then renamed over it (POSIX rename semantics).
-    bool WriteIntDurable(const std::string& section, const std::string& key, int value) override;
+    bool WriteStringDurable(const std::string& section, const std::string& key,
+                            const std::string& value) override;
     const std::string& path() const { return path_; }
 
   private:
@@ -30,5 +31,7 @@ class IniProfile : public Profile {
     };
     std::vector<Section> Load() const;
     void Save(const std::vector<Section>& sections) const;
+    // The whole file replaced by bytes; durable: on the disk before it returns.
+    bool ReplaceFile(const std::string& bytes, unsigned mode, bool durable) const;
     std::string path_;
 };

@@ -28,8 +28,9 @@ class MemoryProfile : public Profile {
     void WriteString(const std::string& s, const std::string& k, const std::string& v) override {
         values_[Key(s, k)] = v;
     }
-    bool WriteIntDurable(const std::string& s, const std::string& k, int v) override {
-        WriteInt(s, k, v);
+    bool WriteStringDurable(const std::string& s, const std::string& k,
+                            const std::string& v) override {
+        WriteString(s, k, v);
         return true;
     }
 

@@ -5,7 +5,9 @@
 // A lock that every process of the program (and every thread) takes by the
 // same name: here, the settings file's full path. Held while a serial number
 // is read from the settings file and the next one written back, so two
-// programs never hand out the same number.
+// programs never hand out the same number, and around every other access to
+// that file, so none meets it half rewritten. A thread that holds it may take
+// it again (through any lock of the same name); each Lock needs its Unlock.
 class ProcessLock {
   public:
     explicit ProcessLock(const std::string& name);

@@ -13,11 +13,15 @@ class Profile {
     virtual void WriteInt(const std::string& section, const std::string& key, int value) = 0;
     virtual void WriteString(const std::string& section, const std::string& key,
                              const std::string& value) = 0;
-    // One integer written so that the file holds either its old bytes or the
+    // One value written so that the file holds either its old bytes or the
     // new ones whatever stops the program midway (a crash, a power cut), with
     // every other byte of the file kept. False when it could not be written
     // (read-only file, full disk); the file is then unchanged.
-    virtual bool WriteIntDurable(const std::string& section, const std::string& key, int value) = 0;
+    virtual bool WriteStringDurable(const std::string& section, const std::string& key,
+                                    const std::string& value) = 0;
+    bool WriteIntDurable(const std::string& section, const std::string& key, int value) {
+        return WriteStringDurable(section, key, std::to_string(value));
+    }
 };
 
 // Parses a profile integer the way the profile functions do: optional sign,

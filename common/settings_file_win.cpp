@@ -58,7 +58,8 @@ bool WriteWholeFile(const wchar_t* path, const std::string& bytes) {
 }
 }  // namespace
 
-bool WinProfile::WriteIntDurable(const std::string& section, const std::string& key, int value) {
+bool WinProfile::WriteStringDurable(const std::string& section, const std::string& key,
+                                    const std::string& value) {
     std::string bytes;
     const DWORD attrs = GetFileAttributesW(m_path.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES) {
@@ -70,7 +71,7 @@ bool WinProfile::WriteIntDurable(const std::string& section, const std::string& 
         if (!ReadWholeFile(Narrow(m_path), raw)) return false;
         bytes.assign(raw.begin(), raw.end());
     }
-    SetProfileValue(bytes, section, key, std::to_string(value));
+    SetProfileValue(bytes, section, key, value);
 
     const size_t slash = m_path.find_last_of(L"\\/");
     const std::wstring dir = slash == std::wstring::npos ? L"." : m_path.substr(0, slash);
@@ -79,8 +80,11 @@ bool WinProfile::WriteIntDurable(const std::string& section, const std::string& 
     bool ok = WriteWholeFile(temp, bytes);
     // The system's own reader must find the value in the copy: a file whose
     // lines it parses otherwise is refused rather than replaced.
-    ok = ok && static_cast<int>(GetPrivateProfileIntW(Widen(section).c_str(), Widen(key).c_str(),
-                                                      static_cast<INT>(value ^ 1), temp)) == value;
+    wchar_t readBack[64] = {};
+    ok = ok && value.size() < 60 &&
+         GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), L"\n", readBack, 64,
+                                  temp) == Widen(value).size() &&
+         Widen(value) == readBack;
     ok =
         ok && MoveFileExW(temp, m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {

@@ -17,7 +17,8 @@ class WinProfile : public Profile {
                      const std::string& value) override;
     // The profile functions rewrite the file in place, so a crash midway can
     // leave it cut short: this writes a copy beside it and moves that over it.
-    bool WriteIntDurable(const std::string& section, const std::string& key, int value) override;
+    bool WriteStringDurable(const std::string& section, const std::string& key,
+                            const std::string& value) override;
     const std::wstring& Path() const { return m_path; }
 
   private:

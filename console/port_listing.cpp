@@ -2,6 +2,10 @@
 
 #include "console/output.h"
 #include "console/pyrocmd.h"
+#include "common/profile.h"
+#include "common/split_token.h"
+#include "core/link_texts.h"
+#include "writer/port_identity.h"
 #include "writer/port_list.h"
 #include "writer/writer_link.h"
 
@@ -27,22 +31,30 @@ class OpenWatch : public Port {
     bool m_bOpened = false;
 };
 
-// The link's texts are for a window; the probe's result is printed instead.
-class QuietReport : public LinkReport {
-  public:
-    explicit QuietReport(const ConsoleIo& io) : m_io(io) {}
-    void SetLinkText(LinkText, const std::string&) override {}
-    void ShowTexts() override {}
-    void Beep() override {}
-    void ErrorBox(const std::string&) override {}
-    void ProgressStart(int) override {}
-    void ProgressStep(int) override {}
-    bool Breathe() override { return m_io.breathe(); }
-    void Searching(bool) override {}
+const char* SerialMarkName(SerialMark mark) {
+    switch (mark) {
+        case SerialMark::kMissing:
+            return "missing";
+        case SerialMark::kShared:
+            return "shared";
+        case SerialMark::kNone:
+            break;
+    }
+    return "";
+}
 
-  private:
-    const ConsoleIo& m_io;
-};
+// What names the port whatever COM number it gets: the serial unless it is
+// missing or shared, and the location.
+std::string IdentityText(const PresentPort& port) {
+    std::string text;
+    if (port.serialMark == SerialMark::kMissing)
+        text += "  no USB serial";
+    else if (!port.strSerial.empty())
+        text +=
+            "  usb:" + port.strSerial + (port.serialMark == SerialMark::kShared ? " (shared)" : "");
+    if (!port.strLocation.empty()) text += "  loc:" + port.strLocation;
+    return text;
+}
 
 // The whole JSON form of a port, kept in one place.
 std::string PortJson(const PresentPort& port, const PortProbe* probe) {
@@ -51,6 +63,10 @@ std::string PortJson(const PresentPort& port, const PortProbe* probe) {
     line["number"] = port.nNumber;
     line["friendly_name"] = JsonTextOrNull(port.strFriendlyName);
     line["hardware_id"] = JsonTextOrNull(port.strHardwareId);
+    line["usb"] = port.bUsb;
+    line["serial"] = JsonTextOrNull(port.strSerial);
+    line["serial_mark"] = JsonTextOrNull(SerialMarkName(port.serialMark));
+    line["location"] = JsonTextOrNull(port.strLocation);
     line["sources"] = PortSourceNames(port.sources);
     if (probe) {
         line["opened"] = probe->bOpened;
@@ -68,17 +84,17 @@ std::string ProbeText(const PortProbe& probe) {
 
 }  // namespace
 
-PortProbe ProbePort(Port& port, int number, const ConsoleIo& io) {
+PortProbe ProbePort(Port& port, int number, const ConsoleIo&) {
     OpenWatch watch(port);
-    QuietReport report(io);
-    WriterLink link(report, watch);
+    // The link's news is for a window; the probe's result is printed instead.
+    WriterLink link(watch);
     link.SetOnlyPort(number);
     PortProbe probe;
     probe.bWriter = link.EnsureConnected();
     probe.bOpened = watch.Opened();
     if (probe.bWriter) {
         probe.strFirmware = link.Firmware();
-        probe.strVersion = link.VersionText();
+        probe.strVersion = WriterVersionText(link.Firmware());
     }
     port.Close();
     return probe;
@@ -90,6 +106,7 @@ std::string FormatPortLine(const PresentPort& port, const PortProbe* probe, bool
     if (probe) text += "  " + ProbeText(*probe);
     if (!port.strFriendlyName.empty()) text += "  " + port.strFriendlyName;
     if (!port.strHardwareId.empty()) text += "  " + port.strHardwareId;
+    text += IdentityText(port);
     std::string sources;
     for (const std::string& s : PortSourceNames(port.sources))
         sources += (sources.empty() ? "" : ", ") + s;
@@ -126,4 +143,36 @@ int RunPortsCommand(const ConsoleArgs& args, Port& port, const ConsoleIo& io) {
     if (!args.bProbe || anyWriter) return kExitOk;
     io.err("pyrocmd: no writer answers on " + silent + "\n");
     return kExitNoWriter;
+}
+
+int ResolveWriterNames(ConsoleArgs& args, const Profile& profile, const ConsoleIo& io) {
+    std::vector<std::string> names = args.portNames;
+    const bool fromSetting = names.empty();
+    if (fromSetting) {
+        if (args.nPort > 0 || !args.ports.empty()) return kExitOk;
+        names = SettingPortIdentities(profile);
+        // Numbers alone are the search's own, refused or not there.
+        if (names.empty()) return kExitOk;
+    }
+    const PortScan scan = io.listPorts();
+    for (const std::string& failure : scan.failures)
+        io.err("pyrocmd: cannot read " + failure + "\n");
+    std::string error;
+    const std::vector<PortMatch> found =
+        ResolvePortNames(names, MergePortSightings(scan.sightings), profile, error);
+    if (!error.empty()) {
+        io.err("pyrocmd: " + std::string(fromSetting ? "[Setting] Ports: " : "") + error + "\n");
+        return kExitNoWriter;
+    }
+    std::vector<int> numbers;
+    for (const PortMatch& m : found) numbers.push_back(m.nNumber);
+    if (fromSetting) {
+        args.searchPorts = numbers;
+    } else if (numbers.size() == 1) {
+        args.nPort = numbers[0];
+    } else {
+        args.ports = numbers;
+        for (const PortMatch& m : found) args.positions.push_back(m.strPosition);
+    }
+    return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include "writer/port_inventory.h"
 
 struct ConsoleIo;
+class Profile;
 
 // `pyrocmd ports`: the COM ports present and, with --probe, which of them a
 // writer answers on. Used by RunPyrocmd.
@@ -28,3 +29,8 @@ std::string FormatPortLine(const PresentPort& port, const PortProbe* probe, bool
 // The command itself: lists what io.listPorts finds, asking each port on `port`
 // when args.bProbe. Returns the exit status.
 int RunPortsCommand(const ConsoleArgs& args, Port& port, const ConsoleIo& io);
+
+// Turns the usb:, loc: and position names of --port, --ports or [Setting]
+// Ports into the COM ports present now. A name that matches no port or
+// several stops the run before any chip: said, with kExitNoWriter.
+int ResolveWriterNames(ConsoleArgs& args, const Profile& profile, const ConsoleIo& io);

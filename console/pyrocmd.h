@@ -11,9 +11,10 @@
 
 // What the user answered to "press Enter".
 enum class EnterReply {
-    kGo,          // Enter
-    kQuit,        // q and Enter: the run ends after the chips under way
-    kInputEnded,  // the input has ended: nobody is left to put chips in
+    kGo,           // Enter
+    kQuit,         // q and Enter: the run ends after the chips under way
+    kInputEnded,   // the input has ended: nobody is left to put chips in
+    kInterrupted,  // Ctrl+C while waiting
 };
 // A line typed at the prompt, its line end taken off.
 EnterReply ReadEnterReply(const std::string& line);
@@ -24,15 +25,25 @@ EnterReply ReadEnterReply(const std::string& line);
 struct ConsoleIo {
     std::function<void(const std::string&)> out;  // results
     std::function<void(const std::string&)> err;  // prompts, boxes, what went wrong
-    // Waits for Enter.
+    // Waits for Enter; Ctrl+C ends the wait at once.
     std::function<EnterReply()> waitEnter = [] { return EnterReply::kInputEnded; };
     // During waits for a writer: lets the system's messages through.
     std::function<bool()> breathe = [] { return false; };
     std::function<uint32_t()> tickMs = [] { return 0u; };
     // Ctrl+C was pressed: no new chip starts.
     std::function<bool()> stopRequested = [] { return false; };
+    // A line typed after a prompt (the lot); false when the input has ended.
+    std::function<bool(std::string&)> readLine = [](std::string&) { return false; };
+    // A password: from the console without echo, else a line of the input.
+    std::function<bool(std::string&)> readSecret = [](std::string&) { return false; };
+    bool bSecretFromConsole = false;  // readSecret asks a person, who may mistype
+    // A folder for a file that lives a moment, with its closing separator.
+    std::function<std::string()> tempFolder = [] { return std::string(); };
     // The COM ports the system names (`ports`).
     std::function<PortScan()> listPorts = [] { return PortScan(); };
+    // Why the settings file cannot be read (missing, held by another
+    // program), said as the user should read it; empty when it can.
+    std::function<std::string()> settingsProblem = [] { return std::string(); };
 };
 
 // pyrocmd's commands: each runs what the window's button runs and maps its

@@ -13,6 +13,7 @@ enum class Outcome {
     kBadImage,        // the buffer cannot serve the command (none, unreadable, S/N words used)
     kSerialNotSaved,  // the next serial number could not be saved: no chip was programmed
     kSerialUsedUp,    // the next serial number lies past [Serial] End: no chip was programmed
+    kLedgerOffline,   // the ledger cannot be reached and the station holds no number: no chip
 };
 
 // Where a chip operation stopped; for Auto, the step of the pass that failed.
@@ -58,11 +59,18 @@ struct CommandResult {
     // A frame for the chip in the socket went on the line.
     bool bChipTouched = false;
 
+    static CommandResult Of(Outcome o, Step step = Step::kNone) {
+        CommandResult r;
+        r.outcome = o;
+        r.failedStep = step;
+        return r;
+    }
     bool Passed() const { return outcome == Outcome::kPassed; }
     // A fault of the station rather than of a chip: the next chip would meet it too.
     bool StationFault() const {
         return outcome == Outcome::kNoWriter || outcome == Outcome::kBadImage ||
-               outcome == Outcome::kSerialNotSaved || outcome == Outcome::kSerialUsedUp;
+               outcome == Outcome::kSerialNotSaved || outcome == Outcome::kSerialUsedUp ||
+               outcome == Outcome::kLedgerOffline;
     }
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/file_io.h"
 #include "common/profile.h"
 #include "common/split_token.h"
 #include "common/utf8_text.h"
@@ -88,7 +89,7 @@ const char* SerialFateText(SerialFate fate) {
 std::string LogFileHeader() {
     return "\xEF\xBB\xBF"
            "Time,Front end,Port,Firmware,Image,Checksum,Body,Operation,Serial number,Serial state,"
-           "Result,Pass/Fail,Layout " +
+           "Result,Pass/Fail,Job,Lot,Layout " +
            std::to_string(kLogLayout) + "\r\n";
 }
 
@@ -96,7 +97,8 @@ std::string FormatLogLine(const LogRecord& r) {
     const std::string fields[] = {
         FormatIsoTime(r.time),
         r.strFrontEnd,
-        r.nPort > 0 ? PortName(r.nPort) : std::string(),
+        r.nPort > 0 ? PortName(r.nPort) + (r.strPosition.empty() ? "" : " (" + r.strPosition + ")")
+                    : std::string(),
         r.strFirmware,
         r.strImagePath,
         r.strChecksum,
@@ -108,6 +110,8 @@ std::string FormatLogLine(const LogRecord& r) {
         !r.bVerdict ? ""
         : r.bPass   ? "PASS"
                     : "FAIL",
+        r.strJob,
+        r.strLot,
         std::to_string(kLogLayout)};
     std::string line = CsvField(LogCell(fields[0]));
     for (size_t i = 1; i < sizeof fields / sizeof fields[0]; ++i)
@@ -126,12 +130,52 @@ std::string ReadLogPath(const Profile& profile, const std::string& programDir) {
     return ResolveLogPath(profile.GetString("Log", "File", ""), programDir);
 }
 
+std::string PendingLogPath(const std::string& logPath) {
+    return logPath + ".pending";
+}
+
+ProductionLog::ProductionLog(std::string path) : m_strPath(std::move(path)) {
+    if (!IsOn()) return;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(PendingLogPath(m_strPath), bytes) || bytes.empty()) return;
+    // Only whole lines: a file cut by a crash loses its last line, not the log's layout.
+    std::string text(bytes.begin(), bytes.end());
+    const size_t end = text.rfind('\n');
+    text.erase(end == std::string::npos ? 0 : end + 1);
+    m_strPending = text;
+    m_bFromFile = true;
+}
+
+bool ProductionLog::HasPending() const {
+    const std::lock_guard<std::mutex> hold(m_mutex);
+    return !m_strPending.empty();
+}
+
+int ProductionLog::KeepPending(bool& saved) {
+    const std::lock_guard<std::mutex> hold(m_mutex);
+    saved = true;
+    if (!IsOn()) return 0;
+    if (m_strPending.empty()) {
+        if (m_bFromFile) saved = ReplaceLogFile(PendingLogPath(m_strPath), std::string());
+        m_bFromFile = false;
+        return 0;
+    }
+    saved = ReplaceLogFile(PendingLogPath(m_strPath), m_strPending);
+    m_bFromFile = saved;
+    int lines = 0;
+    for (const char c : m_strPending) lines += c == '\n';
+    return lines;
+}
+
 std::string ProductionLog::Append(const LogRecord& record) {
     if (!IsOn()) return std::string();
     const std::lock_guard<std::mutex> hold(m_mutex);
     const std::string line = FormatLogLine(record);
     if (AppendLogLine(m_strPath, LogFileHeader(), m_strPending + line)) {
         m_strPending.clear();
+        // Those lines are in the log now: the next run must not append them again.
+        if (m_bFromFile && ReplaceLogFile(PendingLogPath(m_strPath), std::string()))
+            m_bFromFile = false;
         return std::string();
     }
     if (m_strPending.size() + line.size() <= kMaxPending) m_strPending += line;

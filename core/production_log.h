@@ -14,7 +14,7 @@ class Profile;
 // Every record is one physical line, and no cell is taken for a formula.
 
 // The layout of the lines, named in the header; raised when columns change.
-constexpr int kLogLayout = 2;
+constexpr int kLogLayout = 3;
 
 struct LocalTime {
     int nYear = 1970, nMonth = 1, nDay = 1, nHour = 0, nMinute = 0, nSecond = 0;
@@ -32,6 +32,7 @@ struct LogRecord {
     LocalTime time;
     std::string strFrontEnd;  // "Pyrograph" or "pyrocmd"
     int nPort = 0;            // COM number of the writer; 0 when none answered
+    std::string strPosition;  // its gang position's name, shown beside the port; else empty
     std::string strFirmware;  // the writer's firmware version as shown, empty when unknown
     std::string strImagePath;
     std::string strChecksum;  // FormatChecksum of the image, empty without an image
@@ -42,6 +43,17 @@ struct LogRecord {
     std::string strResult;  // the text the operation showed
     bool bPass = false;
     bool bVerdict = true;  // false: the record is of no chip, Pass/Fail stays empty
+    std::string strJob;    // the code of the sealed job run, empty without one
+    std::string strLot;    // the lot number the run was given, empty without one
+};
+
+// Where every record of the log goes as well, whether or not [Log] File is
+// set: a factory ledger's queue. It keeps the record durably and never waits
+// for a server; it returns the text to show when it could not keep it.
+class RecordSink {
+  public:
+    virtual ~RecordSink() = default;
+    virtual std::string Record(const LogRecord& record) = 0;
 };
 
 // A field quoted when it holds a comma, a quote, CR or LF; quotes doubled.
@@ -67,6 +79,12 @@ std::string ReadLogPath(const Profile& profile, const std::string& programDir);
 // call, and closes it again, so a crash loses at most this line and another
 // program appending at the same time cannot cut into it. False on any failure.
 bool AppendLogLine(const std::string& path, const std::string& header, const std::string& line);
+// Platform half: replaces the file's whole text, flushed to the disk; an empty
+// text removes the file. False on any failure.
+bool ReplaceLogFile(const std::string& path, const std::string& text);
+
+// Lines a run could not write wait beside the log, for the next run to append first.
+std::string PendingLogPath(const std::string& logPath);  // "production.csv.pending"
 
 // One run's log. A file that cannot be written is reported once per run and
 // never stops programming. Its lines are kept (up to kMaxPending bytes) and go
@@ -76,16 +94,23 @@ class ProductionLog {
   public:
     // Writers of one run may append from threads of their own.
     static constexpr size_t kMaxPending = 1 << 20;
-    explicit ProductionLog(std::string path) : m_strPath(std::move(path)) {}
+    // Lines an earlier run left in the pending file go out first.
+    explicit ProductionLog(std::string path);
     bool IsOn() const { return !m_strPath.empty(); }
     // The text to show when this line is the run's first that could not be
     // written, else empty.
     std::string Append(const LogRecord& record);
-    bool HasPending() const { return !m_strPending.empty(); }
+    bool HasPending() const;
+    // At the end of a run: the lines still not written go to the pending file
+    // (or it is removed once they all went out). Returns how many wait there;
+    // `saved` false when even that file could not take them.
+    int KeepPending(bool& saved);
+    const std::string& Path() const { return m_strPath; }
 
   private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::string m_strPath;
     std::string m_strPending;  // lines not yet written, oldest first
+    bool m_bFromFile = false;  // m_strPending began with the pending file's lines
     bool m_bWarned = false;
 };

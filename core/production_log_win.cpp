@@ -29,3 +29,23 @@ bool AppendLogLine(const std::string& path, const std::string& header, const std
     UnlockFileEx(h, 0, 1, 0, &lock);
     return CloseHandle(h) && written;
 }
+
+bool ReplaceLogFile(const std::string& path, const std::string& text) {
+    const std::wstring wide = Widen(path);
+    if (text.empty()) return DeleteFileW(wide.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    // A new file moved over the old one: a crash leaves the one or the other whole.
+    const std::wstring temp = wide + L".new";
+    const HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD done = 0;
+    const bool written =
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+        done == text.size() && FlushFileBuffers(h);
+    if (!CloseHandle(h) || !written) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return MoveFileExW(temp.c_str(), wide.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

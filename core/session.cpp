@@ -4,10 +4,14 @@
 
 #include <algorithm>
 
+#include "core/link_texts.h"
 #include "writer/port_list.h"
+#include "writer/protocol.h"
 
-Session::Session(Profile& profile, FrontEnd& front, Port& port)
-    : m_profile(profile), m_front(front), m_link(m_linkReport, port) {
+Session::Session(Profile& profile, Reporter& report, Port& port)
+    : m_profile(profile),
+      m_report(report),
+      m_link(port, [this](const LinkNews& news) { OnLinkNews(news); }) {
     LoadBodyTable(m_profile, m_bodyTable);
     m_link.SetPorts(ReadPortList(m_profile));
 }
@@ -25,95 +29,114 @@ void Session::ShareLogOf(const Session& other) {
 // --- What a command shows --------------------------------------------------
 
 void Session::SetMessage(const std::string& text) {
-    m_result.strText = text;
-    m_front.SetText(FrontText::kMessage, text);
+    m_now.shown = text;
+    Text(Slot::kMessage, text);
 }
 
 void Session::AppendMessage(const std::string& text) {
-    m_result.strText += text;
-    m_front.AppendMessage(text);
+    m_now.shown += text;
+    m_report.Report(Event::Of(Event::Kind::kAppend, text));
 }
 
 int Session::ShowBox(const std::string& text, unsigned flags) {
     // A question is no result: the command goes on after the answer.
-    if (!(flags & kBoxYesNo)) m_result.strText = text;
-    return m_front.ShowBox(text, flags);
+    if (flags & kBoxYesNo) return m_report.Ask(text) ? kAnswerYes : kAnswerNo;
+    m_now.shown = text;
+    Event box = Event::Of(Event::Kind::kBox, text);
+    box.flags = flags;
+    m_report.Report(box);
+    return kAnswerOk;
+}
+
+void Session::Progress(int pos, int max) {
+    Event e = Event::Of(Event::Kind::kProgress);
+    e.pos = pos;
+    e.max = max;
+    m_report.Report(e);
 }
 
 void Session::SetFileName(const std::string& path) {
     m_strFileName = path;
-    m_front.SetText(FrontText::kPath, path);
+    Text(Slot::kPath, path);
 }
 
-void Session::PullTexts() {
-    m_front.PullTexts();
-    std::string path;
-    if (m_front.PulledText(FrontText::kPath, path)) m_strFileName = path;
+bool Session::WriterSilent() {
+    if (m_now.writerSilent < 0) m_now.writerSilent = !m_link.IsConnected() || !m_link.Ping();
+    return m_now.writerSilent != 0;
 }
 
 Outcome Session::Failure() {
-    if (!m_link.LastReplyTimedOut()) return Outcome::kFailed;
-    if (!m_link.IsConnected() || static_cast<uint8_t>(m_link.Query(CMD_PING)) != WS_ACK)
-        return Outcome::kNoWriter;
-    return Outcome::kFailed;
+    if (!m_link.LastReplyTimedOut() && m_now.writerSilent < 0) return Outcome::kFailed;
+    return WriterSilent() ? Outcome::kNoWriter : Outcome::kFailed;
 }
 
-void Session::LinkToFront::SetLinkText(LinkText which, const std::string& text) {
-    switch (which) {
-        case LinkText::kStatus:
-            m_session.SetMessage(text);
-            break;
-        case LinkText::kLink:
-            m_session.m_front.SetText(FrontText::kLink, text);
-            break;
-        case LinkText::kVersion:
-            m_session.m_front.SetText(FrontText::kVersion, text);
-            break;
+uint8_t Session::ModeCommand(uint8_t code) {
+    const uint8_t status = m_link.PollingCommand(code);
+    if (status == WS_OK) return status;
+    // Whether the writer is still there is settled before the text, which
+    // then is the last thing the command shows.
+    if (m_link.LastReplyTimedOut()) WriterSilent();
+    Beep();
+    SetMessage(code == CMD_ENTER_PROG  ? "Failed to enter programming mode!"
+               : code == CMD_EXIT_PROG ? "Failed to exit programming mode!"
+                                       : "Failed to erase flash rom!");
+    return status;
+}
+
+uint8_t Session::WriterOperation(uint8_t mask, int progressMax) {
+    if (const char* text = OperationStepText(mask)) SetMessage(text);
+    const uint8_t status = m_link.RunOperation(mask, progressMax);
+    if (status != WS_OK) SayWriterError(status, false);
+    return status;
+}
+
+void Session::SayWriterError(uint8_t status, bool modal) {
+    if (status == WS_OK) return;
+    const std::string text = WriterStatusMessage(status);
+    if (modal) {
+        ShowBox(text);
+    } else {
+        Beep();
+        SetMessage(text);
     }
 }
-void Session::LinkToFront::ShowTexts() {
-    m_session.m_front.PushTexts();
-}
-void Session::LinkToFront::Beep() {
-    m_session.m_front.Beep();
-}
-void Session::LinkToFront::ErrorBox(const std::string& text) {
-    m_session.ShowBox(text);
-}
-void Session::LinkToFront::ProgressStart(int maxPos) {
-    m_session.m_front.ProgressStart(maxPos);
-}
-void Session::LinkToFront::ProgressStep(int pos) {
-    m_session.m_front.ProgressStep(pos);
-}
-bool Session::LinkToFront::Breathe() {
-    return m_session.m_front.Breathe();
-}
-void Session::LinkToFront::Searching(bool running) {
-    m_session.m_front.EnableOperationControls(!running);
-}
-void Session::LinkToFront::Trace(const std::string& text) {
-    m_session.m_front.Trace(text);
+
+void Session::OnLinkNews(const LinkNews& news) {
+    for (const Event& e : LinkNewsEvents(news)) {
+        if (e.kind == Event::Kind::kBox)
+            ShowBox(e.text, e.flags);
+        else if (e.kind == Event::Kind::kText && e.slot == Slot::kMessage)
+            SetMessage(e.text);
+        else
+            m_report.Report(e);
+    }
 }
 
 // --- Production log ----------------------------------------------------------
 
 void Session::LogOperation(const char* operation, const CommandResult& result) {
+    // The fate is settled with the source as it is logged, whatever the log does.
+    if (result.serial == SerialFate::kWritten) m_pSource->MarkWritten(result.dwSerial);
+    if (result.serial == SerialFate::kBurned) m_pSource->MarkBurned(result.dwSerial);
+    if (result.serial == SerialFate::kUnused) m_pSource->MarkUnused(result.dwSerial);
     // A line stands for a chip: an operation that stopped before any frame
     // for the chip went out (no writer, no data) touched none. A download
     // asked for by the operation and failed still counts against it.
-    if (!m_log->IsOn()) return;
+    if (!m_log->IsOn() && !m_pSink) return;
     if (!result.bChipTouched && result.failedStep != Step::kDownload &&
         result.serial != SerialFate::kUnused)
         return;
     LogRecord r;
     r.time = LocalTimeNow();
     r.strFrontEnd = m_strFrontEndName;
+    r.strPosition = m_strPosition;
     if (m_link.IsConnected()) {
         r.nPort = m_link.PortNumber();
         r.strFirmware = m_link.Firmware();
     }
-    r.strImagePath = m_strFileName;
+    r.strImagePath = m_strJobPath.empty() ? m_strFileName : m_strJobPath;
+    r.strJob = m_strJobCode;
+    r.strLot = m_strLot;
     if (m_buffer.m_pBin) r.strChecksum = FormatChecksum(BufferChecksum(m_buffer));
     if (m_pBody) r.strBody = m_pBody->szName;
     r.strOperation = operation;
@@ -122,8 +145,13 @@ void Session::LogOperation(const char* operation, const CommandResult& result) {
     r.strResult = result.strText;
     r.bPass = result.Passed();
     r.bVerdict = result.serial != SerialFate::kUnused;  // a number no chip got is no chip
-    const std::string failure = m_log->Append(r);
-    if (!failure.empty()) m_front.Warn(failure);
+    Record(r);
+}
+
+void Session::Record(const LogRecord& r) {
+    for (const std::string& failure :
+         {m_pSink ? m_pSink->Record(r) : std::string(), m_log->IsOn() ? m_log->Append(r) : ""})
+        if (!failure.empty()) m_report.Report(Event::Of(Event::Kind::kWarning, failure));
 }
 
 // --- Settings and bodies ---------------------------------------------------
@@ -133,8 +161,6 @@ void Session::ReadSettings() {
     m_serial.m_bSerial = serial.bEnable;
     m_serial.m_dwSerial = serial.dwData;
     for (int i = 0; i < 4; ++i) m_serial.m_nSerialAddr[i] = serial.nAddr[i];
-    m_bSerialEnd = serial.bHasEnd;
-    m_dwSerialEnd = serial.dwEnd;
     m_auto = ReadAutoSteps(m_profile);
     m_bCheckId = m_profile.GetInt("Setting", "CheckID", 0) != 0;
 }
@@ -146,15 +172,19 @@ void Session::SetAutoSteps(const AutoSteps& steps) {
 
 void Session::WriteSettings() {
     LogUnusedSerial("Not used: no chip took it before the end");
-    {
-        // Other programs may have handed out numbers meanwhile: the file
-        // never goes back below what it holds.
-        ProcessLockGuard guard(m_pSerialLock.get());
-        SerialSettings serial;
-        serial.dwData = std::max(m_serial.m_dwSerial, ReadSerialSettings(m_profile).dwData);
-        for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_serial.m_nSerialAddr[i];
-        WriteSerialSettings(m_profile, serial);
-    }
+    // Other programs may have handed out numbers meanwhile: the file never
+    // goes back below what it holds. Every key is written under the lock, as a
+    // write of any key rewrites the file, [Serial] Data too.
+    ProcessLockGuard guard(m_settingsSource.Lock());
+    SerialSettings serial;
+    const SerialSettings file = ReadSerialSettings(m_profile);
+    serial.dwData = file.dwData;
+    // Numbers from elsewhere (a ledger) are not the file's to keep.
+    if (m_pSource == &m_settingsSource) serial.dwData = std::max(m_serial.m_dwSerial, file.dwData);
+    serial.bDataValid = file.bDataValid;
+    serial.bPastLast = file.bPastLast;
+    for (int i = 0; i < 4; ++i) serial.nAddr[i] = m_serial.m_nSerialAddr[i];
+    WriteSerialSettings(m_profile, serial);
     m_profile.WriteInt("Setting", "CheckID", m_bCheckId ? 1 : 0);
 }
 
@@ -162,7 +192,7 @@ bool Session::SelectStartBody() {
     m_pBody = SelectBody();
     if (m_pBody) return true;
     if (m_bodyTable.empty()) {
-        m_front.ShowBox("Cannot find 'Larkspur.ini'");
+        ShowBox("Cannot find 'Larkspur.ini'");
         return false;
     }
     m_pBody = m_bodyTable.begin()->second.get();
@@ -179,8 +209,7 @@ void Session::Clear() {
 const BodyRecord* Session::SelectBody() {
     const BodyRecord* body = FindSelectedBody(m_profile, m_bodyTable);
     if (!body) return nullptr;
-    m_front.SetText(FrontText::kMcu, body->szName);
-    m_front.PushTexts();
+    Text(Slot::kMcu, body->szName);
 
     m_bVoice = IsVoiceBodyName(body->szName);
     if (m_bVoice) {
@@ -189,7 +218,11 @@ const BodyRecord* Session::SelectBody() {
         m_bCheckId = false;
         m_serial.m_bSerial = false;
     }
-    m_front.ShowModes(m_bVoice, m_bCheckId, m_serial.m_bSerial);
+    Event modes = Event::Of(Event::Kind::kModes);
+    modes.voice = m_bVoice;
+    modes.checkId = m_bCheckId;
+    modes.serial = m_serial.m_bSerial;
+    m_report.Report(modes);
     return body;
 }
 
@@ -201,15 +234,15 @@ const BodyRecord* Session::SelectBodyByName(const std::string& name) {
 
 void Session::ShowChecksum(int flag) {
     if (flag == 0) {
-        m_front.SetText(FrontText::kChecksum, "");
+        Text(Slot::kChecksum, "");
     } else if (m_buffer.m_pBin) {
-        m_front.SetText(FrontText::kChecksum, FormatChecksum(BufferChecksum(m_buffer)));
+        Text(Slot::kChecksum, FormatChecksum(BufferChecksum(m_buffer)));
     }
 }
 
 // --- Connection --------------------------------------------------------------
 
-CommandResult Session::OnDetectConnect() {
+CommandResult Session::DetectConnect() {
     return Exclusive([this] {
         const bool found = m_link.OnDetectConnect([this] { return CheckDriverBlock(); });
         if (!m_link.IsConnected()) return Outcome::kNoWriter;
@@ -217,9 +250,19 @@ CommandResult Session::OnDetectConnect() {
     });
 }
 
+void Session::SayPortFailure() {
+    const PortFailure failure = m_link.TakePortFailure();
+    if (failure.text.empty()) return;
+    Event box = Event::Of(Event::Kind::kBox, failure.text);
+    if (failure.bApplicationError) {
+        box.caption = "Application Error";
+        box.flags = kBoxStop;
+    }
+    m_report.Report(box);
+}
+
 void Session::SayPortsRefusal() {
     const std::string text = m_link.TakePortsMessage();
     if (text.empty()) return;
-    m_front.Warn(text);
-    m_front.Trace(text + "\r\n");
+    m_report.Report(Event::Of(Event::Kind::kWarning, text));
 }

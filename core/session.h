@@ -3,29 +3,37 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/process_lock.h"
 #include "common/profile.h"
 #include "core/command_result.h"
-#include "core/front_end.h"
+#include "core/reporter.h"
 #include "core/production_log.h"
+#include "core/serial_settings_source.h"
 #include "core/session_settings.h"
 #include "image/body_table.h"
 #include "image/image_load.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
-#include "writer/link_report.h"
+#include "writer/link_news.h"
 #include "writer/port.h"
 #include "writer/writer_link.h"
 
+// A box's answer as the session passes it on.
+constexpr int kAnswerOk = 1;
+constexpr int kAnswerYes = 6;
+constexpr int kAnswerNo = 7;
+
 // What one user of a writer works on: the PC buffer, the chip bodies, the link
 // to the writer and the settings, with every command a front end offers. It
-// reports only through its FrontEnd, so a window and a console run it alike;
-// every command returns what it did. One session drives one writer.
+// reports only through its Reporter, so a window and a console run it alike;
+// every command returns what it did. One session drives one writer; its
+// commands may run on a thread other than the front end's.
 class Session {
   public:
-    Session(Profile& profile, FrontEnd& front, Port& port);
+    Session(Profile& profile, Reporter& report, Port& port);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -36,15 +44,41 @@ class Session {
     void StartLog(const std::string& frontEndName, const std::string& programDir);
     // The log of another session, for writers of one run that keep one log.
     void ShareLogOf(const Session& other);
+    ProductionLog& Log() { return *m_log; }
     // The writer on this COM port alone instead of the [Setting] Ports search.
     void UseOnlyPort(int port) { m_link.SetOnlyPort(port); }
+    // A search list other than [Setting] Ports, such as one resolved from USB names.
+    void UsePorts(const PortList& list) { m_link.SetPorts(list); }
+    // The gang position this writer holds, named in its log records.
+    void UsePosition(const std::string& name) { m_strPosition = name; }
     // The lock every program takes to hand out serial numbers from this
     // settings file (named by its full path). Without it, numbers are unique
     // within this session only.
     void UseSerialLock(const std::string& name);
-    // A command is under way; its waits let the front end take commands,
-    // which are then refused.
+    // A number another program reserved and took with it when it died may be
+    // in a chip: each is logged as burned, once, so every number [Serial] Data
+    // passed over is in the log. Returns them, with what a log that cannot be
+    // written said.
+    std::vector<uint32_t> LogNumbersLeftByACrash(std::string& logFailure);
+    // The text of such a record.
+    static const char kFoundAfterACrash[];
+    // Where the numbers come from instead of [Serial] Data (a ledger); it
+    // outlives the session.
+    void UseSerialSource(SerialSource& source) { m_pSource = &source; }
+    // Where each record of the log goes as well (a ledger's queue); it
+    // outlives the session. Null: none.
+    void UseRecordSink(RecordSink* sink) { m_pSink = sink; }
+    // A sealed job's run: its file stands for the image in the log, whose
+    // lines name the job's code and the lot.
+    void SetJobRecord(const std::string& jobPath, const std::string& code, const std::string& lot) {
+        m_strJobPath = jobPath;
+        m_strJobCode = code;
+        m_strLot = lot;
+    }
+    // A command is under way; another one is refused meanwhile.
     bool IsRunning() const { return m_bOpsRunning; }
+    // The image path as the user left it on the screen, before a command reads it.
+    void UsePath(const std::string& path) { m_strFileName = path; }
 
     // --- What the front ends show ----------------------------------------------
     Profile& Settings() { return m_profile; }
@@ -57,7 +91,7 @@ class Session {
     bool IsVoice() const { return m_bVoice; }
     bool IsCheckId() const { return m_bCheckId; }
     bool IsDownloaded() const { return m_bDownloaded; }
-    const AutoSteps& Auto() const { return m_auto; }
+    const AutoSteps& AutoSetup() const { return m_auto; }
     const SerialNumber& Serial() const { return m_serial; }
     const WriterLink& Link() const { return m_link; }
 
@@ -82,13 +116,13 @@ class Session {
 
     // --- Connection (core/session.cpp) ----------------------------------------
     // Finds the writer; the first time it also checks the driver block.
-    CommandResult OnDetectConnect();
+    CommandResult DetectConnect();
 
     // --- Images (core/session_images.cpp) -------------------------------------
     // The Open command: `askPath` names the file (false: none, nothing
     // changes); refused while another command runs, since the new image would
     // mix with the one being sent. Passed when the front end should download.
-    CommandResult OnOpen(const std::function<bool(std::string&)>& askPath);
+    CommandResult Open(const std::function<bool(std::string&)>& askPath);
     // Loads the file into the buffer as the Open command does.
     CommandResult OpenImage(const std::string& path);
     // Takes the image another session loaded, as if it had opened that file:
@@ -102,25 +136,28 @@ class Session {
                            std::string& tempPath);
 
     // --- Download, driver and diagnosis (core/session_download.cpp) --------
-    CommandResult OnDownload();
+    CommandResult Download();
     // The part of "MCU..." after the dialog's OK.
-    CommandResult OnSelectMcu(const std::string& name);
-    CommandResult OnDiagnosis();
+    CommandResult SelectMcu(const std::string& name);
+    CommandResult Diagnosis();
     // Driver read-back; repairs the block when it is not valid. False when
     // refused or when the block could be neither read nor repaired.
     bool CheckDriver();
 
     // --- Chip operations (core/session_chip_ops.cpp) -----------------------
-    CommandResult OnBlankCheck();
-    CommandResult OnProgram();
-    CommandResult OnVerify();
-    CommandResult OnLock();
-    CommandResult OnAuto();
-    CommandResult OnChipInfo();
+    CommandResult BlankCheck();
+    CommandResult Program();
+    CommandResult Verify();
+    CommandResult Lock();
+    CommandResult Auto();
+    CommandResult ChipInfo();
 
     // --- Serial numbers (core/session_serial.cpp) -------------------------
     // "&Enable" of the S/N menu; the window runs the dialog in between.
     void SetSerialOn(bool on) { m_serial.m_bSerial = on; }
+    // False, with a box naming it, when [Serial] Data is no number while the
+    // file hands out the numbers: no chip gets one until it is mended.
+    bool CheckSerialData();
     // Brings the next number up to what [Serial] Data holds now: other
     // programs may have handed out numbers since this one read it.
     void SyncSerialNumber();
@@ -136,45 +173,43 @@ class Session {
   private:
     friend class SessionTestAccess;
 
-    // The link's texts reach the front end through here, and the command
-    // under way notes the message line they leave.
-    class LinkToFront : public LinkReport {
-      public:
-        explicit LinkToFront(Session& session) : m_session(session) {}
-        void SetLinkText(LinkText which, const std::string& text) override;
-        void ShowTexts() override;
-        void Beep() override;
-        void ErrorBox(const std::string& text) override;
-        void ProgressStart(int maxPos) override;
-        void ProgressStep(int pos) override;
-        bool Breathe() override;
-        void Searching(bool running) override;
-        void Trace(const std::string& text) override;
+    // The link's news, shown as every front end shows it; the command under
+    // way notes the message line it leaves.
+    void OnLinkNews(const LinkNews& news);
 
-      private:
-        Session& m_session;
-    };
-
-    // Runs `command` (returning its outcome) unless another one is under way,
+    // Runs `command` (returning its outcome or its result) unless another one is under way,
     // and returns what it did. A chip operation names itself for its line in
     // the production log.
     template <class Command>
     CommandResult Exclusive(Command command, const char* logOperation = nullptr);
     void LogOperation(const char* operation, const CommandResult& result);
+    // To the record sink, then the log; what could not keep it is said.
+    void Record(const LogRecord& r);
 
     // What the command under way shows, noted for its result.
     void SetMessage(const std::string& text);
     void AppendMessage(const std::string& text);
     int ShowBox(const std::string& text, unsigned flags = kBoxOk);
     void SetFileName(const std::string& path);
-    // What the user changed on the screen before a command reads it.
-    void PullTexts();
+    void Text(Slot slot, const std::string& text) { m_report.Report(Event::Text(slot, text)); }
+    void Beep() { m_report.Report(Event::Of(Event::Kind::kBeep)); }
+    void Progress(int pos, int max);
     // A failure whose last reply never came: the writer is asked once more
     // whether it is there. A writer that stays silent is a station fault.
     Outcome Failure();
+    // Asks that question now, once per command: before a failure's text, so
+    // the command ends as soon as the user reads it.
+    bool WriterSilent();
+
+    // The writer's own steps, each saying its failure once: a mode command or
+    // the flash erase with its failure text, an operation with its step text.
+    uint8_t ModeCommand(uint8_t code);
+    uint8_t WriterOperation(uint8_t mask, int progressMax);
+    // A writer status as the user reads it: a box (modal) or the message line with a beep.
+    void SayWriterError(uint8_t status, bool modal);
 
     // Images.
-    void ApplyLoad(const ImageLoad& load);
+    Outcome ApplyLoad(const ImageLoad& load);
     bool FinishImageLoad();
     bool WriteOtpFile(const std::string& path);
 
@@ -192,34 +227,34 @@ class Session {
     // Chip operations.
     bool HasData();
     // Download it? Yes runs the download; Passed when the operation may go on.
-    Outcome DownloadPrompt();
+    CommandResult DownloadPrompt();
     // Lock and Chip Info: the body must know them (a box says it does not),
     // then the writer must answer.
     Outcome BodyWithLockAndWriter();
-    // Runs `body` (its outcome) in programming mode and leaves it.
+    // Runs `body` (its part of the result) in programming mode and leaves it.
     template <class Body>
-    Outcome Framed(Body body);
-    Outcome EnterProgramming();
-    Outcome RunOperation(uint8_t mask, int progressMax);
+    CommandResult Framed(Body body);
+    CommandResult EnterProgramming();
+    CommandResult RunOperation(uint8_t mask, int progressMax);
     // What every operation does in programming mode: enter it (with the ID
     // check), the serial words around a programming pass, the one writer
     // operation, and the text of success.
-    Outcome OperationPass(uint8_t mask, int progressMax, bool serial, const std::string& passText);
+    CommandResult OperationPass(uint8_t mask, int progressMax, bool serial,
+                                const std::string& passText);
 
     // Serial numbers around a programming pass: before it, the four words
     // blank in the chip and in the buffer and the next number saved; after
     // it, the words written.
-    Outcome PrepareSerial();
-    Outcome FinishSerial();
+    CommandResult PrepareSerial();
+    CommandResult FinishSerial();
     // True when all four words are blank in the chip (a failed read counts as
     // blank) and in the buffer; shows its message otherwise.
     bool CheckSerialBlank();
     // Writes the four bytes as words (high byte 0); on the first refusal says
     // kSerialWriteFailed. `framesSent` counts the word frames that went out.
     bool WriteSerialNumber(int& framesSent);
-    // Takes this chip's number: under the lock, the larger of the file's and
-    // ours, with the one after it saved in [Serial] Data. Anything but Passed
-    // (said) means the chip must not be programmed.
+    // Takes this chip's number from the source. Anything but Passed (said)
+    // means the chip must not be programmed.
     Outcome ReserveSerialNumber();
     // A number taken from the file that no chip got goes into the log.
     void LogUnusedSerial(const char* why);
@@ -227,15 +262,26 @@ class Session {
     // A refused [Setting] Ports, said after the command that searched, so
     // the command's own texts do not cover it at once.
     void SayPortsRefusal();
+    // A failure of the system's port calls during the command, in its box.
+    void SayPortFailure();
 
     Profile& m_profile;
-    FrontEnd& m_front;
-    LinkToFront m_linkReport{*this};
+    Reporter& m_report;
+    SettingsSerialSource m_settingsSource{m_profile};
+    SerialSource* m_pSource = &m_settingsSource;
+    RecordSink* m_pSink = nullptr;
     WriterLink m_link;
     std::shared_ptr<ProductionLog> m_log = std::make_shared<ProductionLog>(std::string());
     std::string m_strFrontEndName;
+    std::string m_strJobPath, m_strJobCode, m_strLot;
+    std::string m_strPosition;
     bool m_bOpsRunning = false;
-    CommandResult m_result;  // of the command under way
+    // What the command under way has noted so far; each command starts afresh.
+    struct UnderWay {
+        std::string shown;            // the last text it showed
+        int writerSilent = -1;        // WriterSilent's answer; -1 before it asked
+        bool controlsFollow = false;  // it sent an image
+    } m_now;
 
     PcBuffer m_buffer;
     BodyTable m_bodyTable;
@@ -248,10 +294,7 @@ class Session {
     bool m_bVoice = false;
     AutoSteps m_auto;
     SerialNumber m_serial;
-    bool m_bSerialReserved = false;  // m_serial.m_dwSerial was taken from the file, no chip has it
-    bool m_bSerialEnd = false;       // [Serial] End is set
-    uint32_t m_dwSerialEnd = 0;
-    std::unique_ptr<ProcessLock> m_pSerialLock;
+    bool m_bSerialReserved = false;  // m_serial.m_dwSerial was reserved, no chip has it
 };
 
 template <class Command>
@@ -262,15 +305,23 @@ CommandResult Session::Exclusive(Command command, const char* logOperation) {
         return refused;
     }
     m_bOpsRunning = true;
-    m_result = CommandResult();
+    m_now = UnderWay();
     m_link.ForgetLastReply();
-    m_front.ShowRunning(true);
-    m_result.outcome = command();
-    if (m_result.outcome == Outcome::kFailed) m_result.outcome = Failure();
-    if (logOperation) LogOperation(logOperation, m_result);
-    const CommandResult result = m_result;
+    const int searches = m_link.Searches();
+    m_report.Report(Event::Of(Event::Kind::kStarted));
+    CommandResult result;
+    if constexpr (std::is_same_v<decltype(command()), Outcome>)
+        result.outcome = command();
+    else
+        result = command();
+    result.strText = m_now.shown;
+    if (result.outcome == Outcome::kFailed) result.outcome = Failure();
+    if (logOperation) LogOperation(logOperation, result);
     m_bOpsRunning = false;
+    SayPortFailure();
     SayPortsRefusal();
-    m_front.ShowRunning(false);
+    Event ended = Event::Of(Event::Kind::kEnded);
+    ended.pos = m_now.controlsFollow || m_link.Searches() != searches ? 1 : 0;
+    m_report.Report(ended);
     return result;
 }

@@ -9,88 +9,83 @@
 bool Session::HasData() {
     if (BufferHasData(m_buffer, m_bVoice)) return true;
     ShowBox(kNoDataMessage);
-    m_result.failedStep = Step::kData;
     return false;
 }
 
-Outcome Session::DownloadPrompt() {
-    if (m_bDownloaded || m_front.ShowBox(kDownloadPrompt, kBoxYesNo) != kAnswerYes)
-        return Outcome::kPassed;
+CommandResult Session::DownloadPrompt() {
+    if (m_bDownloaded || ShowBox(kDownloadPrompt, kBoxYesNo) != kAnswerYes) return {};
     // The flash may hold half an image now: nothing may be sent for the chip.
     const Outcome outcome = DownloadImage();
-    if (outcome != Outcome::kPassed) m_result.failedStep = Step::kDownload;
-    return outcome;
+    return CommandResult::Of(outcome, outcome == Outcome::kPassed ? Step::kNone : Step::kDownload);
 }
 
 template <class Body>
-Outcome Session::Framed(Body body) {
-    m_front.EnableInput(false);
-    m_result.bChipTouched = true;
-    Outcome outcome = body();
-    // A chip left in programming mode is no pass: the failure is the last text.
-    if (m_link.PollingCommand(CMD_EXIT_PROG) != 0 && outcome == Outcome::kPassed) {
-        outcome = Outcome::kFailed;
-        m_result.failedStep = Step::kExitProgramming;
+CommandResult Session::Framed(Body body) {
+    CommandResult r = body();
+    // A pass stopped where its serial number could not be reserved had only
+    // read the chip: it is as it came, and no chip of the line.
+    r.bChipTouched = r.failedStep != Step::kSerialSave;
+    const std::string firstFailure = m_now.shown;
+    // A chip left in programming mode is no pass: the failure is the last
+    // text shown, but the result names what failed first.
+    if (ModeCommand(CMD_EXIT_PROG) != 0) {
+        if (r.Passed()) {
+            r.outcome = Outcome::kFailed;
+            r.failedStep = Step::kExitProgramming;
+        } else {
+            m_now.shown = firstFailure;
+        }
     }
-    m_front.EnableInput(true);
-    m_front.PushTexts();
-    return outcome;
+    return r;
 }
 
-Outcome Session::EnterProgramming() {
-    if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) {
-        m_result.failedStep = Step::kEnterProgramming;
-        return Outcome::kFailed;
-    }
-    if (m_bCheckId && m_link.RunOperation(OP_ID_CHECK, 0) != 0) {
+CommandResult Session::EnterProgramming() {
+    if (ModeCommand(CMD_ENTER_PROG) != 0)
+        return CommandResult::Of(Outcome::kFailed, Step::kEnterProgramming);
+    if (m_bCheckId && WriterOperation(OP_ID_CHECK, 0) != 0) {
         SetMessage("ID Mismatch!");
-        m_front.PushTexts();
-        m_result.failedStep = Step::kIdCheck;
-        return Outcome::kFailed;
+        return CommandResult::Of(Outcome::kFailed, Step::kIdCheck);
     }
-    m_front.PushTexts();
-    return Outcome::kPassed;
+    return {};
 }
 
-Outcome Session::RunOperation(uint8_t mask, int progressMax) {
-    const uint8_t status = m_link.RunOperation(mask, progressMax);
-    if (status == 0) return Outcome::kPassed;
-    m_result.failedStep = StepOfOperation(mask, status, m_link.LastBusyStatus());
-    return Outcome::kFailed;
+CommandResult Session::RunOperation(uint8_t mask, int progressMax) {
+    const uint8_t status = WriterOperation(mask, progressMax);
+    if (status == 0) return {};
+    return CommandResult::Of(Outcome::kFailed,
+                             StepOfOperation(mask, status, m_link.LastBusyStatus()));
 }
 
-Outcome Session::OperationPass(uint8_t mask, int progressMax, bool serial,
-                               const std::string& passText) {
-    if (const Outcome o = EnterProgramming(); o != Outcome::kPassed) return o;
+CommandResult Session::OperationPass(uint8_t mask, int progressMax, bool serial,
+                                     const std::string& passText) {
+    if (CommandResult r = EnterProgramming(); !r.Passed()) return r;
     if (serial)
-        if (const Outcome o = PrepareSerial(); o != Outcome::kPassed) return o;
-    if (const Outcome o = RunOperation(mask, progressMax); o != Outcome::kPassed) return o;
+        if (CommandResult r = PrepareSerial(); !r.Passed()) return r;
+    if (CommandResult r = RunOperation(mask, progressMax); !r.Passed()) return r;
+    CommandResult done;
     if (serial)
-        if (const Outcome o = FinishSerial(); o != Outcome::kPassed) return o;
+        if (done = FinishSerial(); !done.Passed()) return done;
     SetMessage(passText);
-    return Outcome::kPassed;
+    return done;
 }
 
-CommandResult Session::OnBlankCheck() {
+CommandResult Session::BlankCheck() {
     return Exclusive(
         [this] {
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
-            if (!CheckDriverBlock()) {
-                m_result.failedStep = Step::kDriverCheck;
-                return Outcome::kFailed;
-            }
+            if (!m_link.EnsureConnected()) return CommandResult::Of(Outcome::kNoWriter);
+            if (!CheckDriverBlock()) return CommandResult::Of(Outcome::kFailed, Step::kDriverCheck);
             return Framed(
                 [&] { return OperationPass(OP_BLANK, DriverProgressMax(), false, "Blank!"); });
         },
         "Blank Check");
 }
 
-CommandResult Session::OnProgram() {
+CommandResult Session::Program() {
     return Exclusive(
         [this] {
-            if (!HasData()) return Outcome::kBadImage;
-            if (const Outcome o = DownloadPrompt(); o != Outcome::kPassed) return o;
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
+            if (!HasData()) return CommandResult::Of(Outcome::kBadImage, Step::kData);
+            if (CommandResult r = DownloadPrompt(); !r.Passed()) return r;
+            if (!m_link.EnsureConnected()) return CommandResult::Of(Outcome::kNoWriter);
             return Framed([&] {
                 return OperationPass(OP_PROGRAM, static_cast<int>(m_buffer.m_nBinWords),
                                      m_serial.m_bSerial, "Program OK!");
@@ -99,16 +94,13 @@ CommandResult Session::OnProgram() {
         "Program");
 }
 
-CommandResult Session::OnVerify() {
+CommandResult Session::Verify() {
     return Exclusive(
         [this] {
-            if (!HasData()) return Outcome::kBadImage;
-            if (const Outcome o = DownloadPrompt(); o != Outcome::kPassed) return o;
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
-            if (!CheckDriverBlock()) {
-                m_result.failedStep = Step::kDriverCheck;
-                return Outcome::kFailed;
-            }
+            if (!HasData()) return CommandResult::Of(Outcome::kBadImage, Step::kData);
+            if (CommandResult r = DownloadPrompt(); !r.Passed()) return r;
+            if (!m_link.EnsureConnected()) return CommandResult::Of(Outcome::kNoWriter);
+            if (!CheckDriverBlock()) return CommandResult::Of(Outcome::kFailed, Step::kDriverCheck);
             return Framed([&] {
                 return OperationPass(OP_VERIFY, static_cast<int>(m_buffer.m_nBinWords), false,
                                      "Verify OK!");
@@ -125,26 +117,28 @@ Outcome Session::BodyWithLockAndWriter() {
     return m_link.EnsureConnected() ? Outcome::kPassed : Outcome::kNoWriter;
 }
 
-CommandResult Session::OnLock() {
+CommandResult Session::Lock() {
     return Exclusive(
         [this] {
-            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed) return o;
+            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed)
+                return CommandResult::Of(o);
             return Framed([&] { return OperationPass(OP_LOCK, 0, false, "Lock OK!"); });
         },
         "Lock");
 }
 
-CommandResult Session::OnAuto() {
+CommandResult Session::Auto() {
     return Exclusive(
         [this] {
             const AutoSteps& steps = m_auto;
             const AutoPlan plan =
                 BuildAutoPlan(steps.bBlank, steps.bProgram, steps.bVerify, steps.bLock);
             // Nothing chosen, nothing done: no chip was touched, so no log line.
-            if (plan.mask == 0) return Outcome::kFailed;
-            if ((steps.bProgram || steps.bVerify) && !HasData()) return Outcome::kBadImage;
-            if (const Outcome o = DownloadPrompt(); o != Outcome::kPassed) return o;
-            if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
+            if (plan.mask == 0) return CommandResult::Of(Outcome::kFailed);
+            if ((steps.bProgram || steps.bVerify) && !HasData())
+                return CommandResult::Of(Outcome::kBadImage, Step::kData);
+            if (CommandResult r = DownloadPrompt(); !r.Passed()) return r;
+            if (!m_link.EnsureConnected()) return CommandResult::Of(Outcome::kNoWriter);
             // The serial number goes in after the whole sequence, when it programs.
             return Framed([&] {
                 return OperationPass(plan.mask, DriverProgressMax(),
@@ -154,48 +148,45 @@ CommandResult Session::OnAuto() {
         "Auto");
 }
 
-CommandResult Session::OnChipInfo() {
+CommandResult Session::ChipInfo() {
     return Exclusive(
         [this] {
-            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed) return o;
-            m_result.failedStep = Step::kChipInfo;
-            m_result.bChipTouched = true;
-            m_front.EnableInput(false);
-            if (m_link.PollingCommand(CMD_ENTER_PROG) != 0) {
-                m_front.EnableInput(true);
-                m_result.failedStep = Step::kEnterProgramming;
-                return Outcome::kFailed;
+            if (const Outcome o = BodyWithLockAndWriter(); o != Outcome::kPassed)
+                return CommandResult::Of(o);
+            CommandResult r = CommandResult::Of(Outcome::kFailed, Step::kChipInfo);
+            r.bChipTouched = true;
+            if (ModeCommand(CMD_ENTER_PROG) != 0) {
+                r.failedStep = Step::kEnterProgramming;
+                return r;
             }
             uint8_t data[256] = {};
-            const Frame identify = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
-            const uint8_t status = static_cast<uint8_t>(
-                m_link.Request(identify.bytes, identify.size, CMD_IDENTIFY, data, sizeof data));
+            const uint8_t status = m_link.Identify(data, sizeof data);
             if (status != 0) {
-                m_link.ShowWriterError(status, false);
-                m_link.PollingCommand(CMD_EXIT_PROG);
-                m_front.EnableInput(true);
-                return Outcome::kFailed;
+                SayWriterError(status, false);
+                const std::string firstFailure = m_now.shown;
+                if (ModeCommand(CMD_EXIT_PROG) != 0) m_now.shown = firstFailure;
+                return r;
             }
             const uint32_t addr = ChipInfoReadAddress(data[0], m_bodyTable, m_pBody);
-            const Frame read = MakeReadBlockFrame(addr, kChipInfoWords);
             uint8_t words[256] = {};
-            const uint16_t result =
-                m_link.Request(read.bytes, read.size, CMD_READ_BLOCK, words, sizeof words);
-            m_link.PollingCommand(CMD_EXIT_PROG);
-            Outcome outcome = Outcome::kFailed;
+            const uint8_t result = m_link.ReadBlock(addr, kChipInfoWords, words, sizeof words);
+            ModeCommand(CMD_EXIT_PROG);
             if (result != 0) {
                 ShowBox("Failed to get chip info!");
             } else {
-                const ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
+                const ::ChipInfo info = ParseChipInfo(words, 2 * kChipInfoWords);
                 const std::string name =
                     FindBodyName(m_bodyTable, info.wPowerOnID, info.wSoftwareID);
                 ShowBox(FormatChipInfo(info, name), kBoxInformation);
                 // A chip no body describes is not known to be the one meant.
-                outcome = name.empty() ? Outcome::kFailed : Outcome::kPassed;
-                m_result.failedStep = name.empty() ? Step::kUnknownChip : Step::kNone;
+                if (name.empty()) {
+                    r.failedStep = Step::kUnknownChip;
+                } else {
+                    r.outcome = Outcome::kPassed;
+                    r.failedStep = Step::kNone;
+                }
             }
-            m_front.EnableInput(true);
-            return outcome;
+            return r;
         },
         "Chip Info");
 }

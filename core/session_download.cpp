@@ -18,7 +18,7 @@ std::string BodyName(const BodyRecord& body) {
 }
 }  // namespace
 
-CommandResult Session::OnDownload() {
+CommandResult Session::Download() {
     return Exclusive([this] { return DownloadImage(); });
 }
 
@@ -27,14 +27,12 @@ bool Session::TakeSource(std::vector<uint8_t>& bytes) {
     const std::string& path = m_strFileName;
     if (path.empty() && !(buf.m_pBin && buf.m_pOpt)) {
         SetMessage("Please load a file!");
-        m_front.PushTexts();
         return false;
     }
     if (IsVoiceFile(path)) {
         // A voice file that failed to load leaves no words to send.
         if (!buf.m_pBin) {
             SetMessage("Please load a file!");
-            m_front.PushTexts();
             return false;
         }
         const size_t words = std::min<size_t>(buf.m_nBinWords, buf.m_pBin->size());
@@ -50,7 +48,6 @@ bool Session::TakeSource(std::vector<uint8_t>& bytes) {
 }
 
 Outcome Session::DownloadImage() {
-    PullTexts();
     std::vector<uint8_t> bytes;
     if (!TakeSource(bytes)) return Outcome::kBadImage;
     if (!m_link.EnsureConnected()) {
@@ -60,29 +57,26 @@ Outcome Session::DownloadImage() {
     // From the erase on, the writer's flash no longer holds the last image:
     // only a download that ends well may say it does.
     m_bDownloaded = false;
-    const uint8_t erase = m_link.PollingCommand(CMD_ERASE_FLASH);
+    const uint8_t erase = ModeCommand(CMD_ERASE_FLASH);
     if (erase != 0) {
-        m_link.ShowWriterError(erase, false);
+        SayWriterError(erase, false);
         return Outcome::kFailed;
     }
-    m_front.EnableOperationControls(false);
+    m_now.controlsFollow = true;
     SetMessage("Downloading...");
-    m_front.PushTexts();
-    m_front.ProgressStart(static_cast<int>(bytes.size()));
+    Progress(0, static_cast<int>(bytes.size()));
 
     size_t sent = 0;
     for (const DownloadChunk& c : PlanDownload(bytes.size())) {
-        const std::vector<uint8_t> frame = DownloadFrame(c.addr, bytes.data() + c.addr, c.count);
-        const uint8_t status =
-            m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+        const uint8_t status = m_link.WriteFlash(c.addr, bytes.data() + c.addr, c.count);
         if (status != 0) {
-            m_link.ShowWriterError(status, false);
+            SayWriterError(status, false);
             break;
         }
         sent += c.count;
-        m_front.ProgressStep(static_cast<int>(sent));
+        Progress(static_cast<int>(sent), static_cast<int>(bytes.size()));
     }
-    m_front.ProgressEnd();
+    Progress(0, static_cast<int>(bytes.size()));
     const bool complete = sent == bytes.size();
     bytes.clear();
 
@@ -97,14 +91,11 @@ Outcome Session::DownloadImage() {
         text = "Download OK!";
     }
     SetMessage(text);
-    m_front.PushTexts();
-    m_front.EnableOperationControls(true);
     return outcome;
 }
 
 bool Session::EraseDriverArea() {
-    const Frame frame = MakeEraseDriverFrame();
-    if (m_link.SendAndPoll(frame.bytes, frame.size, CMD_ERASE_DRIVER, 50, 0) != 0) {
+    if (m_link.EraseDriver() != 0) {
         SetMessage("Failed to erase flash rom!");
         return false;
     }
@@ -114,28 +105,25 @@ bool Session::EraseDriverArea() {
 bool Session::DownloadDriver(bool erase) {
     // Without a body there is nothing to describe; keep the block the writer has.
     if (m_pBody == nullptr) {
-        m_front.Beep();
+        Beep();
         SetMessage(kNoBodySelected);
-        m_front.PushTexts();
         return false;
     }
     if (erase && !EraseDriverArea()) return false;
     const BodyRecord& body = *m_pBody;
-    const DriverFrame frame = BuildDriverFrame(body, WriterSettings::Read(m_profile));
-    uint8_t status = m_link.SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+    uint8_t status = m_link.WriteDriverBlock(body, WriterSettings::Read(m_profile));
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        SayWriterError(status, false);
         return false;
     }
-    m_front.SetText(FrontText::kDriver, BodyName(body));
+    Text(Slot::kDriver, BodyName(body));
     m_pDriverBody = &body;
     SetMessage("Download driver OK!");
-    status = m_link.RunOperation(OP_DRIVER, 0);
+    status = WriterOperation(OP_DRIVER, 0);
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        SayWriterError(status, false);
         return false;
     }
-    m_front.PushTexts();
     return true;
 }
 
@@ -145,25 +133,20 @@ bool Session::CheckDriver() {
 }
 
 bool Session::CheckDriverBlock() {
-    PullTexts();
-    const Frame frame = MakeReadFlashFrame(kDriverAreaAddr, kDriverReadCount);
     uint8_t data[256] = {};
-    const uint8_t status = static_cast<uint8_t>(
-        m_link.Request(frame.bytes, frame.size, CMD_READ_FLASH, data, sizeof data));
+    const uint8_t status = m_link.ReadFlash(kDriverAreaAddr, kDriverReadCount, data, sizeof data);
     if (status != 0) {
-        m_link.ShowWriterError(status, false);
+        SayWriterError(status, false);
     } else {
         const DriverReadBack rb = ParseDriverReadBack(data, kDriverReadCount);
         if (rb.bValid) {
             const std::string name = FindBodyName(m_bodyTable, rb.nPID, rb.nOID);
-            m_front.SetText(FrontText::kDriver, name);
+            Text(Slot::kDriver, name);
             if (const BodyRecord* body = LookupBody(m_bodyTable, name)) m_pDriverBody = body;
-            m_front.PushTexts();
             return true;
         }
     }
     const bool ok = DownloadDriver(true);
-    m_front.PushTexts();
     return ok;
 }
 
@@ -172,27 +155,26 @@ int Session::DriverProgressMax() const {
     return m_pDriverBody ? static_cast<int>(m_pDriverBody->nRomWords) : 0;
 }
 
-CommandResult Session::OnSelectMcu(const std::string& name) {
+CommandResult Session::SelectMcu(const std::string& name) {
     return Exclusive([&] {
         SelectBodyByName(name);
         return DownloadDriver(true) ? Outcome::kPassed : Outcome::kFailed;
     });
 }
 
-CommandResult Session::OnDiagnosis() {
+CommandResult Session::Diagnosis() {
     return Exclusive([this] {
         if (!m_link.EnsureConnected()) return Outcome::kNoWriter;
         uint8_t status = 0;
         for (int attempt = 0; attempt < 3; ++attempt) {
-            const uint16_t r = m_link.Query(CMD_SELFTEST);
-            status = static_cast<uint8_t>(r);
+            uint8_t faults = 0;
+            status = m_link.SelfTest(faults);
             if (status == WS_ACK) {
-                const uint8_t faults = static_cast<uint8_t>(r >> 8);
                 ShowBox(DiagnosisReport(faults));
                 return faults == 0 ? Outcome::kPassed : Outcome::kFailed;
             }
         }
-        m_link.ShowWriterError(status, true);
+        SayWriterError(status, true);
         return Outcome::kFailed;
     });
 }

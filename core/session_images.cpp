@@ -5,9 +5,8 @@
 #include "image/option_view.h"
 #include "image/otp_file.h"
 
-CommandResult Session::OnOpen(const std::function<bool(std::string&)>& askPath) {
+CommandResult Session::Open(const std::function<bool(std::string&)>& askPath) {
     return Exclusive([&] {
-        PullTexts();
         std::string path;
         if (!askPath(path)) return Outcome::kCancelled;
         return OpenImage(path).outcome;
@@ -15,18 +14,18 @@ CommandResult Session::OnOpen(const std::function<bool(std::string&)>& askPath) 
 }
 
 CommandResult Session::OpenImage(const std::string& path) {
-    // Inside OnOpen this is part of that command; called alone it is one of its own.
+    // Inside Open this is part of that command; called alone it is one of its own.
     if (m_bOpsRunning) {
         SetFileName(path);
         // The buffer goes first, so a window painting during the load shows it empty.
         m_buffer.FreeBlocks();
         ShowChecksum(0);
-        m_front.PushTexts();
-        m_front.Breathe();
-        ApplyLoad(LoadImageFile(path, m_buffer, m_bodyTable, ChecksumTestEnabled(m_profile)));
-        if (m_result.outcome != Outcome::kPassed) return m_result;
-        m_bFileImage = true;
-        return m_result;
+        const Outcome loaded =
+            ApplyLoad(LoadImageFile(path, m_buffer, m_bodyTable, ChecksumTestEnabled(m_profile)));
+        if (loaded == Outcome::kPassed) m_bFileImage = true;
+        CommandResult r = CommandResult::Of(loaded);
+        r.strText = m_now.shown;
+        return r;
     }
     return Exclusive([&] { return OpenImage(path).outcome; });
 }
@@ -43,7 +42,7 @@ CommandResult Session::AdoptImage(const Session& loaded) {
     });
 }
 
-void Session::ApplyLoad(const ImageLoad& load) {
+Outcome Session::ApplyLoad(const ImageLoad& load) {
     if (!load.strBodyName.empty()) SelectBodyByName(load.strBodyName);
     if (load.bForgetBody) m_pBody = nullptr;
     if (load.bCheckSerial) CheckSerialAddresses();
@@ -51,19 +50,18 @@ void Session::ApplyLoad(const ImageLoad& load) {
         switch (n.kind) {
             case ImageLoad::Notice::kSetMessage:
                 SetMessage(n.text);
-                m_front.PushTexts();
                 break;
             case ImageLoad::Notice::kAppendMessage:
                 AppendMessage(n.text);
-                m_front.PushTexts();
                 break;
             case ImageLoad::Notice::kBox:
                 ShowBox(n.text);
                 break;
         }
     }
-    m_result.outcome = load.bOk ? Outcome::kPassed : Outcome::kBadImage;
-    if (load.bOk) FinishImageLoad();
+    if (!load.bOk) return Outcome::kBadImage;
+    FinishImageLoad();
+    return Outcome::kPassed;
 }
 
 // The common end of a successful load or file write: checksum, "File PID"
@@ -71,9 +69,9 @@ void Session::ApplyLoad(const ImageLoad& load) {
 bool Session::FinishImageLoad() {
     ShowChecksum(1);
     SetMessage(FilePidLine(m_buffer.m_wPID, m_buffer.m_wOID));
-    m_front.PushTexts();
-    m_front.ResetHexView(HexScrollMax(m_buffer));
-    m_front.Breathe();
+    Event reset = Event::Of(Event::Kind::kHexReset);
+    reset.pos = HexScrollMax(m_buffer);
+    m_report.Report(reset);
     return true;
 }
 
@@ -88,7 +86,6 @@ bool Session::WriteOtpFile(const std::string& path) {
 
 bool Session::PrepareOptionFile(const std::function<std::string()>& makeTempPath, std::string& path,
                                 std::string& tempPath) {
-    PullTexts();
     switch (ChooseOptionFile(m_bFileImage, m_pDriverBody != nullptr)) {
         case OptionFileChoice::ImageFile:
             path = m_strFileName;

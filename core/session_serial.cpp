@@ -6,31 +6,44 @@
 #include "core/session.h"
 #include "writer/protocol.h"
 
-namespace {
-std::string UsedUpText(uint32_t next, uint32_t end) {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "The serial numbers of this station are used up: the next one, %08XH, lies past "
-                  "[Serial] End (%08XH) in 'Larkspur.ini'.\nThe chip has not been programmed.",
-                  static_cast<unsigned>(next), static_cast<unsigned>(end));
-    return text;
+const char Session::kFoundAfterACrash[] =
+    "Found after a crash: a program reserved it and ended before its fate was logged; it may "
+    "be in a chip";
+
+std::vector<uint32_t> Session::LogNumbersLeftByACrash(std::string& logFailure) {
+    const std::vector<uint32_t> numbers = m_settingsSource.TakeOrphans();
+    for (const uint32_t serial : numbers) {
+        LogRecord r;
+        r.time = LocalTimeNow();
+        r.strFrontEnd = m_strFrontEndName;
+        r.strOperation = "S/N";
+        r.serial = SerialFate::kBurned;
+        r.dwSerial = serial;
+        r.strResult = kFoundAfterACrash;
+        r.bVerdict = false;
+        if (const std::string failure = m_log->Append(r); !failure.empty()) logFailure = failure;
+    }
+    return numbers;
 }
-}  // namespace
 
 void Session::UseSerialLock(const std::string& name) {
-    m_pSerialLock = std::make_unique<ProcessLock>(name);
+    m_settingsSource.UseLock(name);
 }
 
 void Session::SyncSerialNumber() {
     if (m_bSerialReserved) return;  // that number is ours already
-    uint32_t next;
-    {
-        ProcessLockGuard guard(m_pSerialLock.get());
-        next = std::max(m_serial.m_dwSerial, ReadSerialSettings(m_profile).dwData);
-    }
+    const uint32_t next = m_pSource->Peek();
     if (next == m_serial.m_dwSerial) return;
     m_serial.m_dwSerial = next;
     if (m_serial.m_bSerial) ShowSerialNumber(1);
+}
+
+bool Session::CheckSerialData() {
+    if (m_pSource != &m_settingsSource) return true;
+    const SerialSettings serial = ReadSerialSettings(m_profile);
+    if (serial.bDataValid) return true;
+    ShowBox(BadSerialDataText(serial.strData));
+    return false;
 }
 
 void Session::CheckSerialAddresses() {
@@ -39,30 +52,25 @@ void Session::CheckSerialAddresses() {
 
 void Session::ShowSerialNumber(int flag) {
     if (flag != 0) {
-        m_front.SetText(FrontText::kSerial, FormatSerialLabel(m_serial.m_dwSerial));
+        Text(Slot::kSerial, FormatSerialLabel(m_serial.m_dwSerial));
         if (m_buffer.m_pBin)
-            m_front.SetText(FrontText::kChecksum,
-                            FormatChecksum(PatchedChecksum(m_serial, m_buffer)));
+            Text(Slot::kChecksum, FormatChecksum(PatchedChecksum(m_serial, m_buffer)));
     } else {
-        m_front.SetText(FrontText::kSerial, std::string());
-        if (m_buffer.m_pBin)
-            m_front.SetText(FrontText::kChecksum, FormatChecksum(BufferChecksum(m_buffer)));
+        Text(Slot::kSerial, std::string());
+        if (m_buffer.m_pBin) Text(Slot::kChecksum, FormatChecksum(BufferChecksum(m_buffer)));
     }
-    m_front.PushTexts();
 }
 
 void Session::SetSerialSetup(const SerialDialogResult& setup) {
-    if (setup.dwSerial != m_serial.m_dwSerial) {
+    if (setup.dwSerial != m_serial.m_dwSerial && m_pSource == &m_settingsSource) {
         // A number the user chose is the next one for every program: it goes
         // into the file at once, and a number held for a chip is given up.
         LogUnusedSerial("Not used: the serial number was set anew");
-        ProcessLockGuard guard(m_pSerialLock.get());
-        m_profile.WriteIntDurable("Serial", "Data", static_cast<int>(setup.dwSerial));
+        m_settingsSource.SetNext(setup.dwSerial);
     }
     m_serial.m_dwSerial = setup.dwSerial;
     for (int i = 0; i < 4; ++i) m_serial.m_nSerialAddr[i] = setup.nAddr[i];
     CheckSerialAddresses();
-    m_front.PushTexts();
     if (m_serial.m_bSerial) ShowSerialNumber(1);
 }
 
@@ -94,31 +102,33 @@ bool Session::WriteSerialNumber(int& framesSent) {
 }
 
 Outcome Session::ReserveSerialNumber() {
-    // A number taken earlier and not used stays this session's: the file
-    // moved past it then, so no other program hands it out.
     if (m_bSerialReserved) return Outcome::kPassed;
-    ProcessLockGuard guard(m_pSerialLock.get());
-    const uint32_t next =
-        std::max(m_serial.m_dwSerial, ReadSerialSettings(m_profile).dwData);  // unsigned order
-    if (m_bSerialEnd && next > m_dwSerialEnd) {
-        SetMessage(UsedUpText(next, m_dwSerialEnd));
-        m_front.Beep();
-        ShowBox(UsedUpText(next, m_dwSerialEnd));
-        return Outcome::kSerialUsedUp;
-    }
-    // The number after this chip's is saved before the chip is programmed: a
-    // crash or a power cut then costs at most an unused number, never a
-    // number written into two chips.
-    if (!guard.Held() ||
-        !m_profile.WriteIntDurable("Serial", "Data", static_cast<int>(NextSerial(next)))) {
+    if (m_pSource == &m_settingsSource) m_settingsSource.NotBelow(m_serial.m_dwSerial);
+    const SerialReservation r = m_pSource->Reserve();
+    // The settings file's own texts; a ledger's text names what failed.
+    if (r.take == SerialTake::kNotSaved && m_pSource == &m_settingsSource) {
         SetMessage(kSerialSaveFailed);
-        m_front.Beep();
+        Beep();
         ShowBox(kSerialSaveFailedBox);
         return Outcome::kSerialNotSaved;
     }
+    switch (r.take) {
+        case SerialTake::kTaken:
+            break;
+        case SerialTake::kNotSaved:
+        case SerialTake::kUsedUp:
+        case SerialTake::kBadValue:
+        case SerialTake::kOffline:
+            SetMessage(r.strText);
+            Beep();
+            ShowBox(r.strText);
+            if (r.take == SerialTake::kOffline) return Outcome::kLedgerOffline;
+            return r.take == SerialTake::kUsedUp ? Outcome::kSerialUsedUp
+                                                 : Outcome::kSerialNotSaved;
+    }
     m_bSerialReserved = true;
-    if (next != m_serial.m_dwSerial) {
-        m_serial.m_dwSerial = next;
+    if (r.dwSerial != m_serial.m_dwSerial) {
+        m_serial.m_dwSerial = r.dwSerial;
         ShowSerialNumber(1);
     }
     return Outcome::kPassed;
@@ -134,38 +144,38 @@ void Session::LogUnusedSerial(const char* why) {
     LogOperation("S/N", unused);
 }
 
-Outcome Session::PrepareSerial() {
-    m_result.failedStep = Step::kSerialCheck;
+CommandResult Session::PrepareSerial() {
     if (!CheckSerialBlank())
-        return SerialFileBlank(m_serial, m_buffer) ? Outcome::kFailed : Outcome::kBadImage;
-    m_result.failedStep = Step::kSerialSave;
-    if (const Outcome o = ReserveSerialNumber(); o != Outcome::kPassed) {
-        // The chip was only read: it is as it came, and no chip of the line.
-        m_result.bChipTouched = false;
-        return o;
-    }
-    m_result.failedStep = Step::kNone;
-    return Outcome::kPassed;
+        return CommandResult::Of(
+            SerialFileBlank(m_serial, m_buffer) ? Outcome::kFailed : Outcome::kBadImage,
+            Step::kSerialCheck);
+    if (const Outcome o = ReserveSerialNumber(); o != Outcome::kPassed)
+        return CommandResult::Of(o, Step::kSerialSave);
+    return {};
 }
 
-Outcome Session::FinishSerial() {
-    m_result.dwSerial = m_serial.m_dwSerial;
+CommandResult Session::FinishSerial() {
+    CommandResult r;
+    r.dwSerial = m_serial.m_dwSerial;
     int framesSent = 0;
     if (!WriteSerialNumber(framesSent)) {
-        m_result.failedStep = Step::kSerialWrite;
+        r.outcome = Outcome::kFailed;
+        r.failedStep = Step::kSerialWrite;
         // The writer may have burned a word and lost only its reply: a number
         // that may be in a chip is never handed out again.
         if (framesSent > 0) {
-            m_result.serial = SerialFate::kBurned;
+            r.serial = SerialFate::kBurned;
             m_bSerialReserved = false;
-            m_serial.m_dwSerial = NextSerial(m_serial.m_dwSerial);
+            if (m_serial.m_dwSerial != 0xFFFFFFFFu)
+                m_serial.m_dwSerial = NextSerial(m_serial.m_dwSerial);
             ShowSerialNumber(1);
         }
-        return Outcome::kFailed;
+        return r;
     }
-    m_result.serial = SerialFate::kWritten;
+    r.serial = SerialFate::kWritten;
     m_bSerialReserved = false;
-    m_serial.m_dwSerial = NextSerial(m_serial.m_dwSerial);
+    // The label never wraps to 0: after the last number the next chip is refused.
+    if (m_serial.m_dwSerial != 0xFFFFFFFFu) m_serial.m_dwSerial = NextSerial(m_serial.m_dwSerial);
     ShowSerialNumber(1);
-    return Outcome::kPassed;
+    return r;
 }

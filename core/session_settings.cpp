@@ -24,7 +24,18 @@ void WriteAutoSteps(Profile& profile, const AutoSteps& steps) {
 SerialSettings ReadSerialSettings(const Profile& profile) {
     SerialSettings s;
     s.bEnable = profile.GetInt("Serial", "Enable", 0) != 0;
-    s.dwData = static_cast<uint32_t>(profile.GetInt("Serial", "Data", 0));
+    // A missing key reads as the marker, which no value written by hand can be.
+    const std::string data = profile.GetString("Serial", "Data", "\n");
+    if (data != "\n") {
+        s.strData = data;
+        s.bDataValid = ParseSerialData(data, s.dwData);
+        s.bPastLast = !s.bDataValid && TrimWhite(data) == "4294967296";
+        if (s.bPastLast) {
+            s.bDataValid = true;
+            s.dwData = 0xFFFFFFFFu;
+        }
+        if (!s.bDataValid) s.dwData = 0;
+    }
     const std::string end = TrimWhite(profile.GetString("Serial", "End", ""));
     s.bHasEnd = !end.empty();
     s.dwEnd = static_cast<uint32_t>(ParseProfileInt(end));
@@ -36,10 +47,31 @@ SerialSettings ReadSerialSettings(const Profile& profile) {
     return s;
 }
 
+bool ParseSerialData(const std::string& text, uint32_t& value) {
+    const std::string digits = TrimWhite(text);
+    if (digits.empty() || digits.size() > 10) return false;
+    uint64_t n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n > 0xFFFFFFFFu) return false;
+    value = static_cast<uint32_t>(n);
+    return true;
+}
+
 void WriteSerialSettings(Profile& profile, const SerialSettings& serial) {
-    profile.WriteInt("Serial", "Data", static_cast<int>(serial.dwData));
+    // A value found unreadable stays as written: the user's to mend, not ours to overwrite.
+    if (serial.bPastLast)
+        profile.WriteString("Serial", "Data", "4294967296");
+    else if (serial.bDataValid)
+        profile.WriteString("Serial", "Data", std::to_string(serial.dwData));
     for (int i = 0; i < 4; ++i) {
         profile.WriteInt("Serial", "Byte" + std::to_string(i) + "Addr",
                          static_cast<int>(serial.nAddr[i]));
     }
+}
+
+bool WriteSerialData(Profile& profile, uint32_t next) {
+    return profile.WriteStringDurable("Serial", "Data", std::to_string(next));
 }

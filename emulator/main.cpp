@@ -14,14 +14,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "emulator/soak_faults.h"
 #include "emulator/writer_line.h"
 
 using emu::Bytes;
+using emu::ChipRecord;
+using emu::RandomFaults;
 
 namespace {
 
@@ -48,6 +52,9 @@ struct Options {
     bool paceOut = true;  // replies leave byte by byte at the line rate
     bool paceIn = false;  // frames count as received after their line time
     bool muted = false;
+    double faultRate = 0;  // --faults RATE[,SEED]
+    uint32_t faultSeed = 1;
+    std::string chipLog;  // --chip-log FILE
 };
 
 class Emulator {
@@ -75,7 +82,31 @@ class Emulator {
             m_ctl = open(m_opt.control.c_str(), O_RDWR | O_NONBLOCK);
         }
         line.muted = m_opt.muted;
+        if (!m_opt.chipLog.empty() && !StartChipLog()) return false;
+        if (m_opt.faultRate > 0) {
+            m_faults = std::make_unique<RandomFaults>(line, m_opt.faultRate, m_opt.faultSeed);
+            line.onReceive = [this](uint64_t now) { m_faults->Tick(now); };
+            line.onFrame = [this](const Bytes& frame, uint64_t now) {
+                const std::string kind = m_faults->Frame(frame, now);
+                if (!kind.empty() && m_record) m_record->Fault(kind);
+            };
+        }
         return OpenPty();
+    }
+
+    bool StartChipLog() {
+        m_chipLog = std::fopen(m_opt.chipLog.c_str(), "w");
+        if (!m_chipLog) {
+            std::perror(m_opt.chipLog.c_str());
+            return false;
+        }
+        m_record = std::make_unique<ChipRecord>(m_chipLog);
+        line.model.onOperation = [this](uint8_t mask, uint8_t final) {
+            m_record->Operation(mask, final);
+        };
+        line.model.onWord = [this](uint32_t addr, uint16_t value) { m_record->Word(addr, value); };
+        line.model.onChipOut = [this] { m_record->ChipOut(); };
+        return true;
     }
 
     void Run() {
@@ -116,6 +147,9 @@ class Emulator {
   private:
     Options m_opt;
     FILE* m_log = nullptr;
+    FILE* m_chipLog = nullptr;
+    std::unique_ptr<ChipRecord> m_record;
+    std::unique_ptr<RandomFaults> m_faults;
     int m_master = -1, m_slave = -1, m_ctl = -1;
     uint64_t m_start = 0, m_lastByte = 0;
     uint64_t m_rxStart = 0;   // arrival of the first byte of the frame being received
@@ -251,7 +285,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: writer_emulator [--link PATH] [--log FILE] [--control FIFO]\n"
                  "                       [--baud N] [--pace in,out|in|out|none] [--muted]\n"
-                 "                       [--do 'CONTROL LINE']...\n");
+                 "                       [--do 'CONTROL LINE']... [--faults RATE[,SEED]]\n"
+                 "                       [--chip-log FILE]\n");
 }
 
 }  // namespace
@@ -284,6 +319,15 @@ int main(int argc, char** argv) {
             o.muted = true;
         else if (a == "--do")
             actions.push_back(next());
+        else if (a == "--faults") {
+            const std::string v = next();
+            o.faultRate = std::strtod(v.c_str(), nullptr);
+            const size_t comma = v.find(',');
+            if (comma != std::string::npos)
+                o.faultSeed =
+                    static_cast<uint32_t>(std::strtoul(v.c_str() + comma + 1, nullptr, 10));
+        } else if (a == "--chip-log")
+            o.chipLog = next();
         else {
             Usage();
             return 2;

@@ -8,6 +8,7 @@ namespace emu {
 
 Bytes WriterLine::Receive(const uint8_t* bytes, size_t count, uint64_t nowMs) {
     Bytes out;
+    if (onReceive) onReceive(nowMs);
     if (muted) {
         Log("RX-IGNORED", Bytes(bytes, bytes + count));
         return out;
@@ -41,6 +42,8 @@ Bytes WriterLine::Serve(const Bytes& frame, uint64_t nowMs) {
         return {};  // a frame the writer cannot trust gets no answer
     }
     Log("RX", frame);
+    if (onFrame) onFrame(frame, nowMs);
+    if (muted) return {};  // unplugged by what the frame set off
     Bytes reply = model.Handle(frame, nowMs);
     Fault f;
     bool faulty = false;
@@ -102,11 +105,13 @@ bool WriterLine::Control(const std::string& line) {
         faults.push_back(f);
     } else if (verb == "clear") {
         faults.clear();
+        model.ClearQueued();
     } else if (verb == "busy" && !args.empty()) {
         model.SetExtraBusy(static_cast<uint32_t>(std::strtoul(args[0].c_str(), nullptr, 10)),
                            static_cast<int>(value("cmd", -1)));
     } else if (verb == "swap" && !args.empty()) {
-        model.swapChips = args[0] == "on";
+        model.swapChips = args[0] == "on" || args[0] == "auto";
+        model.swapAfterAutoOnly = args[0] == "auto";
     } else if (verb == "stuck") {
         model.SetStuck(static_cast<int>(value("cmd", -1)));
     } else if (verb == "final" && !args.empty()) {

@@ -29,6 +29,9 @@ class WriterLine {
     // "RX-PARTIAL", "RX-IGNORED", "--" for a note) and bytes or text.
     std::function<void(const char* dir, const Bytes& bytes)> log;
     std::function<void(const std::string& text)> note;
+    // Bytes arrived (even while muted), and a frame about to be served.
+    std::function<void(uint64_t nowMs)> onReceive;
+    std::function<void(const Bytes& frame, uint64_t nowMs)> onFrame;
 
     // Received bytes; returns what the writer sends back for the frames they
     // complete, replies in order.

@@ -59,7 +59,9 @@ uint16_t WriterModel::ImageWord(uint32_t addr) const {
     return GetLe16(&flash[2 * addr]);
 }
 
-void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final) {
+void WriterModel::StartJob(const Bytes& frame, uint64_t now, std::vector<Phase> phases,
+                           uint8_t final) {
+    const uint8_t code = frame[1];
     if (m_extraBusyMs && (m_extraBusyCmd == -1 || m_extraBusyCmd == code)) {
         if (phases.empty()) phases.push_back({0xA0, 0});
         phases.back().ms += m_extraBusyMs;
@@ -74,6 +76,8 @@ void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases
         }
     }
     Job job;
+    job.code = code;
+    job.param = frame.size() > 3 ? frame[2] : 0;
     job.start = now;
     job.phases = std::move(phases);
     job.final = final;
@@ -86,21 +90,26 @@ void WriterModel::StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases
 }
 
 Bytes WriterModel::Poll(uint64_t now) {
+    // Status and progress, then, for an operation, the command they belong
+    // to: a PC that lost its acknowledge learns from it that the operation was
+    // taken. Other polls stay short, as the download's pace counts them.
     if (!m_job) return Reply({0x8E, 0x00, 0x00});
+    const auto reply = [this](uint8_t status, uint8_t progress) {
+        if (m_job->code != 0x59) return Reply({0x8E, status, progress});
+        return Reply({0x8E, status, progress, m_job->code, m_job->param});
+    };
     if (m_job->stuck)
-        return Reply(
-            {0x8E, m_job->phases.empty() ? uint8_t(0xA0) : m_job->phases.back().status, 0x00});
+        return reply(m_job->phases.empty() ? uint8_t(0xA0) : m_job->phases.back().status, 0x00);
     uint64_t t = now - m_job->start;
     for (const Phase& p : m_job->phases) {
         if (t < p.ms) {
             const uint64_t words = p.ms ? uint64_t(m_job->progressWords) * t / p.ms : 0;
-            const uint8_t progress = static_cast<uint8_t>(std::min<uint64_t>(words / 256, 255));
-            return Reply({0x8E, p.status, progress});
+            return reply(p.status, static_cast<uint8_t>(std::min<uint64_t>(words / 256, 255)));
         }
         t -= p.ms;
     }
-    return Reply({0x8E, m_job->final,
-                  static_cast<uint8_t>(std::min<uint32_t>(m_job->progressWords / 256, 255))});
+    return reply(m_job->final,
+                 static_cast<uint8_t>(std::min<uint32_t>(m_job->progressWords / 256, 255)));
 }
 
 uint8_t WriterModel::RunOperation(uint8_t mask, std::vector<Phase>& phases) {
@@ -232,7 +241,7 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
                     if ((flash[a + i] & f[5 + i]) != f[5 + i]) status = 0xB8;
                 if (status == 0) std::copy(f.begin() + 5, f.end() - 1, flash.begin() + a);
             }
-            StartJob(code, now, {{0xA0, timing.flashMs}}, status);
+            StartJob(f, now, {{0xA0, timing.flashMs}}, status);
             return Ack();
         }
         case 0x57: {  // program one chip word
@@ -243,39 +252,46 @@ Bytes WriterModel::Handle(const Bytes& f, uint64_t now) {
             } else {
                 const uint16_t w = static_cast<uint16_t>(chip.Word(Addr(f)) | GetLe16(&f[5]));
                 chip.words[Addr(f)] = w;
+                if (onWord) onWord(Addr(f), GetLe16(&f[5]));
             }
-            StartJob(code, now, {{0xA2, timing.flashMs}}, status);
+            StartJob(f, now, {{0xA2, timing.flashMs}}, status);
             return Ack();
         }
         case 0x59: {  // operation
             if (n != 4) return Refuse();
             if ((f[2] & 0x3F) && !progMode) return Refuse();
             std::vector<Phase> phases;
+            // Blank check, program, verify, lock: more than one of them is an Auto pass.
+            const uint8_t steps = f[2] & 0x1E;
+            m_bAutoRan = m_bAutoRan || (steps & (steps - 1)) != 0;
             const uint8_t status = RunOperation(f[2], phases);
-            StartJob(code, now, phases, status);
+            StartJob(f, now, phases, status);
+            if (onOperation) onOperation(f[2], m_job->final);
             return Ack();
         }
         case 0x5A:
         case 0x5B:
             if (n != 4) return Refuse();
-            if (swapChips && progMode && code == 0x5B) {
+            if (swapChips && progMode && code == 0x5B && (!swapAfterAutoOnly || m_bAutoRan)) {
+                if (onChipOut) onChipOut();
                 chip.words.clear();
                 chip.locked = false;
             }
             progMode = code == 0x5A;
-            StartJob(code, now, {{0xA0, timing.modeMs}}, 0);
+            m_bAutoRan = false;
+            StartJob(f, now, {{0xA0, timing.modeMs}}, 0);
             return Ack();
         case 0x5C:
             if (n != 4) return Refuse();
             std::fill(flash.begin(), flash.end(), 0xFF);
-            StartJob(code, now, {{0xA0, timing.eraseMs}}, 0);
+            StartJob(f, now, {{0xA0, timing.eraseMs}}, 0);
             return Ack();
         case 0x5D: {  // erase one 4 KB sector, the driver's by default
             if (n != 4) return Refuse();
             const uint32_t start = uint32_t(f[2]) * kSectorSize;
             if (start >= kFlashSize) return Refuse();
             std::fill(flash.begin() + start, flash.begin() + start + kSectorSize, 0xFF);
-            StartJob(code, now, {{0xA0, timing.sectorMs}}, 0);
+            StartJob(f, now, {{0xA0, timing.sectorMs}}, 0);
             return Ack();
         }
         default:

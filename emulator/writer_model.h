@@ -3,6 +3,7 @@
 // driver area at 0x03FF00), programming mode, the chip in the socket and the
 // busy phases of long commands, which polls report with a progress byte.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,8 +77,23 @@ class WriterModel {
     std::vector<uint8_t> flash;
     bool progMode = false;
     // A handler: leaving programming mode puts a new blank chip of the same
-    // kind in the socket.
+    // kind in the socket; with swapAfterAutoOnly, only after an Auto pass (an
+    // operation of several steps), so single commands by hand keep their chip.
     bool swapChips = false;
+    bool swapAfterAutoOnly = false;
+    // Drops every queued fault of the model: forced final status, hang, extra busy time.
+    void ClearQueued() {
+        m_forcedFinal.reset();
+        m_stuckNext = false;
+        m_extraBusyMs = 0;
+    }
+
+    // What happens to the chips, for a record kept outside the model: an
+    // operation's mask and the status it ends with, a word written by
+    // command, a chip taken out by the handler.
+    std::function<void(uint8_t mask, uint8_t final)> onOperation;
+    std::function<void(uint32_t addr, uint16_t value)> onWord;
+    std::function<void()> onChipOut;
 
     bool DriverValid() const;
     uint32_t DriverRomWords() const;
@@ -89,6 +105,7 @@ class WriterModel {
         uint32_t ms;
     };
     struct Job {
+        uint8_t code = 0, param = 0;  // the command, as polls name it
         uint64_t start = 0;
         std::vector<Phase> phases;
         uint8_t final = 0;
@@ -105,8 +122,9 @@ class WriterModel {
     std::optional<ForcedFinal> m_forcedFinal;
     bool m_stuckNext = false;
     int m_stuckCmd = -1;
+    bool m_bAutoRan = false;  // an Auto pass ran since programming mode was entered
 
-    void StartJob(uint8_t code, uint64_t now, std::vector<Phase> phases, uint8_t final);
+    void StartJob(const Bytes& frame, uint64_t now, std::vector<Phase> phases, uint8_t final);
     Bytes Poll(uint64_t now);
     uint8_t RunOperation(uint8_t mask, std::vector<Phase>& phases);
     uint16_t ImageWord(uint32_t addr) const;

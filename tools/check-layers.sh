@@ -1,29 +1,24 @@
 #!/usr/bin/env bash
-# Fails when a file includes a header of a layer above its own. The layers, from
-# the bottom: common, image, writer, core, then the window (app) and the console,
-# each on the window framework; the option library, the print program and the
-# emulator sit beside them. A folder may include only the folders listed for it.
+# Fails when a file includes a header of a folder its own may not include. The
+# table of folders and what each may include is the one CMake declares
+# (layers.txt in a configured build tree).
+# Usage: check-layers.sh [ROOT [TABLE]]
 set -u
-cd "${1:-$(dirname "$0")/..}" || exit 2
-declare -A allowed=(
-    [common]="common"
-    [image]="common image"
-    [writer]="common image writer"
-    [core]="common image writer core"
-    [framework]="common framework"
-    [app]="common image writer core framework app"
-    [console]="common image writer core framework console"
-    [emulator]="common writer emulator"
-    [plinth]="common plinth"
-    [optdump]="common plinth framework optdump"
-    [optprint]="common framework optprint"
-)
+root=$(cd "${1:-$(dirname "$0")/..}" && pwd) || exit 2
+table=${2:-$root/build/native/layers.txt}
+[ -f "$table" ] || { echo "no layer table at $table: configure a build tree first"; exit 2; }
+declare -A allowed=()
+while read -r kind dir rest; do
+    [ -n "$kind" ] && allowed[${dir%:}]=$rest
+done <"$table"
+[ ${#allowed[@]} -gt 0 ] || { echo "the layer table $table is empty"; exit 2; }
+cd "$root" || exit 2
 bad=0
 for dir in "${!allowed[@]}"; do
     [ -d "$dir" ] || continue
     while IFS=: read -r file line target; do
         if [[ " ${allowed[$dir]} " != *" $target "* ]]; then
-            echo "$file:$line: includes a header of $target/, above $dir/"
+            echo "$file:$line: includes a header of $target/, which $dir/ may not include"
             bad=$((bad + 1))
         fi
     done < <(grep -rnoE --include='*.cpp' --include='*.h' --include='*.c' --include='*.rc' \

@@ -28,19 +28,17 @@
 namespace {
 
 // Loads without a window: messages are kept for printing, boxes go to stderr.
-class ConsoleHost : public SilentFrontEnd {
+class ConsoleHost : public Reporter {
   public:
     // The settings file is read as it is; what a load writes (the body name)
     // stays in memory, so describing an image never changes the file.
     explicit ConsoleHost(const std::string& iniPath) : file_(iniPath), profile_(&file_) {}
-    void SetText(FrontText which, const std::string& t) override {
-        if (which == FrontText::kMessage) message_ = t;
+    void Report(const Event& e) override {
+        if (e.kind == Event::Kind::kText && e.slot == Slot::kMessage) message_ = e.text;
+        if (e.kind == Event::Kind::kAppend) message_ += e.text;
+        if (e.kind == Event::Kind::kBox) std::fprintf(stderr, "%s\n", e.text.c_str());
     }
-    void AppendMessage(const std::string& t) override { message_ += t; }
-    int ShowBox(const std::string& t, unsigned) override {
-        std::fprintf(stderr, "%s\n", t.c_str());
-        return kAnswerOk;
-    }
+    bool Ask(const std::string&) override { return false; }
 
     Session& session() { return session_; }
     const std::string& message() const { return message_; }

@@ -1,6 +1,15 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+
+// A failure of the system's port calls, kept for whoever drives the port to
+// report: the text of its box, and whether that is the "Application Error"
+// box (else the box is captioned with the program's name).
+struct PortFailure {
+    std::string text;
+    bool bApplicationError = false;
+};
 
 // The serial line to the writer at its fixed settings (38400 baud, 8N1) and
 // the clock its waits run on. The link owns the protocol; a port moves bytes.
@@ -21,9 +30,11 @@ class Port {
     // Copies up to size received bytes into dest and returns their count.
     // Waits at most timeoutMs for `want` bytes (1 <= want <= size): the rest
     // of a reply whose length is known costs one wake, not one per byte.
-    // Returns what there is at the time-out, and earlier (0 or more) when the
-    // front end has input waiting, so the caller can let it breathe.
+    // Returns what there is at the time-out.
     virtual size_t Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) = 0;
+
+    // The first failure since the last call, then none; empty text: none.
+    virtual PortFailure TakeFailure() { return PortFailure(); }
 
     // Milliseconds of a monotonic clock that wraps at 2^32.
     virtual uint32_t TickCount() = 0;

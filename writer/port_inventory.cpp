@@ -5,6 +5,7 @@
 
 #include "common/split_token.h"
 #include "common/text_case.h"
+#include "writer/port_identity.h"
 #include "writer/port_list.h"
 
 namespace {
@@ -27,9 +28,13 @@ std::vector<PresentPort> MergePortSightings(const std::vector<PortSighting>& sig
         // The first source that knows the device names it.
         if (p.strFriendlyName.empty()) p.strFriendlyName = s.strFriendlyName;
         if (p.strHardwareId.empty()) p.strHardwareId = s.strHardwareId;
+        p.bUsb = p.bUsb || s.bUsb;
+        if (p.strSerial.empty()) p.strSerial = s.strSerial;
+        if (p.strLocation.empty()) p.strLocation = s.strLocation;
     }
     std::vector<PresentPort> out;
     for (auto& entry : byNumber) out.push_back(std::move(entry.second));
+    MarkSerials(out);
     return out;
 }
 

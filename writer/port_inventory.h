@@ -19,13 +19,22 @@ struct PortSighting {
     PortSource source = kPortFromDosDevice;
     std::string strFriendlyName;  // the device's, when the source knows the device
     std::string strHardwareId;    // its first hardware ID
+    bool bUsb = false;            // the device is on USB (port_identity.h)
+    std::string strSerial;        // its USB device's serial number
+    std::string strLocation;      // its location path
 };
+
+enum class SerialMark { kNone, kMissing, kShared };
 
 struct PresentPort {
     int nNumber = 0;
     std::string strFriendlyName;
     std::string strHardwareId;
     unsigned sources = 0;  // PortSource bits
+    bool bUsb = false;
+    std::string strSerial;
+    std::string strLocation;
+    SerialMark serialMark = SerialMark::kNone;  // set for USB ports by the merge
 };
 
 // What the system said: the ports named, and the sources that could not be read.

@@ -1,11 +1,14 @@
 // The COM ports the system knows of, from its three sources: the serial-device
 // map, the DOS device names and the device manager's ports.
 #include <windows.h>
+#include <cfgmgr32.h>
+#include <devpropdef.h>
 #include <setupapi.h>
 
 #include <vector>
 
 #include "common/wide_text.h"
+#include "writer/port_identity.h"
 #include "writer/port_inventory.h"
 
 namespace {
@@ -15,6 +18,13 @@ const GUID kPortsClass = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 const GUID kComPortInterface = {
     0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+
+// DEVPKEY_Device_LocationPaths, spelled out for the same reason.
+const DEVPROPKEY kLocationPaths = {
+    {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 37};
+
+// A hub's chain of parents is short; this bounds a loop in a broken tree.
+const int kMaxDeviceDepth = 16;
 
 std::string ErrorText(const char* what, DWORD error) {
     return std::string(what) + ": error " + std::to_string(error);
@@ -104,6 +114,51 @@ std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property
     return TextOf(data, type);
 }
 
+// The first of the device's location paths, as a property or, where the
+// system keeps it only there, in the device's registry properties.
+std::string DeviceLocation(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::vector<BYTE> data(1024);
+    DEVPROPTYPE type = 0;
+    DWORD size = 0;
+    if (SetupDiGetDevicePropertyW(set, &device, &kLocationPaths, &type, data.data(),
+                                  static_cast<DWORD>(data.size()), &size, 0) &&
+        (type == DEVPROP_TYPE_STRING_LIST || type == DEVPROP_TYPE_STRING)) {
+        data.resize(size);
+        return TextOf(data, REG_MULTI_SZ);
+    }
+    return DeviceProperty(set, device, SPDRP_LOCATION_PATHS);
+}
+
+std::string InstanceIdOf(DEVINST node) {
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return std::string();
+    return Narrow(id);
+}
+
+// The port's device and its parents up to the root, each with its location.
+std::vector<DeviceNode> DeviceChain(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::vector<DeviceNode> chain;
+    chain.push_back({InstanceIdOf(device.DevInst), DeviceLocation(set, device)});
+    DEVINST node = device.DevInst;
+    for (int depth = 0; depth < kMaxDeviceDepth; ++depth) {
+        DEVINST parent = 0;
+        if (CM_Get_Parent(&parent, node, 0) != CR_SUCCESS) break;
+        node = parent;
+        DeviceNode entry{InstanceIdOf(node), std::string()};
+        if (entry.strInstanceId.empty()) break;
+        HDEVINFO one = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+        if (one != INVALID_HANDLE_VALUE) {
+            SP_DEVINFO_DATA info = {};
+            info.cbSize = sizeof info;
+            if (SetupDiOpenDeviceInfoW(one, Widen(entry.strInstanceId).c_str(), nullptr, 0, &info))
+                entry.strLocation = DeviceLocation(one, info);
+            SetupDiDestroyDeviceInfoList(one);
+        }
+        chain.push_back(entry);
+    }
+    return chain;
+}
+
 // The port's name is in the device's own key, not among its properties.
 std::string DevicePortName(HDEVINFO set, SP_DEVINFO_DATA& device) {
     HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
@@ -136,6 +191,10 @@ void ReadSetupDevices(PortScan& scan, const GUID& guid, DWORD flags, const char*
         s.source = kPortFromSetupApi;
         s.strFriendlyName = DeviceProperty(set, device, SPDRP_FRIENDLYNAME);
         s.strHardwareId = DeviceProperty(set, device, SPDRP_HARDWAREID);
+        const PortIdentity id = IdentifyPort(DeviceChain(set, device));
+        s.bUsb = id.bUsb;
+        s.strSerial = id.strSerial;
+        s.strLocation = id.strLocation;
         scan.sightings.push_back(s);
     }
     SetupDiDestroyDeviceInfoList(set);

@@ -66,11 +66,3 @@ std::string PortDeviceName(int port) {
     // COM10 and up exist only in the device namespace.
     return port >= 10 ? "\\\\.\\" + PortName(port) : PortName(port);
 }
-
-std::string DetectingLinkText(int port) {
-    return "Detecting " + PortName(port) + "...";
-}
-
-std::string ConnectedLinkText(int port) {
-    return "Connected(" + PortName(port) + ")";
-}

@@ -27,5 +27,3 @@ bool ParsePortName(const std::string& text, int& port);
 
 std::string PortName(int port);           // "COM12"
 std::string PortDeviceName(int port);     // "COM3", but "\\.\COM12" from 10 up
-std::string DetectingLinkText(int port);  // "Detecting COM12..."
-std::string ConnectedLinkText(int port);  // "Connected(COM12)"

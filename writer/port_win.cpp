@@ -1,8 +1,7 @@
 #include "writer/port_win.h"
 
 bool WinPort::Open(int number) {
-    return m_serial.Open(m_owner, static_cast<UINT>(number), 38400, 'N', 8, 1.0f,
-                         EV_RXCHAR | EV_CTS, 1024);
+    return m_serial.Open(static_cast<UINT>(number), 38400, 'N', 8, 1.0f, EV_RXCHAR | EV_CTS, 1024);
 }
 
 void WinPort::Close() {

@@ -8,14 +8,11 @@
 // fixed line settings and the system clock.
 class WinPort : public Port {
   public:
-    // The port's line-event notifications go to the window the handle names
-    // when a port is opened (it may be created after this object).
-    explicit WinPort(const HWND& owner) : m_owner(owner) {}
-
     bool Open(int number) override;
     void Close() override;
     void Write(const uint8_t* bytes, size_t count) override;
     size_t Read(uint8_t* dest, size_t size, size_t want, uint32_t timeoutMs) override;
+    PortFailure TakeFailure() override { return m_serial.TakeFailure(); }
     uint32_t TickCount() override { return GetTickCount(); }
     void Sleep(uint32_t ms) override { ::Sleep(ms); }
 
@@ -23,6 +20,5 @@ class WinPort : public Port {
     void SetErrorSink(void (*sink)(const char* text)) { m_serial.SetErrorSink(sink); }
 
   private:
-    const HWND& m_owner;
     SerialPort m_serial;
 };

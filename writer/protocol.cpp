@@ -180,6 +180,7 @@ uint16_t DecodeReply(uint8_t expected, const uint8_t* buf, size_t count, uint8_t
         if (code != WS_REFUSED && dataLen < 1) return WS_BAD_REPLY;
         good = code != WS_REFUSED;
         result = static_cast<uint16_t>(buf[2] | (dataLen >= 2 ? buf[3] << 8 : 0));
+        if (good && dest) std::memcpy(dest, buf + 2, std::min(dataLen, destSize));
     } else if (expected == CMD_VERSION) {
         good = code == 0xA0 && dataLen >= 2;
         if (good) result = GetLe16(&buf[2]);

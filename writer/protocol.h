@@ -89,6 +89,10 @@ Frame MakeFrame(uint8_t code, const uint8_t* params, size_t count);
 // The 4-byte frame with one parameter byte (ping, version, modes, erase).
 Frame MakeSimpleFrame(uint8_t code, uint8_t param);
 Frame MakePollFrame();
+// Where a poll's data names the command its status belongs to: its code (0
+// there, or a shorter reply, names none) and its first parameter byte.
+constexpr size_t kPollJobByte = 2;
+constexpr size_t kPollJobParamByte = 3;
 Frame MakeReadFlashFrame(uint32_t addr, uint8_t count);
 Frame MakeReadWordFrame(uint32_t addr);
 Frame MakeReadBlockFrame(uint32_t addr, uint8_t words);
@@ -106,7 +110,9 @@ bool ReplyComplete(const uint8_t* buf, size_t count);
 size_t ReplyBytesMissing(const uint8_t* buf, size_t count);
 
 // Decodes a complete reply for the expected command. Data bytes of a data
-// reply are copied to dest, at most destSize of them. The result carries the
+// reply are copied to dest, at most destSize of them, and so are a poll's
+// (status, progress and, from writers that send them, the command that
+// status belongs to, kPollJobByte). The result carries the
 // status in its low byte and a data byte in its high byte where the rule says.
 uint16_t DecodeReply(uint8_t expected, const uint8_t* buf, size_t count, uint8_t* dest,
                      size_t destSize);

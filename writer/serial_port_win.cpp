@@ -10,42 +10,16 @@ namespace {
 
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr DWORD kWriteWaitMs = 2000;
-// Longest blocking read: how long window input or a message sent to this
-// thread may wait while a reply does not come.
-constexpr DWORD kSliceMs = 25;
-
-// Lets messages that other threads send to this thread through, without
-// dispatching anything posted.
-void TakeSentMessages() {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-bool InputWaiting() {
-    return HIWORD(GetQueueStatus(QS_ALLINPUT & ~QS_SENDMESSAGE)) != 0;
-}
-
-// Waits without a port: until the time is up or window input arrives.
-void WaitOut(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < timeoutMs; elapsed = GetTickCount() - start) {
-        if (MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs - elapsed, QS_ALLINPUT,
-                                        MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0 ||
-            InputWaiting())
-            return;
-        TakeSentMessages();
-    }
-}
+constexpr DWORD kReplyWaitMs = 1000;
 
 // Diagnostic trace; this build keeps it silent.
 void Trace(const char*) {}
 
 }  // namespace
 
-bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits,
-                      float stopBits, DWORD eventMask, UINT writeBufferSize) {
+bool SerialPort::Open(UINT portNumber, UINT baud, char parity, UINT dataBits, float stopBits,
+                      DWORD eventMask, UINT writeBufferSize) {
     Close();
-    m_hOwner = owner;
     m_nPortNr = portNumber;
     m_nWriteBufferSize = writeBufferSize;
     m_dwCommEvents = eventMask;
@@ -61,11 +35,11 @@ bool SerialPort::Open(HWND owner, UINT portNumber, UINT baud, char parity, UINT 
     if (h == INVALID_HANDLE_VALUE) return false;
     m_hPort = h;
 
-    // Reads block for a slice at most (SetReadSlice); a write gives up after
-    // kWriteWaitMs, whatever its length.
+    // A read blocks for what is left of its wait (SetReadSlice); a write
+    // gives up after kWriteWaitMs, whatever its length.
     m_CommTimeouts.ReadIntervalTimeout = 0;
     m_CommTimeouts.ReadTotalTimeoutMultiplier = 0;
-    m_CommTimeouts.ReadTotalTimeoutConstant = kSliceMs;
+    m_CommTimeouts.ReadTotalTimeoutConstant = kReplyWaitMs;
     m_CommTimeouts.WriteTotalTimeoutMultiplier = 0;
     m_CommTimeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
 
@@ -111,7 +85,7 @@ size_t SerialPort::Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs) {
     if (want == 0) want = 1;
     if (want > size) want = size;
     if (!m_hPort || m_bFailed) {
-        WaitOut(timeoutMs);
+        ::Sleep(timeoutMs);
         return 0;
     }
     size_t got = 0;
@@ -120,7 +94,7 @@ size_t SerialPort::Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs) {
         const DWORD elapsed = GetTickCount() - start;
         const DWORD left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
         DWORD n = 0;
-        if (!SetReadSlice(left < kSliceMs ? left : kSliceMs)) {
+        if (!SetReadSlice(left)) {
             ReportOnce("SetCommTimeouts()");
             break;
         }
@@ -128,37 +102,15 @@ size_t SerialPort::Read(BYTE* dest, size_t size, size_t want, DWORD timeoutMs) {
             ReportOnce("ReadFile()");
             break;
         }
-        if (n) {
-            got += n;
-            NotifyLineEvents();
-        }
+        got += n;
         if (got >= want || left == 0) break;
-        // Window input ends the wait: the caller lets the window breathe.
-        if (InputWaiting()) break;
-        TakeSentMessages();
     }
     return got;
 }
 
-void SerialPort::NotifyLineEvents() {
-    // Bytes arriving are the port's comm event. The subscribed mask, not the
-    // events that occurred, decides; sent without waiting for the window.
-    if (!m_hOwner) return;
-    const LPARAM port = static_cast<LPARAM>(m_nPortNr);
-    const DWORD mask = m_dwCommEvents;
-    if (mask & EV_CTS) SendNotifyMessageW(m_hOwner, WM_SERIAL_CTS, 0, port);
-    if (mask & EV_RXFLAG) SendNotifyMessageW(m_hOwner, WM_SERIAL_RXFLAG, 0, port);
-    if (mask & EV_BREAK) SendNotifyMessageW(m_hOwner, WM_SERIAL_BREAK, 0, port);
-    if (mask & EV_ERR) SendNotifyMessageW(m_hOwner, WM_SERIAL_ERR, 0, port);
-    if (mask & EV_RING) SendNotifyMessageW(m_hOwner, WM_SERIAL_RING, 0, port);
-}
-
 void SerialPort::Write(const BYTE* bytes, int length) {
     if (!m_hPort) {
-        if (m_pErrorSink)
-            m_pErrorSink("COM port open failed!");
-        else
-            MessageBoxW(m_hOwner, L"COM port open failed!", L"Pyrograph", MB_OK);
+        Fail("COM port open failed!", false);
         return;
     }
     if (length == 0) length = static_cast<int>(std::strlen(reinterpret_cast<const char*>(bytes)));
@@ -205,8 +157,20 @@ void SerialPort::ReportError(const char* operation) {
                   "WARNING:  %s Failed with the following error: \n%s\nPort: %u\n", operation,
                   system ? system : "", m_nPortNr);
     if (system) LocalFree(system);
-    if (m_pErrorSink)
-        m_pErrorSink(text);
-    else
-        MessageBoxA(nullptr, text, "Application Error", MB_ICONSTOP);
+    Fail(text, true);
+}
+
+void SerialPort::Fail(const std::string& text, bool applicationError) {
+    if (m_pErrorSink) {
+        m_pErrorSink(text.c_str());
+    } else if (m_failure.text.empty()) {
+        m_failure.text = text;
+        m_failure.bApplicationError = applicationError;
+    }
+}
+
+PortFailure SerialPort::TakeFailure() {
+    PortFailure failure = m_failure;
+    m_failure = PortFailure();
+    return failure;
 }

@@ -4,13 +4,14 @@
 #include <cstdio>
 
 #include "common/byte_order.h"
+#include "writer/download.h"
 
 void WriterLink::OnSerialByte(uint8_t byte) {
     if (m_nReceived < kReceiveBufferSize) {
         m_receive[m_nReceived++] = byte;
         return;
     }
-    m_report.ErrorBox("Receive Buffer overflow!");
+    Tell(LinkNews::Kind::kOverflow);
 }
 
 void WriterLink::Send(const uint8_t* frame, size_t count) {
@@ -23,11 +24,6 @@ void WriterLink::Send(const uint8_t* frame, size_t count) {
 uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
                                uint32_t timeoutMs) {
     const uint32_t start = m_port.TickCount();
-    // Every wait follows a command. While the line carries it the window
-    // catches up (up to 200 messages, stopping at the first empty look): its
-    // painting then costs no time between a reply and the next command.
-    for (int i = 0; i < kLateDispatches && m_report.Breathe(); ++i) {
-    }
     uint16_t result;
     for (;;) {
         // A reply already in the buffer wins over a deadline that passed while
@@ -41,16 +37,14 @@ uint16_t WriterLink::WaitReply(uint8_t expected, uint8_t* dest, size_t destSize,
             result = WS_TIMEOUT;
             break;
         }
-        // Sleeps until bytes arrive, the deadline passes or the window has
-        // input; whatever arrived is taken in one go. A reply completes within
+        // Sleeps until bytes arrive or the deadline passes; whatever arrived
+        // is taken in one go. A reply completes within
         // 255 bytes, so what is read always fits the receive buffer.
         uint8_t chunk[kReceiveBufferSize];
         const size_t room = kReceiveBufferSize - m_nReceived;
         const size_t want = std::min(ReplyBytesMissing(m_receive, m_nReceived), room);
         const size_t n = m_port.Read(chunk, room, want, timeoutMs - elapsed + 1);
         for (size_t i = 0; i < n; ++i) OnSerialByte(chunk[i]);
-        // The window breathes at every wake but the one that completes the reply.
-        if (!ReplyComplete(m_receive, m_nReceived)) m_report.Breathe();
     }
     m_bTimedOut = result == WS_TIMEOUT;
     // A reply is read no further than its length byte says, so whatever came
@@ -71,7 +65,6 @@ void WriterLink::LetLineFallQuiet() {
         const uint32_t before = m_port.TickCount();
         const size_t n = m_port.Read(dropped, sizeof dropped, sizeof dropped, kQuietMs);
         if (n == 0 && m_port.TickCount() - before >= kQuietMs) break;
-        m_report.Breathe();
     }
 }
 
@@ -85,17 +78,29 @@ uint16_t WriterLink::Query(uint8_t command) {
     return WaitReply(command, nullptr, 0);
 }
 
+namespace {
+// The line failed, whatever the writer did: nothing, or no whole reply, came back.
+bool IsLinkFault(uint16_t r) {
+    return r == WS_TIMEOUT || r == WS_CHECKSUM || r == WS_BAD_REPLY;
+}
+}  // namespace
+
 WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t expected,
                                      uint32_t intervalMs, int progressMax) {
     if (progressMax != 0) {
-        m_report.ProgressStart(progressMax);
-        m_report.ProgressStep(0);
+        TellProgress(LinkNews::Kind::kProgressStart, 0, progressMax);
+        TellProgress(LinkNews::Kind::kProgress, 0, progressMax);
     }
     WriterStatus status = WS_OK;
+    const bool operation = count > 2 && frame[1] == CMD_OPERATION;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         Send(frame, count);
         status = static_cast<WriterStatus>(WaitReply(expected, nullptr, 0));
-        if (status != WS_ACK) continue;
+        // An operation once started runs to its end on the chip: sent again,
+        // its blank check would fail on the chip it has just programmed.
+        if (status != WS_ACK &&
+            !(operation && IsLinkFault(status) && WriterTookCommand(frame[1], frame[2])))
+            continue;
         // A writer that hangs in a busy phase keeps answering; it is given up
         // once neither its status nor its progress has moved for a while.
         uint32_t lastPoll = 0x10000;  // no poll result looks like this
@@ -105,13 +110,20 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
             // A 0 ms interval polls at once; a zero sleep would only give the
             // processor away between a reply and the next command.
             if (intervalMs) m_port.Sleep(intervalMs);
-            const uint16_t r = Query(CMD_POLL);
+            uint16_t r = Query(CMD_POLL);
+            // The poll's answer lost, not the command: asked again.
+            for (int again = 1; operation && again < kAttempts && IsLinkFault(r); ++again)
+                r = Query(CMD_POLL);
             status = static_cast<WriterStatus>(r);
             if (IsBusyStatus(status)) m_nLastBusy = status;
-            if (const char* text = BusyStepText(status))
-                m_report.SetLinkText(LinkText::kStatus, text);
-            m_report.ShowTexts();
-            if (progressMax != 0) m_report.ProgressStep((r >> 8) * 256);
+            if (BusyStepText(status)) {
+                LinkNews busy;
+                busy.kind = LinkNews::Kind::kBusy;
+                busy.status = status;
+                Tell(busy);
+            }
+            if (progressMax != 0)
+                TellProgress(LinkNews::Kind::kProgress, (r >> 8) * 256, progressMax);
             const uint32_t now = m_port.TickCount();
             if (r != lastPoll) {
                 lastPoll = r;
@@ -120,61 +132,37 @@ WriterStatus WriterLink::SendAndPoll(const uint8_t* frame, size_t count, uint8_t
                 stalled = true;
             }
         } while (IsBusyStatus(status) && !stalled);
-        if (!IsRetryable(status)) break;
+        if (!IsRetryable(status) || (operation && IsLinkFault(status))) break;
     }
-    if (status == WS_OK && progressMax != 0) m_report.ProgressStep(progressMax);
+    if (status == WS_OK && progressMax != 0)
+        TellProgress(LinkNews::Kind::kProgress, progressMax, progressMax);
     return status;
 }
 
+bool WriterLink::WriterTookCommand(uint8_t code, uint8_t param) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        uint8_t poll[4] = {};
+        Send(MakePollFrame());
+        const uint16_t r = WaitReply(CMD_POLL, poll, sizeof poll);
+        if (r == WS_REFUSED) return false;
+        if (IsLinkFault(r)) continue;
+        const uint8_t job = poll[kPollJobByte];
+        // Busy means busy with this frame: the one before it had ended.
+        if (job == 0) return IsBusyStatus(static_cast<uint8_t>(r));
+        return job == code && poll[kPollJobParamByte] == param;
+    }
+    return true;
+}
+
 WriterStatus WriterLink::PollingCommand(uint8_t code) {
-    const char* failure;
-    switch (code) {
-        case CMD_ENTER_PROG:
-            failure = "Failed to enter programming mode!";
-            break;
-        case CMD_EXIT_PROG:
-            failure = "Failed to exit programming mode!";
-            break;
-        case CMD_ERASE_FLASH:
-            failure = "Failed to erase flash rom!";
-            break;
-        default:
-            m_report.ErrorBox("Invalid Polling Command!");
-            return WS_OK;
-    }
     m_nReceived = 0;
-    const WriterStatus status = SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
-    if (status != WS_OK) {
-        m_report.Beep();
-        m_report.SetLinkText(LinkText::kStatus, failure);
-        m_report.ShowTexts();
-    }
-    return status;
+    return SendAndPoll(MakeSimpleFrame(code, 0x00), CMD_OPERATION, 100, 0);
 }
 
 WriterStatus WriterLink::RunOperation(uint8_t mask, int progressMax) {
     m_nReceived = 0;
     m_nLastBusy = 0;
-    if (const char* text = OperationStepText(mask)) m_report.SetLinkText(LinkText::kStatus, text);
-    m_report.ShowTexts();
-    const WriterStatus status =
-        SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
-    if (status != WS_OK) ShowWriterError(status, false);
-    return status;
-}
-
-int WriterLink::ShowWriterError(uint8_t status, bool modal) {
-    if (status == WS_OK) return 1;
-    const std::string text = WriterStatusMessage(status);
-    if (modal) {
-        m_report.ErrorBox(text);
-    } else {
-        m_report.Beep();
-        m_report.SetLinkText(LinkText::kStatus, text);
-        m_report.ShowTexts();
-    }
-    m_report.Trace(text + "\r\n");
-    return IsBusyStatus(status) ? 2 : 0;
+    return SendAndPoll(MakeOperationFrame(mask), CMD_OPERATION, 150, progressMax);
 }
 
 uint16_t WriterLink::ReadWord(uint32_t addr) {
@@ -186,6 +174,44 @@ uint16_t WriterLink::ReadWord(uint32_t addr) {
 
 WriterStatus WriterLink::WriteWord(uint32_t addr, uint16_t word) {
     return SendAndPoll(MakeWriteWordFrame(addr, word), CMD_WRITE_WORD, 0, 0);
+}
+
+WriterStatus WriterLink::ReadFlash(uint32_t addr, uint8_t count, uint8_t* dest, size_t destSize) {
+    const Frame frame = MakeReadFlashFrame(addr, count);
+    return static_cast<WriterStatus>(
+        static_cast<uint8_t>(Request(frame.bytes, frame.size, CMD_READ_FLASH, dest, destSize)));
+}
+
+WriterStatus WriterLink::WriteFlash(uint32_t addr, const uint8_t* bytes, size_t count) {
+    const std::vector<uint8_t> frame = DownloadFrame(addr, bytes, count);
+    return SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+}
+
+WriterStatus WriterLink::WriteDriverBlock(const BodyRecord& body, const WriterSettings& settings) {
+    const DriverFrame frame = BuildDriverFrame(body, settings);
+    return SendAndPoll(frame.data(), frame.size(), CMD_WRITE_FLASH, 0, 0);
+}
+
+WriterStatus WriterLink::EraseDriver() {
+    return SendAndPoll(MakeEraseDriverFrame(), CMD_ERASE_DRIVER, 50, 0);
+}
+
+WriterStatus WriterLink::Identify(uint8_t* dest, size_t destSize) {
+    const Frame frame = MakeSimpleFrame(CMD_IDENTIFY, 0x00);
+    return static_cast<WriterStatus>(
+        static_cast<uint8_t>(Request(frame.bytes, frame.size, CMD_IDENTIFY, dest, destSize)));
+}
+
+WriterStatus WriterLink::ReadBlock(uint32_t addr, uint8_t words, uint8_t* dest, size_t destSize) {
+    const Frame frame = MakeReadBlockFrame(addr, words);
+    return static_cast<WriterStatus>(
+        static_cast<uint8_t>(Request(frame.bytes, frame.size, CMD_READ_BLOCK, dest, destSize)));
+}
+
+uint8_t WriterLink::SelfTest(uint8_t& faults) {
+    const uint16_t r = Query(CMD_SELFTEST);
+    faults = static_cast<uint8_t>(r >> 8);
+    return static_cast<uint8_t>(r);
 }
 
 void WriterLink::SetPorts(const PortList& list) {
@@ -200,18 +226,15 @@ std::string WriterLink::TakePortsMessage() {
 }
 
 bool WriterLink::Connect() {
-    m_report.Searching(true);
+    ++m_nSearches;
     if (m_nPortIndex != -1) {
         m_port.Close();
         m_nPortIndex = -1;
     }
-    m_report.SetLinkText(LinkText::kStatus, "Connecting to Pyrograph...");
-    m_report.ShowTexts();
+    Tell(LinkNews::Kind::kSearching);
     const std::vector<int> ports = m_nOnlyPort > 0 ? std::vector<int>{m_nOnlyPort} : m_ports;
     for (const int n : ports) {
-        m_report.SetLinkText(LinkText::kLink, DetectingLinkText(n));
-        m_report.ShowTexts();
-        m_report.Breathe();
+        Tell(LinkNews::Kind::kTrying, n);
         if (m_port.Open(n) && static_cast<uint8_t>(Query(CMD_PING)) == WS_ACK) {
             m_nPortIndex = n - 1;
             break;
@@ -220,17 +243,10 @@ bool WriterLink::Connect() {
         m_nPortIndex = -1;
     }
     const bool connected = m_nPortIndex != -1;
-    if (connected) {
-        m_report.SetLinkText(LinkText::kStatus, "Connect with Pyrograph.");
-        m_report.SetLinkText(LinkText::kLink, ConnectedLinkText(PortNumber()));
-    } else {
-        m_report.SetLinkText(LinkText::kStatus, "Disconnected from the Pyrograph.");
-        m_report.SetLinkText(LinkText::kLink, "Disconnected");
-    }
+    Tell(connected ? LinkNews::Kind::kFound : LinkNews::Kind::kNotFound,
+         connected ? PortNumber() : 0);
     // A port given alone makes the list irrelevant.
     if (m_nOnlyPort <= 0) m_bSearched = true;
-    m_report.ShowTexts();
-    m_report.Searching(false);
     return connected;
 }
 
@@ -238,7 +254,6 @@ bool WriterLink::EnsureConnected() {
     if (m_nPortIndex == -1 || static_cast<uint8_t>(Query(CMD_PING)) != WS_ACK) {
         if (!Connect()) return false;
     }
-    std::string version = kSoftwareVersionText;
     const uint16_t r = Query(CMD_VERSION);
     m_strFirmware.clear();
     // A version reply that never arrived or failed its sum is no version either.
@@ -246,20 +261,17 @@ bool WriterLink::EnsureConnected() {
         char text[32];
         std::snprintf(text, sizeof text, "V%02X%02X", r & 0xFF, r >> 8);
         m_strFirmware = text;
-        version += ", Firmware(" + m_strFirmware + ")";
     }
-    m_strVersion = version;
-    m_report.SetLinkText(LinkText::kVersion, version);
-    m_report.ShowTexts();
+    LinkNews versions;
+    versions.kind = LinkNews::Kind::kVersions;
+    versions.firmware = m_strFirmware;
+    Tell(versions);
     return true;
 }
 
 bool WriterLink::OnDetectConnect(const std::function<bool()>& checkDriver) {
     bool ok = EnsureConnected();
-    if (ok && m_bFirstConnect) {
-        m_report.Breathe();
-        ok = checkDriver();
-    }
+    if (ok && m_bFirstConnect) ok = checkDriver();
     m_bFirstConnect = false;
     return ok;
 }

@@ -157,12 +157,12 @@ TEST_F(WindowSettingsTest, SerialRoundTripLeavesEnableAlone) {
     p.WriteInt("Serial", "Enable", 0);
     SerialSettings s;
     s.bEnable = true;
-    s.dwData = 0x80000001u;  // stored as a negative decimal
+    s.dwData = 0x80000001u;  // stored as unsigned decimal: a sign would make it unreadable
     s.nAddr[0] = 0x10;
     s.nAddr[3] = 0x1234;
     WriteSerialSettings(p, s);
     EXPECT_EQ(p.GetInt("Serial", "Enable", 9), 0);
-    EXPECT_EQ(p.GetString("Serial", "Data", ""), "-2147483647");
+    EXPECT_EQ(p.GetString("Serial", "Data", ""), "2147483649");
     const SerialSettings back = ReadSerialSettings(p);
     EXPECT_FALSE(back.bEnable);
     EXPECT_EQ(back.dwData, 0x80000001u);

@@ -2,13 +2,17 @@
 
 #include "tests/unit/temp_path.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "common/byte_order.h"
 #include "common/byte_sum.h"
 #include "common/file_io.h"
 #include "common/ini_profile.h"
+#include "common/process_lock.h"
 #include "common/split_token.h"
 #include "common/text_case.h"
 
@@ -94,7 +98,31 @@ TEST_F(IniProfileTest, WritesReadBackAndMissingFileGivesDefaults) {
     EXPECT_EQ(p.GetString("Setting", "BodyName", ""), "B");
 }
 
-TEST(SharedHelpers, ByteOrderCaseFoldingHexDigitsAndFolders) {
+// A settings write inside a serial number's reservation takes the lock again
+// through a lock object of its own; other threads wait for the last unlock.
+TEST(ProcessLockTest, AHolderTakesItAgainAndOthersWaitForItsLastUnlock) {
+    const std::string name = TestTempPath(".ini");
+    ProcessLock outer(name), inner(name);
+    ASSERT_TRUE(outer.Lock());
+    // A lock that waited for its own holder would hang here.
+    ASSERT_TRUE(inner.Lock());
+    inner.Unlock();
+    std::atomic<bool> otherHeld{false};
+    std::thread other([&] {
+        ProcessLock lock(name);
+        ASSERT_TRUE(lock.Lock());
+        otherHeld = true;
+        lock.Unlock();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(otherHeld);
+    outer.Unlock();
+    other.join();
+    EXPECT_TRUE(otherHeld);
+    std::remove((name + ".lock").c_str());
+}
+
+TEST(SharedHelpers, LittleEndianWordsGoOutAndComeBackLowByteFirst) {
     uint8_t b[4];
     PutLe32(b, 0x12345678);
     EXPECT_EQ(b[0], 0x78);
@@ -104,7 +132,9 @@ TEST(SharedHelpers, ByteOrderCaseFoldingHexDigitsAndFolders) {
     std::vector<uint8_t> out;
     AppendLe32(out, 0xA1B2C3D4);
     EXPECT_EQ(out, (std::vector<uint8_t>{0xD4, 0xC3, 0xB2, 0xA1}));
+}
 
+TEST(SharedHelpers, OnlyAsciiLettersFoldAndCount) {
     // Only ASCII letters fold: UTF-8 and code-page bytes pass unchanged.
     EXPECT_EQ(UpperAscii("zk\xc3\xa9.e09"), "ZK\xc3\xa9.E09");
     EXPECT_EQ(LowerAscii("COD\xC9"), "cod\xC9");
@@ -118,7 +148,9 @@ TEST(SharedHelpers, ByteOrderCaseFoldingHexDigitsAndFolders) {
     EXPECT_EQ(HexDigitValue('F'), 15);
     EXPECT_EQ(HexDigitValue('g'), -1);
     EXPECT_EQ(HexDigitValue('\xE6'), -1);
+}
 
+TEST(SharedHelpers, AModulesFolderKeepsItsSeparator) {
     EXPECT_EQ(ModuleFolder("C:\\Tools\\Ravelin32.dll"), "C:\\Tools\\");
     EXPECT_EQ(ModuleFolder("\\\\srv\\share\\P.exe"), "\\\\srv\\share\\");
 }

@@ -63,7 +63,7 @@ TEST(ConsoleCommandLine, Commands) {
     EXPECT_TRUE(a.bNoWait);
     EXPECT_TRUE(a.bJson);
 
-    a = Parse({"download", "--no-serial", "--", "-odd.otp"});
+    a = Parse({"program", "--no-serial", "--", "-odd.otp"});
     EXPECT_EQ(a.strError, "");
     EXPECT_EQ(a.strFile, "-odd.otp");
     EXPECT_EQ(a.nSerial, 0);
@@ -77,6 +77,26 @@ TEST(ConsoleCommandLine, HelpAndVersionWin) {
     // After "--" they are file names.
     EXPECT_NE(Parse({"info", "--", "--help"}).command, ConsoleCommand::Help);
     EXPECT_EQ(Parse({"info", "--", "--help"}).strFile, "--help");
+}
+
+TEST(ConsoleCommandLine, OptionsThatDoNotApplyOrComeTwiceAreRefused) {
+    EXPECT_EQ(Parse({"ports", "--probe", "--port", "1"}).strError,
+              "Option --port does not apply to 'ports': it belongs to the commands that use a "
+              "writer.");
+    EXPECT_EQ(Parse({"--serial", "ports"}).strError,
+              "Option --serial does not apply to 'ports': it belongs to 'program', 'auto' and "
+              "'run'.");
+    EXPECT_NE(Parse({"detect", "--mcu", "X"}).strError, "");
+    EXPECT_NE(Parse({"info", "a.otp", "--mcu", "X"}).strError, "");
+    EXPECT_EQ(Parse({"run", "a.otp", "--count", "1", "--count", "2"}).strError,
+              "Option --count is given twice.");
+    EXPECT_NE(Parse({"detect", "--json", "--json"}).strError, "");
+    for (const char* help : {"-h", "/?", "help"}) {
+        EXPECT_EQ(Parse({help}).strError, "") << help;
+        EXPECT_EQ(Parse({help}).command, ConsoleCommand::Help) << help;
+    }
+    EXPECT_EQ(Parse({"help", "run"}).strError, "Unexpected argument 'run' after 'help'.");
+    EXPECT_EQ(Parse({"chipinfo", "--mcu", "X", "--port", "3"}).strError, "");
 }
 
 TEST(ConsoleCommandLine, BadCommandLines) {
@@ -165,13 +185,15 @@ TEST(ConsoleOutput, ChipLinesAndSummary) {
     s.dSeconds = 12.72;
     EXPECT_EQ(FormatRunSummary(s, false),
               "Passed: 2, failed: 1, 4.2 s per chip, yield 66.7 %, 12.7 s in all\n");
-    EXPECT_EQ(FormatRunSummary(s, true),
-              "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
-              "\"seconds_per_chip\":4.2,\"yield_percent\":66.7,\"seconds\":12.7}\n");
+    EXPECT_EQ(
+        FormatRunSummary(s, true),
+        "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
+        "\"seconds_per_chip\":4.2,\"yield_percent\":66.7,\"seconds\":12.7,\"stopped\":null}\n");
     s.dSecondsPerChip = std::nan("");
-    EXPECT_EQ(FormatRunSummary(s, true),
-              "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
-              "\"seconds_per_chip\":null,\"yield_percent\":66.7,\"seconds\":12.7}\n");
+    EXPECT_EQ(
+        FormatRunSummary(s, true),
+        "{\"type\":\"summary\",\"layout\":1,\"passed\":2,\"failed\":1,"
+        "\"seconds_per_chip\":null,\"yield_percent\":66.7,\"seconds\":12.7,\"stopped\":null}\n");
     EXPECT_EQ(FormatRunSummary(s, false),
               "Passed: 2, failed: 1, 0.0 s per chip, yield 66.7 %, 12.7 s in all\n");
     // No chip tried: no yield to give.
@@ -254,7 +276,7 @@ TEST(ConsoleOutput, LinesAndSummaryOfSeveralWriters) {
               "Passed: 6, failed: 1, 2.9 s per chip, yield 85.7 %, 20.0 s in all\n");
     EXPECT_EQ(FormatGangSummary({a, b}, total, true),
               "{\"type\":\"summary\",\"layout\":1,\"passed\":6,\"failed\":1,"
-              "\"seconds_per_chip\":2.9,\"yield_percent\":85.7,\"seconds\":20.0,"
+              "\"seconds_per_chip\":2.9,\"yield_percent\":85.7,\"seconds\":20.0,\"stopped\":null,"
               "\"writers\":[{\"port\":\"COM3\",\"passed\":5,\"failed\":0,\"seconds_per_chip\":4.0,"
               "\"yield_percent\":100.0,\"dropped\":null},{\"port\":\"COM4\",\"passed\":1,"
               "\"failed\":1,\"seconds_per_chip\":10.0,\"yield_percent\":50.0,"

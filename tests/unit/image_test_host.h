@@ -9,30 +9,19 @@
 #include "common/ini_profile.h"
 #include "image/body_table.h"
 #include "image/image_load.h"
+#include "tests/unit/recording_reporter.h"
 #include "tests/unit/session_access.h"
 #include "image/pc_buffer.h"
 
 // Front end for the image loaders: records what reaches the screen, over a
 // session of its own that the loaders take it for.
-class FakeImageHost : public SilentFrontEnd {
+class FakeImageHost : public RecordingReporter {
   public:
-    explicit FakeImageHost(const std::string& iniPath) : profile_(iniPath) {}
+    explicit FakeImageHost(const std::string& iniPath) : profile_(iniPath) {
+        texts[Slot::kChecksum] = "old";
+    }
 
-    void SetText(FrontText which, const std::string& text) override {
-        if (which == FrontText::kMessage) message = text;
-        if (which == FrontText::kChecksum) checksumLabel = text;
-    }
-    void AppendMessage(const std::string& text) override { message += text; }
-    void PushTexts() override { shownMessage = message; }
-    int ShowBox(const std::string& text, unsigned) override {
-        boxes.push_back(text);
-        return kAnswerOk;
-    }
-    bool Breathe() override {
-        ++pumps;
-        return false;
-    }
-    void ResetHexView(int maxRow) override { hexMax = maxRow; }
+    const std::string& ChecksumLabel() { return texts[Slot::kChecksum]; }
 
     operator Session&() { return session; }
     Profile& Settings() { return profile_; }
@@ -47,9 +36,6 @@ class FakeImageHost : public SilentFrontEnd {
     Session session{profile_, *this, port_};
     BodyTable& table = Peek(session).m_bodyTable;
     const BodyRecord*& selected = Peek(session).m_pBody;
-    std::string message, shownMessage, checksumLabel = "old";
-    std::vector<std::string> boxes;
-    int hexMax = -1, pumps = 0;
 };
 
 // A temporary folder's worth of files for one test, with a settings file that

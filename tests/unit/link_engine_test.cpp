@@ -72,35 +72,6 @@ TEST(LinkWait, ReplySplitAcrossReadsIsJoined) {
     EXPECT_EQ(h.port.wants, expected);
 }
 
-TEST(LinkWait, TheWindowCatchesUpWhileTheCommandIsOnTheLineAndBreathesWhileWaiting) {
-    FakeHost h;
-    h.OpenPort(1);
-    h.device = [](const Bytes&, int) { return WithSum({0x05, 0xA0, 0x01, 0x02}); };
-    // Up to 200 messages once the command is out, none between the reply and
-    // the caller.
-    h.windowMessages = 250;
-    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.windowMessages, 50);
-
-    // With nothing waiting, one look at the empty queue ends the round.
-    h.windowMessages = 0;
-    h.pumps = 0;
-    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.pumps, 1);
-
-    // A reply arriving byte by byte: a look at every wake before the last.
-    h.port.chunk = 1;
-    h.pumps = 0;
-    EXPECT_EQ(h.link.Query(CMD_VERSION), 0x0201);
-    EXPECT_EQ(h.pumps, 1 + 4);
-
-    // A silent writer: the wait still lets the window breathe.
-    h.writerPort = 0;
-    h.windowMessages = 201;
-    EXPECT_EQ(h.link.Query(CMD_PING), 0xC0);
-    EXPECT_EQ(h.windowMessages, 0);
-}
-
 TEST(LinkWait, ReceiveBufferOverflowDropsAndWarnsPerByte) {
     FakeHost h;
     for (int i = 0; i < 256; ++i) h.link.OnSerialByte(0xFF);
@@ -176,7 +147,6 @@ TEST(LinkPoll, RefusalAndTimeoutRetryThenSucceed) {
     };
     EXPECT_EQ(h.link.PollingCommand(CMD_ENTER_PROG), 0);
     EXPECT_EQ(h.CountSent(CMD_ENTER_PROG), 3);
-    EXPECT_EQ(h.beeps, 0);
 }
 
 TEST(LinkPoll, BusyA4KeepsPollingWithoutTouchingTheMessageLine) {
@@ -188,7 +158,6 @@ TEST(LinkPoll, BusyA4KeepsPollingWithoutTouchingTheMessageLine) {
     EXPECT_EQ(h.link.SendAndPoll(MakeOperationFrame(0x40), CMD_OPERATION, 150, 0), 0);
     EXPECT_EQ(h.CountSent(CMD_POLL), 4);
     EXPECT_TRUE(h.messages.empty());
-    EXPECT_GE(h.pushes, 4);
 }
 
 TEST(LinkPoll, StepTextsProgressAndFinalPosition) {
@@ -213,8 +182,6 @@ TEST(LinkPoll, FinalErrorIsShownAndRetryableFinalsResend) {
     h.device = std::ref(s);
     EXPECT_EQ(h.link.RunOperation(OP_PROGRAM, 0), 0xB2);
     EXPECT_EQ(h.CountSent(CMD_OPERATION), 1);
-    EXPECT_EQ(h.messages.back(), "Programming failed!");
-    EXPECT_EQ(h.beeps, 1);
 
     FakeHost f;
     f.OpenPort(1);
@@ -272,13 +239,10 @@ TEST(LinkBusyStall, ABusyPhaseThatNeverMovesEndsAfter30sAsWriterIsBusy) {
     TimedWriter w{h, [](uint32_t) { return PollReply(0xA0, 0); }};
     h.device = std::ref(w);
     EXPECT_EQ(h.link.RunOperation(OP_BLANK, 0x400), 0xA0);
-    EXPECT_EQ(h.messages.back(), "Writer is busy.");
-    EXPECT_EQ(h.beeps, 1);
     EXPECT_NE(h.progress.back(), 0x400);  // no bar filled for a failure
     // The erase of a download goes through the same engine.
     w.poll = [](uint32_t) { return PollReply(0xA0, 0); };
     EXPECT_EQ(h.link.PollingCommand(CMD_ERASE_FLASH), 0xA0);
-    EXPECT_EQ(h.messages.back(), "Failed to erase flash rom!");
 }
 
 TEST(LinkBusyStall, AnyChangeOfStatusOrProgressRestartsThe30s) {
@@ -322,42 +286,20 @@ TEST(LinkBusyStall, AnyChangeOfStatusOrProgressRestartsThe30s) {
     }
 }
 
-TEST(LinkPoll, PollingCommandCodesAndFailureTexts) {
+TEST(LinkPoll, PollingCommandFramesAndStatuses) {
     FakeHost h;
-    EXPECT_EQ(h.link.PollingCommand(0x5D), 0);
-    EXPECT_TRUE(h.sent.empty());
-    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Invalid Polling Command!"}));
-
     h.OpenPort(1);
     h.device = [](const Bytes& f, int) {
         EXPECT_EQ(f.size(), 4u);
         return Refuse();
     };
-    const std::pair<uint8_t, const char*> cases[] = {{0x5A, "Failed to enter programming mode!"},
-                                                     {0x5B, "Failed to exit programming mode!"},
-                                                     {0x5C, "Failed to erase flash rom!"}};
-    for (const auto& c : cases) {
+    for (const uint8_t code : {CMD_ENTER_PROG, CMD_EXIT_PROG, CMD_ERASE_FLASH}) {
         h.sent.clear();
-        EXPECT_EQ(h.link.PollingCommand(c.first), 0x91);
-        EXPECT_EQ(h.sent.front(), WithSum({0x04, c.first, 0x00}));
-        EXPECT_EQ(h.messages.back(), c.second);
+        EXPECT_EQ(h.link.PollingCommand(code), 0x91);
+        EXPECT_EQ(h.sent.front(), WithSum({0x04, code, 0x00}));
+        // The link says nothing of it: what is shown is the session's to decide.
+        EXPECT_TRUE(h.messages.empty());
     }
-    EXPECT_EQ(h.beeps, 3);
-}
-
-TEST(LinkErrors, ShowWriterErrorModalAndNonModal) {
-    FakeHost h;
-    EXPECT_EQ(h.link.ShowWriterError(0, true), 1);
-    EXPECT_TRUE(h.boxes.empty());
-    EXPECT_EQ(h.link.ShowWriterError(0xB5, true), 0);
-    EXPECT_EQ(h.link.ShowWriterError(0xC2, true), 0);
-    EXPECT_EQ(h.boxes, (std::vector<std::string>{"Unknow error!", "Unknow error!"}));
-    EXPECT_EQ(h.beeps, 0);
-    EXPECT_EQ(h.link.ShowWriterError(0xA3, false), 2);
-    EXPECT_EQ(h.messages.back(), "Writer is busy.");
-    EXPECT_EQ(h.beeps, 1);
-    EXPECT_EQ(h.boxes.size(), 2u);
-    EXPECT_EQ(h.traces.back(), "Writer is busy.\r\n");
 }
 
 namespace {
@@ -384,7 +326,6 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     EXPECT_EQ(h.versions.back(), "Software(V1.2), Firmware(V0102)");
     EXPECT_EQ(h.link.PortIndex(), 1);
     EXPECT_EQ(h.driverChecks, 1);
-    EXPECT_FALSE(h.busy);
 
     // Second time: ping and version only, no search and no driver check.
     h.sent.clear();
@@ -409,7 +350,6 @@ TEST(LinkConnect, NoWriterTriesAllThreePorts) {
     EXPECT_EQ(h.link.PortIndex(), -1);
     EXPECT_EQ(h.driverChecks, 0);
     EXPECT_FALSE(h.link.FirstConnect());  // cleared also after a failure
-    EXPECT_FALSE(h.busy);
     EXPECT_TRUE(h.versions.empty());
 }
 

@@ -1,14 +1,15 @@
 #pragma once
-// Recording stand-in for the main window, with the link on a port of the
+// Recording stand-in for what drives the link, with the link on a port of the
 // writer model: every frame written is answered by the model or, when
-// `device` is set, by that scripted responder.
+// `device` is set, by that scripted responder. The link's news is recorded as
+// the front ends show it.
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "writer/link_report.h"
+#include "core/link_texts.h"
 #include "emulator/model_port.h"
 #include "writer/writer_link.h"
 
@@ -31,7 +32,7 @@ inline Bytes PollReply(uint8_t status, uint8_t progress = 0) {
     return WithSum({0x05, 0x8E, status, progress});
 }
 
-class FakeHost : public LinkReport {
+class FakeHost {
   public:
     FakeHost() {
         port.script = [this](const Bytes& frame) {
@@ -44,42 +45,36 @@ class FakeHost : public LinkReport {
     // Returns the bytes the writer sends back for one frame (may be empty).
     std::function<Bytes(const Bytes& frame, int port)> device;
 
-    WriterLink link{*this, port};
+    WriterLink link{port, [this](const LinkNews& news) { Hear(news); }};
     std::vector<Bytes>& sent = port.sent;
     std::vector<int>& opened = port.opened;
     std::deque<uint8_t>& pending = port.pending;
     int& writerPort = port.writerPort;
     uint32_t& now = port.now;
 
-    std::vector<std::string> messages, links, versions, boxes, traces;
+    std::vector<std::string> messages, links, versions, boxes;
     std::vector<int> progress;
     int progressMax = -1;
-    int beeps = 0, pushes = 0, pumps = 0, driverChecks = 0;
-    int windowMessages = 0;  // waiting in the window's queue
-    bool busy = false, driverOk = true;
+    int driverChecks = 0;
+    bool driverOk = true;
 
     void OpenPort(int n) { port.Open(n); }
     int CountSent(uint8_t code) const { return port.CountSent(code); }
 
-    // Dispatches a waiting window message.
-    bool Breathe() override {
-        ++pumps;
-        if (windowMessages == 0) return false;
-        --windowMessages;
-        return true;
+    void Hear(const LinkNews& news) {
+        if (news.kind == LinkNews::Kind::kProgressStart) {
+            progressMax = news.max;
+            return;
+        }
+        for (const Event& e : LinkNewsEvents(news)) {
+            if (e.kind == Event::Kind::kProgress) progress.push_back(e.pos);
+            if (e.kind == Event::Kind::kBox) boxes.push_back(e.text);
+            if (e.kind != Event::Kind::kText) continue;
+            if (e.slot == Slot::kMessage) messages.push_back(e.text);
+            if (e.slot == Slot::kLink) links.push_back(e.text);
+            if (e.slot == Slot::kVersion) versions.push_back(e.text);
+        }
     }
-    void SetLinkText(LinkText which, const std::string& t) override {
-        if (which == LinkText::kStatus) messages.push_back(t);
-        if (which == LinkText::kLink) links.push_back(t);
-        if (which == LinkText::kVersion) versions.push_back(t);
-    }
-    void ShowTexts() override { ++pushes; }
-    void ProgressStart(int m) override { progressMax = m; }
-    void ProgressStep(int p) override { progress.push_back(p); }
-    void ErrorBox(const std::string& t) override { boxes.push_back(t); }
-    void Beep() override { ++beeps; }
-    void Searching(bool running) override { busy = running; }
-    void Trace(const std::string& t) override { traces.push_back(t); }
     // The driver check a session runs after the first connect.
     bool CheckDriver() {
         ++driverChecks;

@@ -101,7 +101,7 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     fx.fileName = WriteFile("dl300.otp", 300);
     fx.downloaded = false;
     Session& ops = fx.session;
-    ops.OnDownload();
+    ops.Download();
 
     const auto w = FlashWrites(fx.writer);
     ASSERT_EQ(w.size(), 4u);
@@ -119,22 +119,22 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
 
     EXPECT_EQ(fx.host.progressRange, 300);
     EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 256, 300, 0}));
-    EXPECT_EQ(fx.host.message, "Download OK!");
-    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.host.Message(), "Download OK!");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK30P11C-4");
     EXPECT_EQ(fx.pDriverBody, fx.pBody);
     EXPECT_TRUE(fx.downloaded);
-    EXPECT_EQ(fx.host.controlEnables, (std::vector<bool>{false, true}));
+    EXPECT_EQ(fx.host.running, (std::vector<bool>{true, false}));
 }
 
 TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     OpsFixture fx("dl0");
     fx.fileName = WriteFile("dl0.otp", 0);
     Session& ops = fx.session;
-    ops.OnDownload();
+    ops.Download();
     const auto w = FlashWrites(fx.writer);
     ASSERT_EQ(w.size(), 1u);
     EXPECT_EQ(w[0].first, 0x03FF00u);
-    EXPECT_EQ(fx.host.message, "Download OK!");
+    EXPECT_EQ(fx.host.Message(), "Download OK!");
 }
 
 // Once the erase went out the writer's flash holds no whole image, whatever
@@ -146,17 +146,17 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
         fx.downloaded = before;
         fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
         Session& ops = fx.session;
-        ops.OnDownload();
+        ops.Download();
         // The second frame three times, no third frame, no driver block.
         EXPECT_EQ(FlashWrites(fx.writer), (std::vector<std::pair<uint32_t, size_t>>{
                                               {0, 128}, {128, 128}, {128, 128}, {128, 128}}));
         EXPECT_EQ(fx.writer.Commands().find("59:40"), std::string::npos);
         EXPECT_EQ(fx.Seen("Writer time out!"), 1u);
         EXPECT_EQ(fx.host.beeps, 1);
-        EXPECT_EQ(fx.host.message, "Download fail!");
+        EXPECT_EQ(fx.host.Message(), "Download fail!");
         EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
-        EXPECT_EQ(fx.host.controlEnables.back(), true);
+        EXPECT_EQ(fx.host.running.back(), false);
     }
 }
 
@@ -178,14 +178,14 @@ TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
         fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
         fx.downloaded = true;
         fx.writer.Do(c.control);
-        fx.session.OnDownload();
+        fx.session.Download();
         EXPECT_EQ(fx.downloaded, c.downloadedAfter);
     }
     // A source that cannot be read stops before the erase: the flag stays.
     OpsFixture fx("dlpastnofile");
     fx.fileName = ::testing::TempDir() + "no-such-file.otp";
     fx.downloaded = true;
-    fx.session.OnDownload();
+    fx.session.Download();
     EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_TRUE(fx.downloaded);
 }
@@ -194,14 +194,14 @@ TEST(OpsDownload, SourceRefusals) {
     {  // no file and no complete buffer
         OpsFixture fx("dlnone");
         fx.LoadBuffer(16, false);
-        fx.session.OnDownload();
-        EXPECT_EQ(fx.host.message, "Please load a file!");
+        fx.session.Download();
+        EXPECT_EQ(fx.host.Message(), "Please load a file!");
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
     {  // a buffer without a file name still needs a file to send
         OpsFixture fx("dlnoname");
         fx.LoadBuffer(16);
-        fx.session.OnDownload();
+        fx.session.Download();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
@@ -209,7 +209,7 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlgone");
         fx.fileName = WriteFile("dlgone.otp", 10);
         fx.Unplug();
-        fx.session.OnDownload();
+        fx.session.Download();
         EXPECT_FALSE(fx.downloaded);
         EXPECT_EQ(fx.writer.Commands(), "");
     }
@@ -217,11 +217,11 @@ TEST(OpsDownload, SourceRefusals) {
         OpsFixture fx("dlerase");
         fx.fileName = WriteFile("dlerase.otp", 10);
         fx.writer.Do("final B8 cmd=5C count=3");
-        fx.session.OnDownload();
+        fx.session.Download();
         EXPECT_EQ(fx.writer.Commands(), "5C 5C 5C");
         EXPECT_EQ(fx.host.messages, (std::vector<std::string>{"Failed to erase flash rom!",
                                                               "Failed to Write to flash rom!"}));
-        EXPECT_TRUE(fx.host.controlEnables.empty());
+        EXPECT_EQ(fx.host.running, (std::vector<bool>{true, false}));
     }
 }
 
@@ -232,7 +232,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     (*fx.buffer.m_pBin) = {0x1234, 0xABCD, 0x00FF};
     fx.buffer.m_wPID = 0xA0;
     fx.buffer.m_wOID = 0xA0;
-    fx.session.OnDownload();
+    fx.session.Download();
     const auto frames = fx.writer.Frames(0x56);
     ASSERT_EQ(frames.size(), 2u);
     const auto& f = frames[0];
@@ -243,7 +243,7 @@ TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     EXPECT_EQ(fx.profile.GetString("Setting", "BodyName", ""), "ZK20P08B");
     EXPECT_STREQ(fx.pBody->szName, "ZK20P08B");
     EXPECT_EQ(frames[1][7], 0xA0);
-    EXPECT_EQ(fx.host.driver, "ZK20P08B");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK20P08B");
 }
 
 TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
@@ -256,14 +256,14 @@ TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     ASSERT_TRUE(SessionTestAccess::DownloadDriver(ops, false));
     EXPECT_EQ(fx.writer.Frames(0x56)[1][26], 100);
     EXPECT_EQ(fx.writer.model.flash[emu::kDriverAddr + 21], 100);
-    EXPECT_EQ(fx.host.message, "Download driver OK!");
+    EXPECT_EQ(fx.host.Message(), "Download driver OK!");
 
     // No body: refused before anything is erased or sent.
     fx.pBody = nullptr;
     fx.Forget();
     EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
     EXPECT_TRUE(fx.writer.port.sent.empty());
-    EXPECT_EQ(fx.host.message, kNoBodySelected);
+    EXPECT_EQ(fx.host.Message(), kNoBodySelected);
 }
 
 TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
@@ -271,12 +271,12 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=5D count=3");
     EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
-    EXPECT_EQ(fx.host.message, "Failed to erase flash rom!");
+    EXPECT_EQ(fx.host.Message(), "Failed to erase flash rom!");
     EXPECT_EQ(fx.writer.Commands(), "5D 5D 5D");
 
     fx.writer.Do("final B8 cmd=56 count=3");
     EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, false));
-    EXPECT_EQ(fx.host.message, "Failed to Write to flash rom!");
+    EXPECT_EQ(fx.host.Message(), "Failed to Write to flash rom!");
     EXPECT_EQ(fx.pDriverBody, nullptr);
 
     fx.writer.Do("final B6 cmd=59");
@@ -291,7 +291,8 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
 TEST(OpsDriver, CheckDriverReadBack) {
     OpsFixture fx("drvcheck");
     Session& ops = fx.session;
-    const DriverFrame f = BuildDriverFrame(*fx.bodies["ZK20P08B"], WriterSettings());
+    const DriverFrame f =
+        BuildDriverFrame(*LookupBody(fx.session.Bodies(), "ZK20P08B"), WriterSettings());
     std::vector<uint8_t> block(f.begin() + 5, f.begin() + 30);
     block.resize(32, 0xFF);
 
@@ -300,14 +301,15 @@ TEST(OpsDriver, CheckDriverReadBack) {
     ASSERT_EQ(fx.writer.port.sent.size(), 1u);
     EXPECT_EQ(fx.writer.port.sent[0],
               (std::vector<uint8_t>{0x07, 0x51, 0x00, 0xFF, 0x03, 0x20, 0x7A}));
-    EXPECT_EQ(fx.host.driver, "ZK20P08B");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK20P08B");
     EXPECT_STREQ(fx.pDriverBody->szName, "ZK20P08B");
 
     // A body whose OID needs ten bits is recognised from its own block.
-    const DriverFrame g = BuildDriverFrame(*fx.bodies["ZK30P11C-4"], WriterSettings());
+    const DriverFrame g =
+        BuildDriverFrame(*LookupBody(fx.session.Bodies(), "ZK30P11C-4"), WriterSettings());
     fx.writer.HoldDriverBytes(std::vector<uint8_t>(g.begin() + 5, g.begin() + 30));
     EXPECT_TRUE(ops.CheckDriver());
-    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK30P11C-4");
     EXPECT_EQ(fx.writer.port.sent.size(), 2u);
 
     // Markers right but byte 24 wrong: erase and a new block.
@@ -318,7 +320,7 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_TRUE(ops.CheckDriver());
     EXPECT_EQ(fx.writer.Commands(), "51 5D 56 59:40");
     EXPECT_EQ(fx.writer.port.sent[1], (std::vector<uint8_t>{0x04, 0x5D, 0x3F, 0xA0}));
-    EXPECT_EQ(fx.host.driver, "ZK30P11C-4");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK30P11C-4");
     EXPECT_TRUE(fx.writer.model.DriverValid());
 
     // Unreadable: the status is shown, then the same repair.
@@ -337,7 +339,7 @@ TEST(OpsDriver, CheckDriverReadBack) {
     fx.writer.HoldDriverBytes(block);
     const BodyRecord* before = fx.pDriverBody;
     EXPECT_TRUE(ops.CheckDriver());
-    EXPECT_EQ(fx.host.driver, "");
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "");
     EXPECT_EQ(fx.pDriverBody, before);
 }
 
@@ -351,14 +353,14 @@ TEST(OpsDiagnosis, ReportAndRetries) {
     Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=61");
     fx.writer.Do("selftest 02");
-    ops.OnDiagnosis();
+    ops.Diagnosis();
     EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Control Error!\r\n"}));
 
     fx.host.boxes.clear();
     fx.writer.Do("fault refuse cmd=61");
     fx.writer.Do("fault noreply cmd=61");
     fx.writer.Do("fault badsum cmd=61");
-    ops.OnDiagnosis();
+    ops.Diagnosis();
     EXPECT_EQ(fx.writer.Count(0x61), 5);
     EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Checksum of received data error!"}));
 }

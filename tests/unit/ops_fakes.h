@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/ini_profile.h"
+#include "tests/unit/recording_reporter.h"
 #include "tests/unit/session_access.h"
 #include "emulator/model_port.h"
 #include "image/body_table.h"
@@ -19,68 +20,9 @@
 // Kept apart from the other suites' doubles of the same names.
 namespace ops_test {
 
-// The front end: what reaches the screen, and scripted answers to the boxes.
-class FakeHost : public FrontEnd {
-  public:
-    std::string message, driver, serialText, checksum = "-", mcu;
-    std::vector<std::string> messages;  // every message line, in order
-    std::vector<std::string> boxes;
-    std::vector<bool> boxInfo;
-    std::vector<int> progress;
-    int progressRange = -1;
-    std::vector<bool> windowEnables, controlEnables;
-    bool answerYes = false;
-    int prompts = 0, beeps = 0, pushes = 0, pulls = 0, breaths = 0, hexMax = -1;
-    std::vector<bool> voiceModes;
-
-    void SetText(FrontText which, const std::string& t) override {
-        switch (which) {
-            case FrontText::kMessage:
-                message = t;
-                messages.push_back(t);
-                break;
-            case FrontText::kDriver:
-                driver = t;
-                break;
-            case FrontText::kSerial:
-                serialText = t;
-                break;
-            case FrontText::kChecksum:
-                checksum = t;
-                break;
-            case FrontText::kMcu:
-                mcu = t;
-                break;
-            default:
-                break;
-        }
-    }
-    void AppendMessage(const std::string& t) override { message += t; }
-    void Warn(const std::string& t) override { message += " " + t; }
-    void PushTexts() override { ++pushes; }
-    void PullTexts() override { ++pulls; }
-    void ProgressStart(int m) override { progressRange = m; }
-    void ProgressStep(int p) override { progress.push_back(p); }
-    void ProgressEnd() override { progress.push_back(0); }
-    int ShowBox(const std::string& t, unsigned flags) override {
-        if (flags & kBoxYesNo) {
-            ++prompts;
-            return answerYes ? kAnswerYes : kAnswerNo;
-        }
-        boxes.push_back(t);
-        boxInfo.push_back((flags & kBoxInformation) != 0);
-        return kAnswerOk;
-    }
-    void Beep() override { ++beeps; }
-    bool Breathe() override {
-        ++breaths;
-        return false;
-    }
-    void EnableOperationControls(bool e) override { controlEnables.push_back(e); }
-    void ShowRunning(bool) override {}
-    void EnableInput(bool e) override { windowEnables.push_back(e); }
-    void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
-    void ResetHexView(int maxRow) override { hexMax = maxRow; }
+// The front end: the recording reporter, with the checksum label "-" until set.
+struct FakeHost : RecordingReporter {
+    FakeHost() { texts[Slot::kChecksum] = "-"; }
 };
 
 // The writer on COM1: the emulator's model behind the session's port.
@@ -151,7 +93,6 @@ struct OpsFixture {
     std::string& fileName = Peek(session).m_strFileName;
     bool& downloaded = Peek(session).m_bDownloaded;
     bool& voice = Peek(session).m_bVoice;
-    bool& checkId = Peek(session).m_bCheckId;
     SerialNumber& serial = Peek(session).m_serial;
 
     static std::string FreshIni(const std::string& name) {
@@ -190,14 +131,8 @@ struct OpsFixture {
     // Clears what the front end and the line recorded so far.
     void Forget() {
         writer.port.sent.clear();
-        host.messages.clear();
-        host.message.clear();
-        host.boxes.clear();
-        host.boxInfo.clear();
-        host.progress.clear();
-        host.controlEnables.clear();
-        host.windowEnables.clear();
-        host.beeps = 0;
+        host.Forget();
+        host.Message().clear();
     }
     // The writer stops answering (unplugged).
     void Unplug() { writer.port.writerPort = 0; }
@@ -216,8 +151,8 @@ struct OpsFixture {
     }
     // "&Auto" with these steps chosen.
     void RunAuto(const AutoSteps& steps) {
-        Peek(session).m_auto = steps;
-        session.OnAuto();
+        session.SetAutoSteps(steps);
+        session.Auto();
     }
 };
 

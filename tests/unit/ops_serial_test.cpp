@@ -109,29 +109,29 @@ TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
     fx.LoadBuffer(16);
     (*fx.buffer.m_pBin)[1] = 0xAB00;
     (*fx.buffer.m_pBin)[7] = 0xCDEF;
-    fx.serial.m_dwSerial = 0x12345678;
+    ChooseSerialNumber(fx.session, 0x12345678);
     // A save left over from an earlier image must not leak into this one.
     fx.serial.m_wSerialSave[3] = 0x9999;
     const std::vector<uint16_t> before = *fx.buffer.m_pBin;
     fx.session.ShowSerialNumber(1);
-    EXPECT_EQ(fx.host.serialText, "S/N:12345678H");
+    EXPECT_EQ(fx.host.texts[Slot::kSerial], "S/N:12345678H");
     // Low bytes 78 56 34 12 replace 00 00 00 EF; high bytes stay.
     const uint16_t plain = BufferChecksum(fx.buffer);
-    EXPECT_EQ(fx.host.checksum,
+    EXPECT_EQ(fx.host.texts[Slot::kChecksum],
               FormatChecksum(static_cast<uint16_t>(plain + 0x78 + 0x56 + 0x34 + 0x12 - 0xEF)));
     EXPECT_EQ(*fx.buffer.m_pBin, before);
-    EXPECT_EQ(fx.serial.m_wSerialSave[3], 0xCDEF);
+    EXPECT_EQ(fx.session.Serial().m_wSerialSave[3], 0xCDEF);
 
     fx.session.ShowSerialNumber(0);
-    EXPECT_EQ(fx.host.serialText, "");
-    EXPECT_EQ(fx.host.checksum, FormatChecksum(plain));
+    EXPECT_EQ(fx.host.texts[Slot::kSerial], "");
+    EXPECT_EQ(fx.host.texts[Slot::kChecksum], FormatChecksum(plain));
 
     // No ROM block: label only, checksum label left alone.
     OpsFixture empty("serialnobin");
-    empty.host.checksum = "keep";
+    empty.host.texts[Slot::kChecksum] = "keep";
     empty.session.ShowSerialNumber(1);
-    EXPECT_EQ(empty.host.serialText, "S/N:00000000H");
-    EXPECT_EQ(empty.host.checksum, "keep");
+    EXPECT_EQ(empty.host.texts[Slot::kSerial], "S/N:00000000H");
+    EXPECT_EQ(empty.host.texts[Slot::kChecksum], "keep");
 }
 
 TEST(OpsSerial, BlankCheckChipThenFile) {

@@ -159,8 +159,8 @@ TEST_F(OtpFileTest, WrittenFilesReadBackForBothHeaderForms) {
         ASSERT_TRUE(SessionTestAccess::WriteOtpFile(host().session, path));
         EXPECT_EQ(buf_.m_nBinWords, body->nRomWords);
         EXPECT_EQ(buf_.m_dwOptAddr, body->dwOptAddr);
-        EXPECT_EQ(host().shownMessage, FilePidLine(static_cast<uint16_t>(body->nPID),
-                                                   static_cast<uint16_t>(body->nOID)));
+        EXPECT_EQ(host().Message(), FilePidLine(static_cast<uint16_t>(body->nPID),
+                                                static_cast<uint16_t>(body->nOID)));
 
         PcBuffer back;
         const ImageLoad load = LoadOtpFile(path, back, host().table, true);
@@ -243,22 +243,22 @@ TEST_F(OtpFileTest, ChecksumFailureAppendsAndKeepsEarlierWords) {
     opt[11] ^= 0x40;  // low byte of the third word
     const std::string path =
         WriteFile("sum.otp", Cat({Zk50Header(), Data(0, {0x1111, 0x2222}), opt}));
-    host().message = "Earlier text. ";
-    Peek(host().session).m_serial.m_bSerial = true;  // the defaults 2, 3, 7 lie beyond two words
+    host().Message() = "Earlier text. ";
+    host().session.SetSerialOn(true);  // the defaults 2, 3, 7 lie beyond two words
     EXPECT_FALSE(host().Open(path));
-    EXPECT_EQ(host().shownMessage, "Earlier text. Invalid checksum for the OTP file!");
+    EXPECT_EQ(host().Message(), "Earlier text. Invalid checksum for the OTP file!");
     ASSERT_TRUE(buf_.m_pBin);
     EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{0x1111, 0x2222}));
     EXPECT_FALSE(buf_.m_pOpt);
-    EXPECT_EQ(host().checksumLabel, "");
+    EXPECT_EQ(host().ChecksumLabel(), "");
     // The serial-number addresses are checked on what did load.
     EXPECT_EQ(host().boxes, (std::vector<std::string>{kSerialRangeMessage}));
 
     host().Settings().WriteInt("setting", "checksum", 0);
     ASSERT_TRUE(host().Open(path));
     EXPECT_EQ(*buf_.m_pOpt, (std::vector<uint16_t>{1, 2, 0x43, 4}));
-    EXPECT_EQ(host().shownMessage, "File PID : 70h, OID : 1234h\r\n");
-    EXPECT_EQ(host().checksumLabel, FormatChecksum(BufferChecksum(buf_)));
+    EXPECT_EQ(host().Message(), "File PID : 70h, OID : 1234h\r\n");
+    EXPECT_EQ(host().ChecksumLabel(), FormatChecksum(BufferChecksum(buf_)));
     EXPECT_EQ(host().hexMax, 0);
 }
 
@@ -309,7 +309,7 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
         SCOPED_TRACE(c.name);
         buf_.m_pBin = std::vector<uint16_t>(3, 7);  // an earlier image
         EXPECT_FALSE(host().Open(WriteFile(std::string(c.name) + ".otp", c.bytes)));
-        EXPECT_EQ(host().shownMessage, c.message);
+        EXPECT_EQ(host().Message(), c.message);
         EXPECT_EQ(buf_.m_pBin.has_value(), c.keepsRom);
         if (c.keepsRom) EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{1, 2}));
         EXPECT_FALSE(buf_.m_pOpt);
@@ -321,7 +321,7 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
     EXPECT_EQ(host().selected, before);
 
     EXPECT_FALSE(host().Open(dir_ + "missing.otp"));
-    EXPECT_EQ(host().shownMessage, "Failed to open file!\r\n");
+    EXPECT_EQ(host().Message(), "Failed to open file!\r\n");
     EXPECT_TRUE(host().boxes.empty());
 }
 

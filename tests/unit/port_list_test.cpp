@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/ini_profile.h"
+#include "core/link_texts.h"
 #include "writer/port_list.h"
 
 namespace {

@@ -108,6 +108,7 @@ TEST(PortListing, JsonLinesHaveTypedFields) {
     EXPECT_EQ(FormatPortLine(p, nullptr, true),
               "{\"type\":\"port\",\"layout\":1,\"port\":\"COM3\",\"number\":3,"
               "\"friendly_name\":\"Port \\\"A\\\" (COM3)\",\"hardware_id\":\"USB\\\\VID_1A86\","
+              "\"usb\":false,\"serial\":null,\"serial_mark\":null,\"location\":null,"
               "\"sources\":[\"setupapi\"]}\n");
 
     // Unknown names are null, not empty texts; the probe's fields come only with it.
@@ -119,7 +120,8 @@ TEST(PortListing, JsonLinesHaveTypedFields) {
     EXPECT_EQ(
         FormatPortLine(p, &probe, true),
         "{\"type\":\"port\",\"layout\":1,\"port\":\"COM3\",\"number\":3,\"friendly_name\":null,"
-        "\"hardware_id\":null,\"sources\":[\"serialcomm\",\"dosdevice\"],"
+        "\"hardware_id\":null,\"usb\":false,\"serial\":null,\"serial_mark\":null,"
+        "\"location\":null,\"sources\":[\"serialcomm\",\"dosdevice\"],"
         "\"opened\":true,\"writer\":false,\"firmware\":null,\"version\":null}\n");
     probe.bWriter = true;
     probe.strFirmware = "V0102";
@@ -128,6 +130,32 @@ TEST(PortListing, JsonLinesHaveTypedFields) {
                   .find("\"writer\":true,\"firmware\":\"V0102\","
                         "\"version\":\"Software(V1.2), Firmware(V0102)\"}"),
               std::string::npos);
+}
+
+TEST(PortListing, SerialAndLocationNameTheAdapterAndItsFlaws) {
+    PresentPort p;
+    p.nNumber = 5;
+    p.sources = kPortFromSetupApi;
+    p.bUsb = true;
+    p.strSerial = "FT4ABCDE";
+    p.strLocation = "PCIROOT(0)#USB(4)#USBMI(1)";
+    p.serialMark = SerialMark::kShared;
+    EXPECT_EQ(FormatPortLine(p, nullptr, false),
+              "COM5  usb:FT4ABCDE (shared)  loc:PCIROOT(0)#USB(4)#USBMI(1)  [setupapi]\n");
+    EXPECT_NE(FormatPortLine(p, nullptr, true)
+                  .find("\"usb\":true,\"serial\":\"FT4ABCDE\",\"serial_mark\":\"shared\","
+                        "\"location\":\"PCIROOT(0)#USB(4)#USBMI(1)\""),
+              std::string::npos);
+    p.strSerial.clear();
+    p.serialMark = SerialMark::kMissing;
+    EXPECT_EQ(FormatPortLine(p, nullptr, false),
+              "COM5  no USB serial  loc:PCIROOT(0)#USB(4)#USBMI(1)  [setupapi]\n");
+    EXPECT_NE(FormatPortLine(p, nullptr, true).find("\"serial\":null,\"serial_mark\":\"missing\""),
+              std::string::npos);
+    p.strSerial = "A12345";
+    p.serialMark = SerialMark::kNone;
+    EXPECT_EQ(FormatPortLine(p, nullptr, false),
+              "COM5  usb:A12345  loc:PCIROOT(0)#USB(4)#USBMI(1)  [setupapi]\n");
 }
 
 TEST(PortListing, CommandLine) {
@@ -140,7 +168,8 @@ TEST(PortListing, CommandLine) {
     EXPECT_EQ(a.strError, "");
     EXPECT_TRUE(a.bProbe);
     EXPECT_TRUE(a.bJson);
-    EXPECT_EQ(parse({"detect", "--probe"}).strError, "Option --probe belongs to 'ports'.");
+    EXPECT_EQ(parse({"detect", "--probe"}).strError,
+              "Option --probe does not apply to 'detect': it belongs to 'ports'.");
     EXPECT_EQ(parse({"--probe"}).strError, "No command given.");
     EXPECT_EQ(parse({"ports", "--probe=1"}).strError, "Option --probe takes no value.");
     EXPECT_EQ(parse({"ports", "COM3"}).strError, "Unexpected argument 'COM3' after 'ports'.");

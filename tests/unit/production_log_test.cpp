@@ -118,7 +118,7 @@ TEST(ProductionLog, LineAndHeader) {
     LogRecord r = SampleRecord();
     EXPECT_EQ(FormatLogLine(r),
               "2026-12-08T09:15:02+01:00,pyrocmd,COM12,V0102,C:\\jobs\\a.otp,1A2Bh,ZK30P11C-4,"
-              "Auto,0000012AH,written,Blank Check/Programming/Verify OK!,PASS,2\r\n");
+              "Auto,0000012AH,written,Blank Check/Programming/Verify OK!,PASS,,,3\r\n");
 
     r.nPort = 0;
     r.serial = SerialFate::kNone;
@@ -128,7 +128,7 @@ TEST(ProductionLog, LineAndHeader) {
     r.bPass = false;
     EXPECT_EQ(FormatLogLine(r),
               "2026-12-08T09:15:02+01:00,pyrocmd,,,\"C:\\jobs\\lot 7, \"\"new\"\".otp\",1A2Bh,"
-              "ZK30P11C-4,Auto,,,Verify failed!,FAIL,2\r\n");
+              "ZK30P11C-4,Auto,,,Verify failed!,FAIL,,,3\r\n");
 
     // A number the chip may hold after a failed write names itself burned.
     r.serial = SerialFate::kBurned;
@@ -143,7 +143,13 @@ TEST(ProductionLog, LineAndHeader) {
     const std::string line = FormatLogLine(SampleRecord());
     EXPECT_EQ(std::count(h.begin(), h.end(), ','), std::count(line.begin(), line.end(), ','));
     // It names the layout, so a reader can tell this one from later ones.
-    EXPECT_EQ(h.substr(h.rfind(',') + 1), "Layout 2\r\n");
+    EXPECT_EQ(h.substr(h.rfind(',') + 1), "Layout 3\r\n");
+    // A job's run names its code and lot; a lot that looks like a formula stays text.
+    r = SampleRecord();
+    r.strJob = "1A2B3C4D";
+    r.strLot = "-7, week 49";
+    EXPECT_NE(FormatLogLine(r).find(",PASS,1A2B3C4D,\"'-7, week 49\",3\r\n"), std::string::npos);
+    EXPECT_NE(h.find(",Pass/Fail,Job,Lot,Layout 3"), std::string::npos);
 }
 
 TEST(ProductionLog, OneLinePerRecordAndNoFormulas) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "tests/unit/temp_path.h"
@@ -102,7 +103,17 @@ class DurableWriteTest : public ::testing::Test {
         chmod(path_.c_str(), 0644);
         std::remove(path_.c_str());
     }
-    bool TempLeft() const { return std::ifstream(path_ + ".new").good(); }
+    // A copy that was to take the file's place and did not.
+    bool TempLeft() const {
+        const size_t slash = path_.rfind('/');
+        const std::string name = path_.substr(slash + 1) + ".new";
+        DIR* dir = opendir(path_.substr(0, slash + 1).c_str());
+        bool left = false;
+        while (dirent* e = dir ? readdir(dir) : nullptr)
+            left = left || std::string(e->d_name).rfind(name, 0) == 0;
+        if (dir) closedir(dir);
+        return left;
+    }
     std::string path_;
 };
 

@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -49,9 +42,8 @@ class PyrocmdTest : public ::testing::Test {
         io_.waitEnter = [this] {
             return enters_-- > 0 ? EnterReply::kGo : EnterReply::kInputEnded;
         };
-        io_.breathe = [this] {
+        port_.beforeReply = [this](const emu::Bytes&) {
             if (onBreathe_) onBreathe_();
-            return false;
         };
         io_.tickMs = [this] { return port_.now; };
         // A handler that brings a new blank chip whenever one leaves programming mode.
@@ -96,7 +88,7 @@ class PyrocmdTest : public ::testing::Test {
     ConsoleIo io_;
     std::string out_, err_;
     int enters_ = 0;
-    std::function<void()> onBreathe_;
+    std::function<void()> onBreathe_;  // before each reply of the writer
 };
 
 TEST_F(PyrocmdTest, WriterUnpluggedDuringAChipStopsTheRunAsAStationFault) {
@@ -129,17 +121,31 @@ TEST_F(PyrocmdTest, NoWriterIsSaidWithThePortsSearched) {
     EXPECT_EQ(out_.find("Chip"), std::string::npos);  // no chip was touched
 }
 
-TEST_F(PyrocmdTest, UnwritableLogIsSaidOnceAndEveryChipPasses) {
+TEST_F(PyrocmdTest, UnwritableLogKeepsItsLinesPendingForTheNextRun) {
     // A folder where the log file should be.
     const std::string folder = TestTempPath("-log");
+    const std::string pending = folder + ".pending";
+    files_.push_back(pending);
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     profile_.WriteString("Log", "File", folder);
     const int code = Run({"run", Image(), "--count", "2", "--no-wait"});
     rmdir(folder.c_str());
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 8);
     EXPECT_NE(out_.find("Chip 1  PASS  Blank Check/Programming/Verify OK!\n"), std::string::npos);
     EXPECT_NE(out_.find("Chip 2  PASS  Blank Check/Programming/Verify OK!\n"), std::string::npos);
     EXPECT_EQ(err_, "pyrocmd: Cannot write the log file '" + folder + "'!\n");
+    EXPECT_EQ(Lines(out_).back(),
+              "2 log lines could not be written: they wait in '" + pending + "'");
+    EXPECT_EQ(Lines(ReadText(pending)).size(), 2u);
+
+    // The next run that can write the log puts them first, and the file goes.
+    files_.push_back(folder);
+    EXPECT_EQ(Run({"run", Image(), "--count", "1", "--no-wait", "--json"}), 0);
+    const std::vector<std::string> log = Lines(ReadText(folder));
+    ASSERT_EQ(log.size(), 4u);  // the header, two kept lines, this run's
+    EXPECT_EQ(log[1].find(",Auto,"), log[3].find(",Auto,"));
+    EXPECT_FALSE(std::ifstream(pending).good());
+    EXPECT_NE(out_.find("\"stopped\":null,\"log_pending\":null}"), std::string::npos) << out_;
 }
 
 TEST_F(PyrocmdTest, FailedDownloadStopsTheCommandBeforeTheChip) {
@@ -210,7 +216,7 @@ TEST_F(PyrocmdTest, LoadFailuresNameTheFile) {
 
 TEST_F(PyrocmdTest, RunWaitsForEnterAndStopsWhenTheInputEnds) {
     enters_ = 1;
-    EXPECT_EQ(Run({"run", Image(), "--count", "2"}), 1);
+    EXPECT_EQ(Run({"run", Image(), "--count", "2"}), 0);
     EXPECT_EQ(err_,
               "Put chip 1 in the socket, then press Enter.\n"
               "Put chip 2 in the socket, then press Enter.\n"
@@ -225,12 +231,19 @@ TEST_F(PyrocmdTest, RunWaitsForEnterAndStopsWhenTheInputEnds) {
         replies.erase(replies.begin());
         return r;
     };
-    EXPECT_EQ(Run({"run", Image(), "--count", "5"}), 1);
+    EXPECT_EQ(Run({"run", Image(), "--count", "5"}), 0);
     EXPECT_EQ(err_,
               "Put chip 1 in the socket, then press Enter.\n"
               "Put chip 2 in the socket, then press Enter.\n");
+    EXPECT_NE(out_.find(", stopped: quit\n"), std::string::npos) << out_;
     EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1 + 1);  // this run's one chip after the first run's
     EXPECT_EQ(Lines(out_).back().rfind("Passed: 1, failed: 0, ", 0), 0u) << out_;
+
+    // Ctrl+C at the prompt: at once, with the summary.
+    io_.waitEnter = [] { return EnterReply::kInterrupted; };
+    EXPECT_EQ(Run({"run", Image(), "--count", "5", "--json"}), 130);
+    EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 2);
+    EXPECT_NE(Lines(out_).back().find("\"stopped\":\"interrupt\""), std::string::npos) << out_;
 
     EXPECT_EQ(ReadEnterReply(""), EnterReply::kGo);
     EXPECT_EQ(ReadEnterReply(" q\r"), EnterReply::kQuit);
@@ -401,9 +414,104 @@ TEST_F(GangTest, AWriterThatStopsAnsweringLeavesTheRun) {
 TEST_F(GangTest, NoWriterOnAListedPortTouchesNoChip) {
     second_.writerPort = 0;
     EXPECT_EQ(RunGang({"run", Image(), "--count", "4", "--ports", "1,2", "--no-wait"}), 3);
-    EXPECT_NE(err_.find("pyrocmd: no writer answers on COM2"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("pyrocmd: no writer answers on COM2\n"), std::string::npos) << err_;
+    port_.writerPort = 0;
+    EXPECT_EQ(RunGang({"run", Image(), "--count", "4", "--ports", "1,2", "--no-wait"}), 3);
+    EXPECT_NE(err_.find("pyrocmd: no writer answers on COM1, COM2\n"), std::string::npos) << err_;
     EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 0);
     EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 0);
+}
+
+// Three ports of two adapters: COM1's has serial A1, COM2 and COM4 share B7.
+PortScan AdapterScan() {
+    PortScan scan;
+    const auto add = [&](const char* name, const char* serial, const char* location) {
+        PortSighting s;
+        s.strName = name;
+        s.source = kPortFromSetupApi;
+        s.bUsb = true;
+        s.strSerial = serial;
+        s.strLocation = location;
+        scan.sightings.push_back(s);
+    };
+    add("COM1", "A1", "PCIROOT(0)#USB(1)");
+    add("COM2", "B7", "PCIROOT(0)#USB(2)#USBMI(0)");
+    add("COM4", "B7", "PCIROOT(0)#USB(2)#USBMI(1)");
+    return scan;
+}
+
+TEST_F(GangTest, PositionsNamedByAdapterLeadTheRunAndItsLines) {
+    io_.listPorts = AdapterScan;
+    profile_.WriteString("Ports", "Left", "usb:A1");
+    profile_.WriteString("Ports", "Right", "usb:B7");
+    const std::vector<std::string> run = {"run",     Image(),      "--count",  "4",
+                                          "--ports", "Left,Right", "--no-wait"};
+    // A shared serial cannot tell the sockets apart: nothing is sent to any writer.
+    EXPECT_EQ(RunGang(run), 3);
+    EXPECT_EQ(err_, "pyrocmd: Right (usb:B7 matches COM2, COM4: it must name one port)\n");
+    EXPECT_TRUE(port_.sent.empty());
+    EXPECT_TRUE(second_.sent.empty());
+
+    profile_.WriteString("Ports", "Right", "loc:pciroot(0)#usb(2)#usbmi(0)");
+    profile_.WriteString("Log", "File", TestTempPath(".csv"));
+    files_.push_back(TestTempPath(".csv"));
+    EXPECT_EQ(RunGang(run), 0) << err_;
+    int left = 0, right = 0;
+    for (const std::string& line : Lines(out_)) {
+        left += line.rfind("COM1 (Left)  Chip ", 0) == 0;
+        right += line.rfind("COM2 (Right)  Chip ", 0) == 0;
+    }
+    EXPECT_EQ(left + right, 4) << out_;
+    EXPECT_NE(out_.find("\nCOM2 (Right)  Passed: "), std::string::npos) << out_;
+    const std::string log = ReadText(TestTempPath(".csv"));
+    size_t logged = 0;
+    for (size_t at = log.find(",COM2 (Right),"); at != std::string::npos;
+         at = log.find(",COM2 (Right),", at + 1))
+        ++logged;
+    EXPECT_EQ(logged, static_cast<size_t>(right));
+
+    EXPECT_EQ(
+        RunGang({"--json", "run", Image(), "--count", "2", "--ports", "Left,COM2", "--no-wait"}),
+        0);
+    EXPECT_NE(out_.find("\"type\":\"chip\",\"layout\":1,\"port\":\"COM1\",\"position\":\"Left\","),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("{\"port\":\"COM1\",\"position\":\"Left\",\"passed\":"), std::string::npos);
+}
+
+TEST_F(PyrocmdTest, OneWriterNamedByItsAdapter) {
+    io_.listPorts = AdapterScan;
+    EXPECT_EQ(Run({"detect", "--port", "usb:a1"}), 0);
+    EXPECT_EQ(out_.rfind("Writer on COM1\n", 0), 0u) << out_;
+    EXPECT_EQ(Run({"detect", "--port", "usb:C3"}), 3);
+    EXPECT_EQ(err_, "pyrocmd: usb:C3 matches no port present\n");
+    // The search list may name adapters too, each resolved before the search.
+    profile_.WriteString("Setting", "Ports", "loc:PCIROOT(0)#USB(2)#USBMI(1), usb:A1");
+    port_.opened.clear();
+    EXPECT_EQ(Run({"detect"}), 0) << err_;
+    EXPECT_EQ(port_.opened, (std::vector<int>{4, 1}));
+    profile_.WriteString("Setting", "Ports", "usb:B7");
+    EXPECT_EQ(Run({"detect"}), 3);
+    EXPECT_EQ(err_, "pyrocmd: [Setting] Ports: usb:B7 matches COM2, COM4: it must name one port\n");
+    EXPECT_EQ(Run({"info", Image()}), 0);  // no writer asked, no name to match
+}
+
+TEST_F(GangTest, AWriterWhoseDownloadFailsLeavesTheRun) {
+    // Every erase of COM2's flash is refused.
+    second_.line.Control("fault refuse cmd=5C count=99");
+    EXPECT_EQ(RunGang({"run", Image(), "--count", "3", "--ports", "1,2", "--no-wait", "--json"}),
+              1);
+    const std::vector<std::string> lines = Lines(out_);
+    int com1 = 0;
+    for (const std::string& l : lines)
+        com1 += l.find("\"port\":\"COM1\",\"chip\"") != std::string::npos;
+    EXPECT_EQ(com1, 3);
+    EXPECT_NE(
+        out_.find("{\"type\":\"result\",\"layout\":1,\"port\":\"COM2\",\"command\":\"download\","),
+        std::string::npos)
+        << out_;
+    EXPECT_NE(lines.back().find("\"port\":\"COM2\",\"passed\":0,\"failed\":0,"), std::string::npos);
+    EXPECT_NE(lines.back().find("\"dropped\":\"the download failed\""), std::string::npos) << out_;
 }
 
 TEST_F(GangTest, EachRoundAsksForAChipInEverySocket) {
@@ -440,7 +548,7 @@ TEST_F(PyrocmdTest, ProgramsRunningAtOnceNeverHandOutANumberTwice) {
             ParseConsoleArgs({"run", image, "--count", "5", "--no-wait", "--serial"});
         RunPyrocmd(a, profile, {&other}, io, ::testing::TempDir(), ini_);
     });
-    EXPECT_EQ(Run({"run", image, "--count", "5", "--no-wait", "--serial"}), 0);
+    EXPECT_EQ(Run({"run", image, "--count", "5", "--no-wait", "--serial"}), 0) << err_;
     second.join();
     std::vector<uint32_t> numbers = NumbersWritten(port_);
     const std::vector<uint32_t> more = NumbersWritten(other);
@@ -469,17 +577,77 @@ TEST_F(PyrocmdTest, InterruptedRunFinishesItsChipAndLogsTheNumberNoChipGot) {
     ASSERT_EQ(lines.size(), 4u) << out_;
     EXPECT_EQ(lines[2], "Chip 2  FAIL  Not Blank!");
     const std::string log = ReadText(TestTempPath(".csv"));
-    EXPECT_NE(log.find(",00000041H,unused,Not used: no chip took it before the end,,2"),
+    EXPECT_NE(log.find(",00000041H,unused,Not used: no chip took it before the end,,,,3"),
               std::string::npos)
         << log;
     EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x42);
 }
 
+TEST_F(PyrocmdTest, NumbersADeadProgramReservedAreLoggedAsBurned) {
+    profile_.WriteInt("Serial", "Data", 0x22);
+    profile_.WriteString("Log", "File", TestTempPath(".csv"));
+    files_.push_back(TestTempPath(".csv"));
+    files_.push_back(ini_ + ".serials");
+    // A program gone without a trace but its journal: 0x20 was settled, 0x21 not.
+    std::ofstream(ini_ + ".serials") << "R 32 999999999-1\nS 32 999999999-1\nR 33 999999999-1\n";
+    EXPECT_EQ(Run({"program", Image(), "--serial"}), 0);
+    EXPECT_EQ(out_, "Download OK!\nS/N:00000022H  Program OK!\n");
+    EXPECT_NE(err_.find("S/N:00000021H Found after a crash"), std::string::npos) << err_;
+    const std::vector<std::string> log = Lines(ReadText(TestTempPath(".csv")));
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_NE(log[1].find(",S/N,00000021H,burned,Found after a crash: "), std::string::npos);
+    EXPECT_NE(log[2].find(",00000022H,written,"), std::string::npos);
+    // Reported once.
+    EXPECT_EQ(Run({"program", Image(), "--serial"}), 0);
+    EXPECT_EQ(err_, "");
+}
+
 TEST_F(PyrocmdTest, WrongImageChecksumRefusesTheRun) {
     const std::string image = Image();
-    EXPECT_EQ(Run({"run", image, "--count", "1", "--no-wait", "--checksum", "0000"}), 4);
+    EXPECT_EQ(Run({"run", image, "--count", "1", "--no-wait", "--checksum", "0000", "--json"}), 4);
     EXPECT_NE(err_.find("not the image asked for"), std::string::npos) << err_;
     EXPECT_EQ(port_.CountSent(CMD_PING), 0);
+    EXPECT_EQ(out_.rfind("{\"type\":\"result\",\"layout\":1,\"command\":\"run\",", 0), 0u);
+    EXPECT_NE(out_.find("\"pass\":false,\"step\":\"checksum\"}"), std::string::npos) << out_;
+}
+
+TEST_F(PyrocmdTest, SerialDataThatIsNoNumberIsRefusedBeforeAnyChip) {
+    const std::string image = Image();
+    for (const char* bad : {"abc", "", "-5", "99999999999", "1000abc", "4294967297"}) {
+        profile_.WriteString("Serial", "Data", bad);
+        EXPECT_EQ(Run({"run", image, "--count", "1", "--no-wait", "--serial", "--json"}), 6) << bad;
+        EXPECT_EQ(err_,
+                  std::string("pyrocmd: [Serial] Data in Larkspur.ini is '") + bad +
+                      "', not a number from 0 to 4294967295: no serial number is handed out\n");
+        EXPECT_NE(out_.find("\"step\":\"serial_settings\""), std::string::npos) << out_;
+        EXPECT_EQ(profile_.GetString("Serial", "Data", "?"), bad);  // left for the user to mend
+    }
+    EXPECT_EQ(port_.CountSent(CMD_PING), 0);
+    // Without numbering the value is not needed.
+    EXPECT_EQ(Run({"program", image, "--no-serial"}), 0);
+
+    // The largest number is taken as written, also past the sign bit.
+    profile_.WriteString("Serial", "Data", "2147483648");
+    EXPECT_EQ(Run({"program", image, "--serial"}), 0);
+    EXPECT_EQ(out_, "Download OK!\nS/N:80000000H  Program OK!\n");
+    EXPECT_EQ(profile_.GetString("Serial", "Data", ""), "2147483649");
+
+    // FFFFFFFFH is the last number: after it the range is used up, never wrapped to 0.
+    profile_.WriteString("Serial", "Data", "4294967295");
+    EXPECT_EQ(Run({"program", image, "--serial"}), 0);
+    EXPECT_EQ(out_, "Download OK!\nS/N:FFFFFFFFH  Program OK!\n");
+    EXPECT_EQ(Run({"program", image, "--serial"}), 5);
+    EXPECT_NE(err_.find("FFFFFFFFH, the last one, has been handed out"), std::string::npos) << err_;
+    EXPECT_EQ(profile_.GetString("Serial", "Data", ""), "4294967296");
+}
+
+TEST_F(PyrocmdTest, McuThatIsNotTheImagesBodyIsABadCommandLine) {
+    const std::string image = Image();
+    EXPECT_EQ(Run({"program", image, "--mcu", "ZK20P08B"}), 2);
+    EXPECT_NE(err_.find("is for 'ZK30P11C-4'"), std::string::npos) << err_;
+    EXPECT_EQ(Run({"run", image, "--count", "1", "--mcu", "ZK20P08B"}), 2);
+    EXPECT_EQ(port_.CountSent(CMD_PING), 0);
+    EXPECT_EQ(Run({"program", image, "--mcu", "ZK30P11C-4"}), 0);
 }
 
 }  // namespace

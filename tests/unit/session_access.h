@@ -33,3 +33,11 @@ class SessionTestAccess {
 inline SessionFields Peek(Session& s) {
     return SessionTestAccess::Fields(s);
 }
+
+// The Serial Number dialog's OK with `number`, the addresses left as they are.
+inline void ChooseSerialNumber(Session& s, uint32_t number) {
+    SerialDialogResult setup;
+    for (int i = 0; i < 4; ++i) setup.nAddr[i] = s.Serial().m_nSerialAddr[i];
+    setup.dwSerial = number;
+    s.SetSerialSetup(setup);
+}

@@ -10,68 +10,19 @@
 #include <sstream>
 
 #include "common/ini_profile.h"
+#include "tests/unit/recording_reporter.h"
 #include "tests/unit/session_access.h"
 #include "emulator/model_port.h"
 #include "image/option_view.h"
 #include "image/otp_file.h"
 #include "tests/unit/temp_path.h"
+#include "writer/chip_operations.h"
 #include "writer/port_list.h"
 #include "core/production_log.h"
 
 namespace {
 
-// Records what the user would see; answers boxes from a script (OK, and No
-// to questions, once the script runs out).
-class ScriptedFrontEnd : public FrontEnd {
-  public:
-    std::map<FrontText, std::string> texts;  // as set, shown or not
-    std::vector<std::string> shownMessages;  // the message line at each push
-    std::vector<std::string> boxes;
-    std::vector<unsigned> boxFlags;
-    std::deque<int> answers;
-    std::vector<bool> voiceModes, runningShown;
-    std::vector<int> progress;
-    int beeps = 0, breaths = 0, controlsOff = 0, inputOff = 0, hexMax = -1;
-    std::function<void()> onBreathe;
-
-    const std::string& Message() { return texts[FrontText::kMessage]; }
-
-    void SetText(FrontText which, const std::string& text) override { texts[which] = text; }
-    void AppendMessage(const std::string& text) override { texts[FrontText::kMessage] += text; }
-    void Warn(const std::string& text) override {
-        texts[FrontText::kMessage] += " " + text;
-        PushTexts();
-    }
-    void PushTexts() override {
-        if (shownMessages.empty() || shownMessages.back() != Message())
-            shownMessages.push_back(Message());
-    }
-    void PullTexts() override {}
-    void ProgressStart(int) override {}
-    void ProgressStep(int pos) override { progress.push_back(pos); }
-    void ProgressEnd() override { progress.push_back(0); }
-    int ShowBox(const std::string& text, unsigned flags) override {
-        boxes.push_back(text);
-        boxFlags.push_back(flags);
-        if (!answers.empty()) {
-            const int a = answers.front();
-            answers.pop_front();
-            return a;
-        }
-        return flags & kBoxYesNo ? kAnswerNo : kAnswerOk;
-    }
-    void Beep() override { ++beeps; }
-    bool Breathe() override {
-        ++breaths;
-        if (onBreathe) onBreathe();
-        return false;
-    }
-    void EnableOperationControls(bool enable) override { controlsOff += enable ? 0 : 1; }
-    void EnableInput(bool enable) override { inputOff += enable ? 0 : 1; }
-    void ShowRunning(bool running) override { runningShown.push_back(running); }
-    void ShowModes(bool voice, bool, bool) override { voiceModes.push_back(voice); }
-    void ResetHexView(int maxRow) override { hexMax = maxRow; }
-};
+using ScriptedFrontEnd = RecordingReporter;
 
 class SessionTest : public ::testing::Test {
   protected:
@@ -112,36 +63,47 @@ class SessionTest : public ::testing::Test {
     Session session_{profile_, front_, port_};
 };
 
-TEST_F(SessionTest, SettingsAndTheStartBody) {
+TEST_F(SessionTest, ReadSettingsTakesSerialAutoAndCheckId) {
     session_.ReadSettings();
-    EXPECT_EQ(Peek(session_).m_serial.m_dwSerial, 291u);
-    EXPECT_EQ(Peek(session_).m_serial.m_nSerialAddr[3], 9u);
-    EXPECT_EQ(Peek(session_).m_serial.m_nSerialAddr[0], 1u);
-    EXPECT_TRUE(Peek(session_).m_auto.bProgram);
-    EXPECT_FALSE(Peek(session_).m_bCheckId);
+    EXPECT_EQ(session_.Serial().m_dwSerial, 291u);
+    EXPECT_EQ(session_.Serial().m_nSerialAddr[3], 9u);
+    EXPECT_EQ(session_.Serial().m_nSerialAddr[0], 1u);
+    EXPECT_TRUE(session_.AutoSetup().bProgram);
+    EXPECT_FALSE(session_.IsCheckId());
+}
 
+TEST_F(SessionTest, StartBodyIsTheNamedOneAndShown) {
+    session_.ReadSettings();
     ASSERT_TRUE(session_.SelectStartBody());
-    EXPECT_STREQ(Peek(session_).m_pBody->szName, "ZK30P11C-4");
-    EXPECT_EQ(front_.texts[FrontText::kMcu], "ZK30P11C-4");
+    EXPECT_STREQ(session_.SelectedBody()->szName, "ZK30P11C-4");
+    EXPECT_EQ(front_.texts[Slot::kMcu], "ZK30P11C-4");
     EXPECT_EQ(front_.voiceModes, (std::vector<bool>{false}));
+}
 
-    // A name the table lacks: the first body in name order.
+TEST_F(SessionTest, StartBodyFallsBackToTheFirstWhenTheNameIsUnknown) {
     profile_.WriteString("Setting", "BodyName", "NOSUCH");
     ASSERT_TRUE(session_.SelectStartBody());
-    EXPECT_STREQ(Peek(session_).m_pBody->szName, "ZK30P11C-4");
+    EXPECT_STREQ(session_.SelectedBody()->szName, "ZK30P11C-4");
+}
 
+TEST_F(SessionTest, WriteSettingsKeepsCheckIdAndTheNumberButNotEnable) {
+    session_.ReadSettings();
     Peek(session_).m_serial.m_dwSerial = 0x80000001u;
-    Peek(session_).m_serial.m_bSerial = true;
+    session_.SetSerialOn(true);
     session_.ToggleCheckId();
     session_.WriteSettings();
     EXPECT_EQ(profile_.GetInt("Setting", "CheckID", 0), 1);
     EXPECT_EQ(static_cast<uint32_t>(profile_.GetInt("Serial", "Data", 0)), 0x80000001u);
     EXPECT_EQ(profile_.GetInt("Serial", "Enable", 0), 0);  // never stored
+}
 
+TEST_F(SessionTest, AutoStepsAreStoredAtOnce) {
     session_.SetAutoSteps({false, true, true, true});
     EXPECT_EQ(ReadAutoSteps(profile_).bLock, true);
     EXPECT_EQ(ReadAutoSteps(profile_).bBlank, false);
+}
 
+TEST_F(SessionTest, NoBodiesMeansNoSettingsFileInABox) {
     session_.Clear();
     EXPECT_TRUE(front_.boxes.empty());
     EXPECT_FALSE(session_.SelectStartBody());
@@ -149,23 +111,24 @@ TEST_F(SessionTest, SettingsAndTheStartBody) {
 }
 
 TEST_F(SessionTest, VoiceBodySwitchesIdCheckAndSerialNumbersOff) {
-    Peek(session_).m_bCheckId = true;
-    Peek(session_).m_serial.m_bSerial = true;
+    session_.ToggleCheckId();
+    session_.SetSerialOn(true);
+    ASSERT_TRUE(session_.IsCheckId());
     ASSERT_NE(session_.SelectBodyByName("ZV62Q09"), nullptr);
-    EXPECT_TRUE(Peek(session_).m_bVoice);
-    EXPECT_FALSE(Peek(session_).m_bCheckId);
-    EXPECT_FALSE(Peek(session_).m_serial.m_bSerial);
+    EXPECT_TRUE(session_.IsVoice());
+    EXPECT_FALSE(session_.IsCheckId());
+    EXPECT_FALSE(session_.Serial().m_bSerial);
     EXPECT_EQ(profile_.GetString("Setting", "BodyName", ""), "ZV62Q09");
     EXPECT_EQ(front_.voiceModes.back(), true);
 
     // Back to an OTP body: voice mode ends, the flags stay as voice mode left them.
     ASSERT_NE(session_.SelectBodyByName("ZK40D6"), nullptr);
-    EXPECT_FALSE(Peek(session_).m_bVoice);
-    EXPECT_FALSE(Peek(session_).m_bCheckId);
+    EXPECT_FALSE(session_.IsVoice());
+    EXPECT_FALSE(session_.IsCheckId());
 
     // An unknown name selects nothing.
     EXPECT_EQ(session_.SelectBodyByName("NOSUCH"), nullptr);
-    EXPECT_EQ(Peek(session_).m_pBody, nullptr);
+    EXPECT_EQ(session_.SelectedBody(), nullptr);
 }
 
 TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
@@ -174,18 +137,18 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
     const std::string path = WriteImage("ZK30P11C-4", 0x2000);
     ASSERT_TRUE(session_.OpenImage(path).Passed());
     EXPECT_TRUE(Peek(session_).m_bFileImage);
-    EXPECT_EQ(Peek(session_).m_strFileName, path);
-    EXPECT_EQ(front_.shownMessages.back(), "File PID : ADh, OID : 1F2h\r\n");
+    EXPECT_EQ(session_.FileName(), path);
+    EXPECT_EQ(front_.Message(), "File PID : ADh, OID : 1F2h\r\n");
     EXPECT_EQ(front_.hexMax, 0x2000 / 8);
-    EXPECT_FALSE(front_.texts[FrontText::kChecksum].empty());
+    EXPECT_FALSE(front_.texts[Slot::kChecksum].empty());
 
-    session_.OnDownload();
+    session_.Download();
     EXPECT_EQ(front_.Message(), "Download OK!");
-    EXPECT_EQ(front_.texts[FrontText::kDriver], "ZK30P11C-4");
-    EXPECT_EQ(front_.texts[FrontText::kLink], "Connected(COM1)");
-    EXPECT_EQ(Peek(session_).m_pDriverBody, Peek(session_).m_pBody);
-    EXPECT_TRUE(Peek(session_).m_bDownloaded);
-    EXPECT_EQ(front_.controlsOff, 2);  // the search, then the transfer
+    EXPECT_EQ(front_.texts[Slot::kDriver], "ZK30P11C-4");
+    EXPECT_EQ(front_.texts[Slot::kLink], "Connected(COM1)");
+    EXPECT_EQ(session_.DriverBody(), session_.SelectedBody());
+    EXPECT_TRUE(session_.IsDownloaded());
+    EXPECT_EQ(front_.running, (std::vector<bool>{true, false, true, false}));  // open, download
     EXPECT_EQ(front_.progress.back(), 0);
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
@@ -196,17 +159,16 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
     // The first Detect Connect reads the driver back and finds it valid; the
     // second only pings.
     const int reads = port_.CountSent(CMD_READ_FLASH);
-    EXPECT_TRUE(session_.OnDetectConnect().Passed());
+    EXPECT_TRUE(session_.DetectConnect().Passed());
     EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
-    EXPECT_TRUE(session_.OnDetectConnect().Passed());
+    EXPECT_TRUE(session_.DetectConnect().Passed());
     EXPECT_EQ(port_.CountSent(CMD_READ_FLASH), reads + 1);
 
     // Program with serial numbering: four words written, the number advances.
-    Peek(session_).m_serial.m_bSerial = true;
-    Peek(session_).m_serial.m_dwSerial = 0x11223344;
-    session_.CheckSerialAddresses();
+    session_.SetSerialOn(true);
+    ChooseSerialNumber(session_, 0x11223344);
     ASSERT_TRUE(front_.boxes.empty());
-    session_.OnProgram();
+    session_.Program();
     EXPECT_EQ(front_.Message(), "Program OK!");
     std::vector<emu::Bytes> words;
     for (const emu::Bytes& f : port_.sent)
@@ -215,9 +177,8 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
     const Frame first = MakeWriteWordFrame(1, 0x44), last = MakeWriteWordFrame(9, 0x11);
     EXPECT_EQ(words[0], emu::Bytes(first.bytes, first.bytes + first.size));
     EXPECT_EQ(words[3], emu::Bytes(last.bytes, last.bytes + last.size));
-    EXPECT_EQ(Peek(session_).m_serial.m_dwSerial, 0x11223345u);
-    EXPECT_EQ(front_.texts[FrontText::kSerial], "S/N:11223345H");
-    EXPECT_EQ(front_.inputOff, 1);
+    EXPECT_EQ(session_.Serial().m_dwSerial, 0x11223345u);
+    EXPECT_EQ(front_.texts[Slot::kSerial], "S/N:11223345H");
     EXPECT_FALSE(port_.model.progMode);
 }
 
@@ -226,7 +187,7 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     ASSERT_TRUE(session_.SelectStartBody());
     const std::string image = WriteImage("ZK30P11C-4", 0x100);
     ASSERT_TRUE(session_
-                    .OnOpen([&](std::string& path) {
+                    .Open([&](std::string& path) {
                         path = image;
                         return true;
                     })
@@ -234,15 +195,15 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     // A click on Program dispatched while the download waits for the writer.
     size_t sentAtClick = 0, sentAfterClick = 0;
     bool clicked = false;
-    front_.onBreathe = [&] {
+    port_.beforeReply = [&](const emu::Bytes&) {
         if (clicked) return;
         clicked = true;
         sentAtClick = port_.sent.size();
-        EXPECT_EQ(session_.OnProgram().outcome, Outcome::kRefused);
-        EXPECT_EQ(session_.OnDiagnosis().outcome, Outcome::kRefused);
+        EXPECT_EQ(session_.Program().outcome, Outcome::kRefused);
+        EXPECT_EQ(session_.Diagnosis().outcome, Outcome::kRefused);
         EXPECT_FALSE(session_.CheckDriver());
         EXPECT_EQ(session_
-                      .OnOpen([](std::string&) {
+                      .Open([](std::string&) {
                           ADD_FAILURE() << "no file is asked for while a command runs";
                           return false;
                       })
@@ -251,7 +212,7 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
         sentAfterClick = port_.sent.size();
     };
     EXPECT_FALSE(session_.IsRunning());
-    session_.OnDownload();
+    session_.Download();
     EXPECT_TRUE(clicked);
     EXPECT_EQ(sentAtClick, sentAfterClick);
     EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 0);
@@ -259,10 +220,10 @@ TEST_F(SessionTest, CommandsArrivingDuringAWaitAreRefused) {
     EXPECT_TRUE(front_.boxes.empty());
     EXPECT_FALSE(session_.IsRunning());
     // The front end saw the open and the download start and end, nothing of the refused ones.
-    EXPECT_EQ(front_.runningShown, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(front_.running, (std::vector<bool>{true, false, true, false}));
 
     // Once it is over, the same command runs.
-    session_.OnProgram();
+    session_.Program();
     EXPECT_EQ(port_.CountSent(CMD_ENTER_PROG), 1);
 }
 
@@ -273,17 +234,17 @@ TEST_F(SessionTest, DownloadPromptAnsweredFromTheScript) {
     Peek(session_).m_bDownloaded = false;
 
     // No: programs what the writer holds, nothing downloaded.
-    session_.OnVerify();
-    ASSERT_EQ(front_.boxes.size(), 1u);
-    EXPECT_EQ(front_.boxFlags[0], kBoxYesNo);
+    session_.Verify();
+    ASSERT_EQ(front_.questions, (std::vector<std::string>{kDownloadPrompt}));
     EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 0);
 
     // Yes: the download runs first, then the verify.
-    front_.answers.push_back(kAnswerYes);
-    session_.OnVerify();
+    front_.answers.push_back(true);
+    session_.Verify();
     EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 1);
-    EXPECT_TRUE(Peek(session_).m_bDownloaded);
-    EXPECT_EQ(front_.boxes.size(), 2u);
+    EXPECT_TRUE(session_.IsDownloaded());
+    EXPECT_EQ(front_.questions.size(), 2u);
+    EXPECT_TRUE(front_.boxes.empty());
 }
 
 TEST_F(SessionTest, OptionFileIsTheImageOrAWrittenCopy) {
@@ -330,20 +291,20 @@ TEST_F(SessionTest, OptionFileIsTheImageOrAWrittenCopy) {
 TEST_F(SessionTest, SerialSetupChecksTheAddressesAgainstTheImage) {
     Peek(session_).m_buffer.m_pBin = std::vector<uint16_t>(8, 0x0100);
     Peek(session_).m_buffer.m_nBinWords = 8;
-    Peek(session_).m_serial.m_bSerial = true;
+    session_.SetSerialOn(true);
     SerialDialogResult setup;
     setup.dwSerial = 0x01020304;
     const uint32_t addrs[4] = {4, 5, 6, 8};  // 8 lies beyond the image
     std::copy(addrs, addrs + 4, setup.nAddr);
     session_.SetSerialSetup(setup);
     EXPECT_EQ(front_.boxes, (std::vector<std::string>{kSerialRangeMessage}));
-    EXPECT_EQ(Peek(session_).m_serial.m_nSerialAddr[3], 7u);
-    EXPECT_EQ(Peek(session_).m_serial.m_dwSerial, 0x01020304u);
-    EXPECT_EQ(front_.texts[FrontText::kSerial], "S/N:01020304H");
+    EXPECT_EQ(session_.Serial().m_nSerialAddr[3], 7u);
+    EXPECT_EQ(session_.Serial().m_dwSerial, 0x01020304u);
+    EXPECT_EQ(front_.texts[Slot::kSerial], "S/N:01020304H");
     // The label shows the sum with the number patched in; the buffer keeps its words.
-    EXPECT_EQ(front_.texts[FrontText::kChecksum],
+    EXPECT_EQ(front_.texts[Slot::kChecksum],
               FormatChecksum(static_cast<uint16_t>(8 * 1 + 4 + 3 + 2 + 1)));
-    EXPECT_EQ(*Peek(session_).m_buffer.m_pBin, std::vector<uint16_t>(8, 0x0100));
+    EXPECT_EQ(*session_.Buffer().m_pBin, std::vector<uint16_t>(8, 0x0100));
 }
 
 // [Setting] Ports decides where the session looks for the writer; a port
@@ -372,9 +333,9 @@ TEST_F(SessionTest, PortsSettingOrdersTheSearch) {
         port.writerPort = c.writer;
         Session session(profile_, front, port);
         if (c.only) session.UseOnlyPort(c.only);
-        session.OnDetectConnect();
+        session.DetectConnect();
         EXPECT_EQ(port.opened, c.opened);
-        EXPECT_EQ(front.texts[FrontText::kLink], c.link);
+        EXPECT_EQ(front.texts[Slot::kLink], c.link);
         const std::string refusal = " " + ParsePortList("x").strMessage;
         const std::string& message = front.Message();
         const bool said =
@@ -384,7 +345,7 @@ TEST_F(SessionTest, PortsSettingOrdersTheSearch) {
 
         // Said once per run: the next search keeps quiet about it.
         port.writerPort = 0;
-        session.OnDetectConnect();
+        session.DetectConnect();
         EXPECT_EQ(front.Message(), "Disconnected from the Pyrograph.");
     }
 }
@@ -418,38 +379,38 @@ TEST_F(SessionTest, ChipOperationsWriteTheProductionLog) {
     ASSERT_TRUE(session_.SelectStartBody());
     const std::string image = WriteImage("ZK30P11C-4", 0x2000);
     ASSERT_TRUE(session_.OpenImage(image).Passed());
-    session_.OnDownload();
+    session_.Download();
     ASSERT_EQ(front_.Message(), "Download OK!");
     ASSERT_FALSE(std::ifstream(dir + name).good());  // a download touches no chip
 
-    Peek(session_).m_serial.m_bSerial = true;
-    Peek(session_).m_serial.m_dwSerial = 0x0000012A;
-    Peek(session_).m_auto = {false, true, true, false};
-    session_.OnAuto();
+    session_.SetSerialOn(true);
+    ChooseSerialNumber(session_, 0x0000012A);
+    session_.SetAutoSteps({false, true, true, false});
+    session_.Auto();
     ASSERT_EQ(front_.Message(), "Programming/Verify OK!");
-    Peek(session_).m_serial.m_bSerial = false;
+    session_.SetSerialOn(false);
     port_.model.chip.words[5] = 0x1234;  // not blank
-    session_.OnBlankCheck();
+    session_.BlankCheck();
     const std::string notBlank = front_.Message();
-    session_.OnChipInfo();
+    session_.ChipInfo();
 
     const std::vector<std::string> lines = ReadLines(dir + name);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], LogFileHeader().substr(0, LogFileHeader().size() - 2));
-    const std::string checksum = FormatChecksum(BufferChecksum(Peek(session_).m_buffer));
+    const std::string checksum = FormatChecksum(BufferChecksum(session_.Buffer()));
     const std::vector<std::string> pass = Columns(lines[1]);
     EXPECT_EQ(pass, (std::vector<std::string>{pass[0], "pyrocmd", "COM1", "V0102", image, checksum,
                                               "ZK30P11C-4", "Auto", "0000012AH", "written",
-                                              "Programming/Verify OK!", "PASS", "2"}));
+                                              "Programming/Verify OK!", "PASS", "", "", "3"}));
     const std::vector<std::string> fail = Columns(lines[2]);
     EXPECT_EQ(fail, (std::vector<std::string>{fail[0], "pyrocmd", "COM1", "V0102", image, checksum,
                                               "ZK30P11C-4", "Blank Check", "", "", notBlank, "FAIL",
-                                              "2"}));
+                                              "", "", "3"}));
     EXPECT_EQ(notBlank, WriterStatusMessage(WS_NOT_BLANK));
     // Chip Info ends in a box, whose text is the result, on one line. The
     // model's chip has IDs no body has: not identified, so no pass.
     EXPECT_NE(lines[3].find(",Chip Info,,,MCU:Cannot identify | Power-on ID: "), std::string::npos);
-    EXPECT_EQ(lines[3].substr(lines[3].size() - 7), ",FAIL,2");
+    EXPECT_EQ(lines[3].substr(lines[3].size() - 9), ",FAIL,,,3");
     EXPECT_EQ(front_.boxes.size(), 1u);
 }
 
@@ -459,17 +420,17 @@ TEST_F(SessionTest, UnwritableLogIsSaidOnceAndProgrammingGoesOn) {
     session_.ReadSettings();
     ASSERT_TRUE(session_.SelectStartBody());
     ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x2000)).Passed());
-    session_.OnDownload();
-    session_.OnProgram();
+    session_.Download();
+    session_.Program();
     EXPECT_EQ(front_.Message().rfind("Program OK! Cannot write the log file '", 0), 0u);
     EXPECT_FALSE(port_.model.chip.words.empty());
-    session_.OnVerify();
+    session_.Verify();
     EXPECT_EQ(front_.Message(), "Verify OK!");
 
     // No [Log] File: nothing is written, nothing is said.
     profile_.WriteString("Log", "File", "");
     session_.StartLog("Pyrograph", ::testing::TempDir());
-    session_.OnProgram();
+    session_.Program();
     EXPECT_EQ(front_.Message(), "Program OK!");
 }
 
@@ -489,11 +450,11 @@ TEST_F(SessionTest, FailedDownloadAfterTheQuestionStopsTheOperation) {
     ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x2000)).Passed());
     // A frame of the image goes unanswered three times, twice over.
     port_.line.Control("fault noreply cmd=56 skip=2 count=3");
-    ASSERT_FALSE(session_.OnDownload().Passed());
+    ASSERT_FALSE(session_.Download().Passed());
     port_.line.Control("fault noreply cmd=56 skip=2 count=3");
     const int enters = port_.CountSent(CMD_ENTER_PROG);
-    for (auto command : {&Session::OnProgram, &Session::OnVerify, &Session::OnAuto}) {
-        front_.answers.push_back(kAnswerYes);
+    for (auto command : {&Session::Program, &Session::Verify, &Session::Auto}) {
+        front_.answers.push_back(true);
         const CommandResult r = (session_.*command)();
         EXPECT_EQ(r.outcome, Outcome::kFailed);
         EXPECT_EQ(r.failedStep, Step::kDownload);
@@ -506,7 +467,7 @@ TEST_F(SessionTest, FailedDownloadAfterTheQuestionStopsTheOperation) {
     const std::vector<std::string> lines = ReadLines(log);
     ASSERT_EQ(lines.size(), 4u);
     for (size_t i = 1; i < 4; ++i) {
-        EXPECT_NE(lines[i].find(",Download fail!,FAIL,2"), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(",Download fail!,FAIL,,,3"), std::string::npos) << lines[i];
     }
 }
 
@@ -531,10 +492,10 @@ TEST_F(SessionTest, SerialNumbersAreSharedThroughTheSettingsFile) {
     other.SetSerialOn(true);
     ASSERT_TRUE(other.SelectStartBody());
     ASSERT_TRUE(other.OpenImage(WriteImage("ZK30P11C-4", 0x100)).Passed());
-    ASSERT_TRUE(other.OnDownload().Passed());
-    EXPECT_EQ(other.OnProgram().dwSerial, 0x100u);
+    ASSERT_TRUE(other.Download().Passed());
+    EXPECT_EQ(other.Program().dwSerial, 0x100u);
     otherPort.line.Control("chip pid=A6");
-    EXPECT_EQ(other.OnProgram().dwSerial, 0x101u);
+    EXPECT_EQ(other.Program().dwSerial, 0x101u);
     EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x102);
 
     // This one still shows what it read at its start; the Serial Number dialog

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,4 +22,12 @@ inline std::string WriteTestFile(const std::string& suffix, const std::vector<ui
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+// A file's whole content, empty when it cannot be read.
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }

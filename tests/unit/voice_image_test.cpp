@@ -32,7 +32,7 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     f[0x1000 + 0x4000] = 0x02;
     f[0x1000 + 0x8000] = 0x03;
     f[0x1001] = f[0x1001 + 0x4000] = f[0x1001 + 0x8000] = 0xFF;
-    Peek(host().session).m_serial.m_bSerial = true;
+    host().session.SetSerialOn(true);
     Peek(host().session).m_serial.m_nSerialAddr[0] = 0x5000;  // beyond the image
     ASSERT_TRUE(host().Open(WriteFile("song.e09", f)));
     ASSERT_TRUE(buf_.m_pBin);
@@ -45,13 +45,13 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     EXPECT_EQ(buf_.m_wPID, 0xD8);
     EXPECT_EQ(buf_.m_wOID, 0xE2);
     EXPECT_STREQ(host().selected->szName, "ZV62Q09");
-    EXPECT_EQ(host().shownMessage, "File PID : D8h, OID : E2h\r\n");
+    EXPECT_EQ(host().Message(), "File PID : D8h, OID : E2h\r\n");
     EXPECT_EQ(host().hexMax, 0x4000 / 8);
-    EXPECT_EQ(host().checksumLabel, FormatChecksum(BufferChecksum(buf_)));
+    EXPECT_EQ(host().ChecksumLabel(), FormatChecksum(BufferChecksum(buf_)));
     // No serial-number address check: a voice image has no room for the number.
     EXPECT_TRUE(host().boxes.empty());
-    EXPECT_FALSE(Peek(host().session).m_serial.m_bSerial);  // the voice body switched it off
-    EXPECT_EQ(Peek(host().session).m_serial.m_nSerialAddr[0], 0x5000u);
+    EXPECT_FALSE(host().session.Serial().m_bSerial);  // the voice body switched it off
+    EXPECT_EQ(host().session.Serial().m_nSerialAddr[0], 0x5000u);
 }
 
 TEST_F(VoiceImageTest, ShortFilesLeaveClearedWords) {
@@ -97,7 +97,7 @@ TEST_F(VoiceImageTest, FailuresLeaveTheBufferEmpty) {
     host().selected = LookupBody(host().table, "ZK30P11C-4");
     buf_.m_pBin = std::vector<uint16_t>(2, 1);
     EXPECT_FALSE(host().Open(WriteFile("v.R36", {1, 2, 3, 4})));
-    EXPECT_EQ(host().shownMessage, "Not support the type of MCU!");
+    EXPECT_EQ(host().Message(), "Not support the type of MCU!");
     EXPECT_FALSE(buf_.m_pBin);
     EXPECT_EQ(host().selected, nullptr);
     EXPECT_TRUE(host().boxes.empty());
@@ -109,6 +109,6 @@ TEST_F(VoiceImageTest, FailuresLeaveTheBufferEmpty) {
     EXPECT_EQ(wav.Boxes(), std::vector<std::string>{"Not support the type of File!"});
 
     EXPECT_FALSE(host().Open(dir_ + "gone.E03"));
-    EXPECT_EQ(host().shownMessage, "Failed to open file!\r\n");
+    EXPECT_EQ(host().Message(), "Failed to open file!\r\n");
     EXPECT_FALSE(buf_.m_pBin);
 }

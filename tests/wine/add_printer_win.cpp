@@ -1,6 +1,9 @@
 // Installs a test printer in the Wine prefix: Wine's PostScript driver with the
 // given PPD, on port LPT1:, made the default printer. The tests send LPT1: to
-// a file through the registry, so a printed page lands on disk.
+// a file through the registry, so a printed page lands on disk. The driver is
+// added for the environment of this build: a 32-bit program gets no paper
+// sizes from a driver only the 64-bit side has, so the x86 tests run the x86
+// build of this program as well.
 // Usage: add_printer NAME PPD-PATH
 #include <windows.h>
 #include <winspool.h>
@@ -30,6 +33,7 @@ int main(int argc, char** argv) {
     wchar_t dataType[] = L"RAW";
     wchar_t port[] = L"LPT1:";
     wchar_t processor[] = L"WinPrint";
+    std::wstring environment = sizeof(void*) == 4 ? L"Windows NT x86" : L"Windows x64";
 
     DRIVER_INFO_3W di{};
     di.cVersion = 3;
@@ -38,6 +42,7 @@ int main(int argc, char** argv) {
     di.pDataFile = &ppd[0];
     di.pConfigFile = driverFile;
     di.pDefaultDataType = dataType;
+    di.pEnvironment = &environment[0];
     if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&di),
                              APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY)) {
         std::fprintf(stderr, "AddPrinterDriverEx failed: %lu\n", GetLastError());

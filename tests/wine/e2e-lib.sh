@@ -1,12 +1,12 @@
 # Shared set-up of the end-to-end scripts: the Wine environment, assertion helpers
 # and a scratch folder per scenario holding the programs and their settings file.
 PYRO_ROOT="${PYRO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
-PYRO_WINBIN="${PYRO_WINBIN:-$PYRO_ROOT/build/win-x86_64/bin}"
+PYRO_WINBIN="${PYRO_WINBIN:-$PYRO_ROOT/build/win-${PYRO_ARCH:-x86_64}/bin}"
 export PYRO_ROOT PYRO_WINBIN
 . "$PYRO_ROOT/tests/wine/wine-env.sh"
 . "$PYRO_ROOT/tests/wine/testlib.sh"
 
-E2E_DIR="$PYRO_ROOT/build/e2e"
+E2E_DIR="$PYRO_ROOT/build/e2e$_arch_suffix"
 
 # scenario NAME [INI-TEXT]: a fresh folder with the programs and, when given, Larkspur.ini.
 scenario() {
@@ -31,6 +31,22 @@ stop_pyrograph() {
     for i in 1 2 3; do ui msgbox-close 1 300 >/dev/null 2>&1 || break; done
     ui click Pyrograph 2 >/dev/null 2>&1
     wait_pid "$PYRO_PID" 10 || echo "note: Pyrograph had to be killed"
+    # Under the 32-bit loader the process waited for may end before the window
+    # does, and a window still there turns the next start away.
+    ui gone Pyrograph 10000 >/dev/null 2>&1
+}
+
+# wait_idle [SECS]: until no command runs in the window: Open, disabled while
+# one does, is enabled again (engineering mode). A click that lands during a
+# command is dropped, as the disabled button would drop it.
+wait_idle() {
+    local i due=$((SECONDS + 5 * ${1:-20}))
+    for i in $(tries "${1:-20}"); do
+        [ "$(ui state Pyrograph 1009 | cut -d' ' -f1)" = enabled=1 ] && return 0
+        past_due "$due" && return 1
+        sleep 0.1
+    done
+    return 1
 }
 
 # A message line that stops changing for a second after something ran.
@@ -43,6 +59,25 @@ settle() {
         sleep 1
     done
 }
+
+# wait_item ID TEXT [SECS] [prefix]: until the window's control ID shows TEXT
+# (with "prefix": a text that begins with it); 20 s at most by default.
+wait_item() {
+    local i now due=$((SECONDS + 5 * ${3:-20}))
+    for i in $(tries "${3:-20}"); do
+        now=$(ui text Pyrograph "$1")
+        if [ "${4:-}" = prefix ]; then
+            [ "${now#"$2"}" != "$now" ] && return 0
+        elif [ "$now" = "$2" ]; then
+            return 0
+        fi
+        past_due "$due" && return 1
+        sleep 0.1
+    done
+    return 1
+}
+# wait_message TEXT [SECS]: until the message line shows TEXT.
+wait_message() { wait_item 1010 "$1" "${2:-20}"; }
 
 # Reads a value of the scenario's settings file (section and key as written).
 ini_value() {
@@ -99,4 +134,16 @@ received() { serial_log "$1" | awk -v c="$2" '$2 == "RX" && $4 == c' | wc -l; }
 chip_numbers() {
     serial_log "${1:-1}" | awk '$2 == "RX" && $4 == "57" { b[n++] = $8 }
         END { for (i = 0; i + 3 < n; i += 4) printf "%s%s%s%s\n", b[i+3], b[i+2], b[i+1], b[i] }'
+}
+
+# change_job_byte JOB OUT: JOB with one byte of its image changed, its seal left as it was.
+change_job_byte() {
+    python3 - "$1" "$2" <<'PY'
+import base64, json, sys
+doc = json.load(open(sys.argv[1]))
+line = bytearray(base64.b64decode(doc["job"]["image"][1]))
+line[0] ^= 0x01
+doc["job"]["image"][1] = base64.b64encode(bytes(line)).decode()
+json.dump(doc, open(sys.argv[2], "w"), indent=2)
+PY
 }

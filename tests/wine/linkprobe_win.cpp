@@ -16,34 +16,35 @@
 #include <string>
 
 #include "app/win_helpers.h"
-#include "writer/link_report.h"
+#include "core/link_texts.h"
 #include "writer/port_win.h"
 #include "writer/writer_link.h"
 
 namespace {
 
 // The serial port of the program under a front end that prints.
-class ProbeHost : public LinkReport {
+class ProbeHost {
   public:
-    explicit ProbeHost(Port& port) : link(*this, port) {}
+    explicit ProbeHost(Port& port) : link(port, [this](const LinkNews& news) { Hear(news); }) {}
     WriterLink link;
 
-    void SetLinkText(LinkText which, const std::string& t) override {
-        if (which == LinkText::kStatus) Out("MESSAGE", t);
-        if (which == LinkText::kLink) Out("LINK", t);
-        if (which == LinkText::kVersion) Out("VERSION", t);
+    void Hear(const LinkNews& news) {
+        if (news.kind == LinkNews::Kind::kProgressStart) {
+            Out("RANGE", std::to_string(news.max));
+            return;
+        }
+        for (const Event& e : LinkNewsEvents(news)) {
+            if (e.kind == Event::Kind::kProgress && e.pos != m_lastPos) {
+                Out("POS", std::to_string(e.pos));
+                m_lastPos = e.pos;
+            }
+            if (e.kind == Event::Kind::kBox) Out("BOX", e.text);
+            if (e.kind != Event::Kind::kText) continue;
+            if (e.slot == Slot::kMessage) Out("MESSAGE", e.text);
+            if (e.slot == Slot::kLink) Out("LINK", e.text);
+            if (e.slot == Slot::kVersion) Out("VERSION", e.text);
+        }
     }
-    void ShowTexts() override {}
-    void ProgressStart(int m) override { Out("RANGE", std::to_string(m)); }
-    void ProgressStep(int p) override {
-        if (p != m_lastPos) Out("POS", std::to_string(p));
-        m_lastPos = p;
-    }
-    void ErrorBox(const std::string& t) override { Out("BOX", t); }
-    void Searching(bool) override {}
-    void Beep() override { Out("BEEP", ""); }
-    bool Breathe() override { return PumpOneMessage(); }
-    void Trace(const std::string& t) override { Out("TRACE", t.substr(0, t.find('\r'))); }
     static bool CheckDriver() {
         Out("DRIVERCHECK", "");
         return true;
@@ -114,7 +115,7 @@ unsigned long Num(const char* s) {
 
 int main(int argc, char** argv) {
     HWND hwnd = nullptr;
-    WinPort port(hwnd);
+    WinPort port;
     ProbeHost host(port);
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProbeProc;

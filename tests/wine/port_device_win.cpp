@@ -1,20 +1,31 @@
 // Test helper: adds a device of the ports class with a COM port name, a
 // friendly name and a hardware ID, as a serial driver's installation would;
 // or removes every such device of a port. Wine has none of its own, so this
-// is what `pyrocmd ports` can find through the device manager there.
-//   port_device add COM4 "Friendly name" HWID
+// is what `pyrocmd ports` can find through the device manager there. With an
+// instance ID ("USB\VID_0403&PID_6001\A12345") the device stands for a USB
+// adapter with that serial, and a location path can be given it.
+//   port_device add COM4 "Friendly name" HWID [INSTANCE-ID [LOCATION]]
 //   port_device remove COM4
 #include <windows.h>
+#include <devpropdef.h>
 #include <setupapi.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
 
+// The import library has it; the MinGW headers do not declare it.
+extern "C" WINBOOL WINAPI SetupDiSetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                                    const DEVPROPKEY* key, DEVPROPTYPE type,
+                                                    const BYTE* data, DWORD size, DWORD flags);
+
 namespace {
 
 const GUID kPortsClass = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+const DEVPROPKEY kLocationPaths = {
+    {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 37};
 
 bool SetText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, const std::wstring& text,
              bool multi) {
@@ -30,18 +41,26 @@ int Fail(const char* what) {
     return 1;
 }
 
-int Add(const wchar_t* port, const wchar_t* friendly, const wchar_t* hardwareId) {
+int Add(const wchar_t* port, const wchar_t* friendly, const wchar_t* hardwareId,
+        const wchar_t* instanceId, const wchar_t* location) {
     HDEVINFO set = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
     if (set == INVALID_HANDLE_VALUE) return Fail("SetupDiCreateDeviceInfoList");
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
-    if (!SetupDiCreateDeviceInfoW(set, L"PORTS", &kPortsClass, nullptr, nullptr, DICD_GENERATE_ID,
-                                  &device))
+    if (!SetupDiCreateDeviceInfoW(set, instanceId ? instanceId : L"PORTS", &kPortsClass, nullptr,
+                                  nullptr, instanceId ? 0 : DICD_GENERATE_ID, &device))
         return Fail("SetupDiCreateDeviceInfo");
     if (!SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr))
         return Fail("SetupDiRegisterDeviceInfo");
     if (!SetText(set, device, SPDRP_HARDWAREID, hardwareId, true)) return Fail("hardware ID");
     if (!SetText(set, device, SPDRP_FRIENDLYNAME, friendly, false)) return Fail("friendly name");
+    if (location) {
+        const std::wstring paths = std::wstring(location) + L'\0' + L'\0';
+        if (!SetupDiSetDevicePropertyW(set, &device, &kLocationPaths, DEVPROP_TYPE_STRING_LIST,
+                                       reinterpret_cast<const BYTE*>(paths.c_str()),
+                                       static_cast<DWORD>(paths.size() * sizeof(wchar_t)), 0))
+            return Fail("location paths");
+    }
     HKEY key =
         SetupDiCreateDevRegKeyW(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
     if (key == INVALID_HANDLE_VALUE) return Fail("SetupDiCreateDevRegKey");
@@ -77,8 +96,11 @@ int Remove(const wchar_t* port) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 5 && wcscmp(argv[1], L"add") == 0) return Add(argv[2], argv[3], argv[4]);
+    if (argc >= 5 && argc <= 7 && wcscmp(argv[1], L"add") == 0)
+        return Add(argv[2], argv[3], argv[4], argc > 5 ? argv[5] : nullptr,
+                   argc > 6 ? argv[6] : nullptr);
     if (argc == 3 && wcscmp(argv[1], L"remove") == 0) return Remove(argv[2]);
-    std::fprintf(stderr, "usage: port_device add COMn NAME HWID | remove COMn\n");
+    std::fprintf(stderr,
+                 "usage: port_device add COMn NAME HWID [INSTANCE-ID [LOCATION]] | remove COMn\n");
     return 2;
 }

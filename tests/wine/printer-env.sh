@@ -11,8 +11,15 @@ printer_env_start() {
     if [ ! -f "$WINEPREFIX/.pyro-printer" ]; then
         local ppd="$WINEPREFIX/drive_c/test-printer.ppd"
         cp "$PYRO_ROOT/tests/wine/test-printer.ppd" "$ppd"
-        wine_run "$PRINT_TESTBIN/add_printer.exe" "$PRINTER_NAME" 'C:\test-printer.ppd' >/dev/null ||
-            { echo "printer install failed" >&2; return 1; }
+        # The driver for each side that prints: the x64 one always, the x86 one
+        # from the x86 build's own program when that build is under test.
+        local adder adders=("$PYRO_ROOT/build/win-x86_64/testbin/add_printer.exe")
+        [ "$PYRO_ARCH" = x86_64 ] || adders+=("$PRINT_TESTBIN/add_printer.exe")
+        for adder in "${adders[@]}"; do
+            [ -f "$adder" ] || continue
+            wine_run "$adder" "$PRINTER_NAME" 'C:\test-printer.ppd' >/dev/null ||
+                { echo "printer install failed ($adder)" >&2; return 1; }
+        done
         # The sheet's fonts are missing under Wine; stand-ins of the same kind
         # (Wine's PostScript driver fails on OpenType outlines, so TrueType ones).
         wine_reg 'HKCU\Software\Wine\Fonts\Replacements' 'Courier New' 'DejaVu Sans Mono'

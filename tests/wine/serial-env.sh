@@ -4,17 +4,24 @@
 
 : "${PYRO_ROOT:?}"
 PYRO_NATIVEBIN="${PYRO_NATIVEBIN:-$PYRO_ROOT/build/native/bin}"
-SERIAL_DIR="${SERIAL_DIR:-$PYRO_ROOT/build/serial}"
-MODEMSHIM="$SERIAL_DIR/modemshim.so"
+SERIAL_DIR="${SERIAL_DIR:-$PYRO_ROOT/build/serial$_arch_suffix}"
+# One shim for each kind of Wine process: 32-bit programs run in a 32-bit
+# process of their own. The dynamic loader picks the one of its class through
+# $LIB (lib/x86_64-linux-gnu or lib/i386-linux-gnu on Debian).
+MODEMSHIM="$SERIAL_DIR/\$LIB/modemshim.so"
 declare -A _emu_pid=()
 
-# Builds the shim (plain cc: it must not carry the sanitizers of the native tree).
+# Builds the shims (plain cc: they must not carry the sanitizers of the native tree).
 serial_build_shim() {
-    mkdir -p "$SERIAL_DIR"
-    if [ ! -f "$MODEMSHIM" ] || [ "$PYRO_ROOT/tests/wine/modemshim.c" -nt "$MODEMSHIM" ]; then
-        cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$MODEMSHIM" \
-            "$PYRO_ROOT/tests/wine/modemshim.c" -ldl
-    fi
+    local flags out
+    for flags in "" -m32; do
+        out="$SERIAL_DIR/lib/$([ -z "$flags" ] && echo x86_64 || echo i386)-linux-gnu/modemshim.so"
+        if [ ! -f "$out" ] || [ "$PYRO_ROOT/tests/wine/modemshim.c" -nt "$out" ]; then
+            mkdir -p "$(dirname "$out")"
+            cc $flags -shared -fPIC -O2 -Wall -Wextra -Werror -o "$out" \
+                "$PYRO_ROOT/tests/wine/modemshim.c" -ldl
+        fi
+    done
 }
 
 # The wineserver and every Wine process must carry the shim: the serial ioctls

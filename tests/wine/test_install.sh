@@ -1,19 +1,33 @@
 #!/usr/bin/env bash
-# The x64 MSI in the test prefix: a per-user install with its shortcut and its entry
-# in the installed programs, the installed program against the writer on COM1, an
-# upgrade that keeps a changed settings file, and uninstalls that remove everything
-# but a settings file the user changed. The .otp file type: an image opened through
-# the shell starts the installed program on it, an association another program held
-# before is left alone, uninstalling takes it away, and the zip touches nothing.
+# The MSI of the build under test (x64 or x86) in the test prefix: a per-user
+# install with its shortcut and its entry in the installed programs, the installed
+# program against the writer on COM1, an upgrade that keeps a changed settings
+# file, and uninstalls that remove everything but a settings file the user
+# changed. The .otp file type: an image opened through the shell starts the
+# installed program on it, an association another program held before is left
+# alone, uninstalling takes it away, and the zip touches nothing.
 . "$(dirname "$0")/e2e-lib.sh"
 
-BUILD="$PYRO_ROOT/build/win-x86_64"
-msi="$BUILD/Pyrograph-$(tr -d ' \r\n' <"$PYRO_ROOT/VERSION")-x64.msi"
+BUILD="$PYRO_ROOT/build/win-$PYRO_ARCH"
+msi="$BUILD/Pyrograph-$(tr -d ' \r\n' <"$PYRO_ROOT/VERSION")-$PYRO_MSIARCH.msi"
 zip=${msi%.msi}.zip
 if [ ! -f "$msi" ] || ! command -v wixl >/dev/null; then
-    check "the x64 MSI is built" yes no
+    check "the $PYRO_MSIARCH MSI is built" yes no
     finish
     exit
+fi
+
+# A package writes the registry view of its own architecture: an x86 one the
+# 32-bit view, where Wine keeps its file types too (Windows shares those between
+# the views; Wine does not), so the x86 run reads that view and opens a file
+# through the 32-bit shell.
+if [ "$PYRO_ARCH" = i686 ]; then
+    view=/reg:32
+    shell='C:\windows\syswow64\start.exe'
+    echo "note: x86: file types are read in the 32-bit registry view and opened by the 32-bit shell"
+else
+    view=/reg:64
+    shell=start
 fi
 
 # Every Pyrograph the prefix knows, as "product-code display-version" lines. Wine keeps
@@ -21,7 +35,7 @@ fi
 installed_products() {
     local root
     for root in HKCU HKLM; do
-        "$WINE" reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s \
+        "$WINE" reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s $view \
             2>/dev/null </dev/null | tr -d '\r' | awk '
             /^HKEY/ { key = $0; sub(/.*\\/, "", key); name = ""; ver = "" }
             $1 == "DisplayName" { name = substr($0, index($0, "REG_SZ") + 10) }
@@ -46,14 +60,16 @@ rm -rf "$DEST" "$LINK"
 otp_handler() { reg_default 'HKCR\.otp'; }
 otp_command() { reg_default 'HKCR\Pyrograph.OtpImage\shell\open\command'; }
 reg_default() {
-    "$WINE" reg query "$1" /ve 2>/dev/null </dev/null | tr -d '\r' |
+    "$WINE" reg query "$1" /ve $view 2>/dev/null </dev/null | tr -d '\r' |
         sed -n 's/^ *(Default) *REG_SZ *//p'
 }
 reg_clear_otp() {
     local key
     for key in 'HKCU\Software\Classes\.otp' 'HKLM\Software\Classes\.otp' \
         'HKCU\Software\Classes\Pyrograph.OtpImage' 'HKLM\Software\Classes\Pyrograph.OtpImage'; do
-        "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null || true
+        for v in /reg:32 /reg:64; do
+            "$WINE" reg delete "$key" /f $v >/dev/null 2>&1 </dev/null || true
+        done
     done
 }
 reg_clear_otp
@@ -90,6 +106,9 @@ check "the file type starts the installed program on the quoted path" \
     "\"$(wine_run winepath -w "$DEST")\\Pyrograph.exe\" \"%1\"" "$(otp_command)"
 check "the file type shows the program's icon" "$(wine_run winepath -w "$DEST")\\Pyrograph.exe,0" \
     "$(reg_default 'HKCR\Pyrograph.OtpImage\DefaultIcon')"
+check "sealed jobs open in the installed program the same way" \
+    "Pyrograph.Job|\"$(wine_run winepath -w "$DEST")\\Pyrograph.exe\" \"%1\"" \
+    "$(reg_default 'HKCR\.pgjob')|$(reg_default 'HKCR\Pyrograph.Job\shell\open\command')"
 
 # The installed program finds its settings beside itself and the writer on COM1, and
 # its option library finds the chip's configuration. It is started as a double-click
@@ -100,7 +119,7 @@ serial_start_emulator 1
 jobs="$E2E_DIR/install/my jobs"
 mkdir -p "$jobs"
 cp "$PYRO_ROOT/samples/ZK30P11C-4.otp" "$jobs/first chip.otp"
-"$WINE" start "$(winpath "$jobs/first chip.otp")" >/dev/null 2>&1 </dev/null
+"$WINE" "$shell" "$(winpath "$jobs/first chip.otp")" >/dev/null 2>&1 </dev/null
 if ui wait Pyrograph 20000 >/dev/null; then
     check "the shell opens the image in the installed program" "$(winpath "$jobs/first chip.otp")" \
         "$(ui text Pyrograph 1008)"
@@ -127,14 +146,14 @@ serial_stop_all
 
 # make_msi VERSION OUT: the same package as the build's, for another version.
 make_msi() {
-    (cd "$BUILD" && sh "$PYRO_ROOT/packaging/make-msi.sh" packaging/pyrograph.wxs x64 "$1" "$2") \
+    (cd "$BUILD" && sh "$PYRO_ROOT/packaging/make-msi.sh" packaging/pyrograph.wxs "$PYRO_MSIARCH" "$1" "$2") \
         >/dev/null 2>&1
 }
 
 # The user changes the settings; a rebuilt package of the same version and then a
 # later version install over them and keep them.
 printf '[Install]\r\nkept=1\r\n' >>"$DEST/Larkspur.ini"
-rebuilt="$E2E_DIR/install/Pyrograph-rebuilt-x64.msi"
+rebuilt="$E2E_DIR/install/Pyrograph-rebuilt-$PYRO_MSIARCH.msi"
 make_msi "$version" "$rebuilt"
 check_true "a rebuilt package of the same version installs over the first" \
     msiexec /i "$(winpath "$rebuilt")"
@@ -143,7 +162,7 @@ check "it replaces the entry in the installed programs" "1 $version" \
 check "it keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
 IFS=. read -r major minor patch <<<"$version"
 next="$major.$minor.$((patch + 1))"
-later="$E2E_DIR/install/Pyrograph-next-x64.msi"
+later="$E2E_DIR/install/Pyrograph-next-$PYRO_MSIARCH.msi"
 make_msi "$next" "$later"
 check_true "the later version installs over the first" msiexec /i "$(winpath "$later")"
 check "the upgrade keeps the changed settings file" 1 "$(grep -c '^kept=1' "$DEST/Larkspur.ini")"
@@ -159,6 +178,7 @@ check "uninstall leaves only the changed settings file" Larkspur.ini "$(ls "$DES
 check "uninstall removes the shortcut" no "$([ -e "$LINK" ] && echo yes || echo no)"
 check "uninstall removes the entry in the installed programs" 0 "$(installed_products | wc -l)"
 check "uninstall takes the .otp file type away" "|" "$(otp_handler)|$(otp_command)"
+check "and the job file type" "" "$(reg_default 'HKCR\.pgjob')"
 
 # Unchanged settings are the package's own: nothing stays behind.
 rm -rf "$DEST"
@@ -169,7 +189,11 @@ check "uninstalling unchanged settings removes the program folder" no \
 
 # Another program opened .otp files before the install: it keeps them, and keeps
 # them after the uninstall; Pyrograph's file type comes and goes.
-"$WINE" reg add 'HKCR\.otp' /ve /d Other.Image /f >/dev/null 2>&1 </dev/null
+# On Windows both registry views share the file types; Wine keeps one for each,
+# and searches an x86 package's in the other, so the other program's is in both.
+for v in /reg:32 /reg:64; do
+    "$WINE" reg add 'HKCR\.otp' /ve /d Other.Image /f $v >/dev/null 2>&1 </dev/null
+done
 msiexec /i "$(winpath "$msi")"
 check "the install leaves another program's .otp files alone" Other.Image "$(otp_handler)"
 check "and still brings its own file type" 1 "$(otp_command | grep -c 'Pyrograph\.exe" "%1"$')"

@@ -26,6 +26,15 @@ check_soon "the first connection checks the driver" "Download driver OK!" \
     "ui text Pyrograph $MESSAGE" 10
 check "COM3 is not tried" 0 "$(serial_log 3 | grep -c RX)"
 
+# The driver's operation is polled after its message shows: the count starts
+# once the line has been quiet for a while.
+n=$(serial_log 2 | grep -c ' RX ')
+for i in $(seq 1 50); do
+    sleep 0.3
+    m=$(serial_log 2 | grep -c ' RX ')
+    [ "$m" = "$n" ] && break
+    n=$m
+done
 serial_control 2 "firmware 03 04"
 before=$(serial_log 2 | grep -c ' RX ')
 ui command Pyrograph $DETECT >/dev/null

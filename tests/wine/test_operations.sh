@@ -33,15 +33,6 @@ rx_code() { rx_frames | awk -v c="$1" '$2 == c'; }
 dl_code() { rx_frames | awk -v c="$1" '/^04 5C 00 60$/ { n = 0; delete f } $2 == c { f[++n] = $0 } END { for (i = 1; i <= n; i++) print f[i] }'; }
 
 # wait_message TEXT [SECS]: until the message line shows TEXT.
-wait_message() {
-    local i
-    for i in $(seq 1 $((${2:-20} * 10))); do
-        [ "$(ui text Pyrograph 1010)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # start_downloaded NAME INI [WORD-MASK]: the emulator at full speed and the
 # window started with a 300-byte image, which it has downloaded.
 start_downloaded() {
@@ -241,10 +232,10 @@ stop_pyrograph
 serial_stop_emulator 1
 check "the next number is stored at exit" "305419897" "$(ini_value Serial Data)"
 
-start_downloaded serialwrap "${INI_SN/Data=305419896/Data=-1}" 0x3F00
+start_downloaded serialwrap "${INI_SN/Data=305419896/Data=4294967295}" 0x3F00
 ui click Pyrograph 6 >/dev/null
 wait_message "Program OK!" 30 >/dev/null
-check_soon "0xFFFFFFFF advances to 0" "S/N:00000000H" "ui text Pyrograph 1002"
+check_soon "FFFFFFFFH, the last number, never wraps to 0" "S/N:FFFFFFFFH" "ui text Pyrograph 1002"
 # A second chip in the same socket is no longer blank at those words.
 ui click Pyrograph 6 >/dev/null
 box=$(ui msgbox-close 1 20000 | tail -1)

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # pyrocmd ports: the COM ports of the prefix as Wine's own sources name them
 # (its COM links and its serial-device map), a device of the ports class with
-# its names, and --probe telling the writer emulator from a muted one and from
+# its names, USB adapters with their serials and locations (one without a
+# serial, two sharing one) named by usb:, loc: and [Ports] positions in a
+# gang run, and --probe telling the writer emulator from a muted one and from
 # ports where nothing can be opened. Nothing is sent without --probe.
 . "$(dirname "$0")/e2e-lib.sh"
 serial_setup 1 4 12
-trap '"$WINE" "$PYRO_WINBIN/port_device.exe" remove COM4 >/dev/null 2>&1
-      "$WINE" "$PYRO_WINBIN/port_device.exe" remove COM7 >/dev/null 2>&1
+trap 'for p in COM1 COM4 COM7 COM12; do
+          "$WINE" "$PYRO_WINBIN/port_device.exe" remove $p >/dev/null 2>&1
+      done
       serial_stop_all; serial_setup' EXIT
 # COM1 leads to a path nobody serves; COM12's writer is plugged in and says nothing.
 serial_start_emulator 4
@@ -55,10 +58,10 @@ check "and one for COM7, which has no COM link" 0 "$?"
 pyrocmd ports --json
 check "ports --json exits 0" 0 "$RC"
 check "the device's names join COM4's entry" \
-    '{"type":"port","layout":1,"port":"COM4","number":4,"friendly_name":"Test Serial Port (COM4)","hardware_id":"TEST\\PYRO_SERIAL","sources":["serialcomm","dosdevice","setupapi"]}' \
+    '{"type":"port","layout":1,"port":"COM4","number":4,"friendly_name":"Test Serial Port (COM4)","hardware_id":"TEST\\PYRO_SERIAL","usb":false,"serial":null,"serial_mark":null,"location":null,"sources":["serialcomm","dosdevice","setupapi"]}' \
     "$(echo "$OUT" | grep '"port":"COM4"')"
 check "a port only the device manager names is listed" \
-    '{"type":"port","layout":1,"port":"COM7","number":7,"friendly_name":"Virtual Port (COM7)","hardware_id":"ROOT\\VPORT","sources":["setupapi"]}' \
+    '{"type":"port","layout":1,"port":"COM7","number":7,"friendly_name":"Virtual Port (COM7)","hardware_id":"ROOT\\VPORT","usb":false,"serial":null,"serial_mark":null,"location":null,"sources":["setupapi"]}' \
     "$(echo "$OUT" | grep '"port":"COM7"')"
 check "one object per port, in the order of their numbers" \
     "$( (echo "$first"; echo COM7) | sed 's/^COM//' | sort -nu | sed 's/^/COM/' | paste -sd' ')" \
@@ -97,9 +100,68 @@ check "every port is still listed" "$( (echo "$first"; echo COM7) | sort -u | wc
 pyrocmd ports
 check "without --probe the same PC exits 0" 0 "$RC"
 
+# --- Writers named by their adapters -----------------------------------------
+# COM12's cable has a serial, COM4's adapter none; COM1 and COM7 are ports of
+# two devices that report the same serial.
+device() { "$WINE" "$SCEN/port_device.exe" "$@"; }
+hub='PCIROOT(0)#PCI(1400)#USBROOT(0)'
+device remove COM4 && device remove COM7
+device add COM12 "USB Serial Port (COM12)" 'USB\VID_0403&PID_6001' \
+    'USB\VID_0403&PID_6001\A12345' "$hub#USB(2)"
+check "a USB cable with a serial is added" 0 "$?"
+device add COM4 "USB-SERIAL CH340 (COM4)" 'USB\VID_1A86&PID_7523' \
+    'USB\VID_1A86&PID_7523\5&2C1F3A&0&3' "$hub#USB(3)"
+check "an adapter without a serial is added" 0 "$?"
+device add COM1 "Port A (COM1)" 'USB\VID_0403&PID_6010' 'USB\VID_0403&PID_6010\B777' &&
+    device add COM7 "Port B (COM7)" 'USB\VID_0403&PID_6011' 'USB\VID_0403&PID_6011\B777'
+check "two ports that report one serial are added" 0 "$?"
+pyrocmd ports
+check "ports shows the cable's serial and location" \
+    "COM12  USB Serial Port (COM12)  USB\VID_0403&PID_6001  usb:A12345  loc:$hub#USB(2)  [serialcomm, dosdevice, setupapi]" \
+    "$(echo "$OUT" | grep '^COM12 ')"
+check "and marks the adapter that has none" 1 \
+    "$(echo "$OUT" | grep -c "^COM4 .*  no USB serial  loc:$hub#USB(3)  ")"
+check "and the serial two ports share" "COM1 COM7" \
+    "$(echo "$OUT" | grep '  usb:B777 (shared)  ' | awk '{ print $1 }' | paste -sd' ')"
+pyrocmd ports --json
+check "the JSON object carries them as fields" \
+    '"usb":true,"serial":"A12345","serial_mark":null,"location":"PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)"' \
+    "$(echo "$OUT" | grep '"port":"COM12"' | grep -o '"usb".*"location":"[^"]*"')"
+check "a shared serial is marked in JSON" 2 "$(echo "$OUT" | grep -c '"serial_mark":"shared"')"
+
+ports_scen=$SCEN
+scenario ports-positions "$SAMPLE_INI
+[Ports]
+Left=usb:A12345
+Right=loc:$hub#USB(3)
+Twin=usb:B777
+[Log]
+File=prod.csv"
+cp "$ports_scen/port_device.exe" "$SCEN/"
+make_image "$SCEN/img.otp"
+serial_stop_all
+for n in 4 12; do
+    serial_start_emulator "$n" --baud 0 --do "chip pid=A6" --do "swap on" --do "timing step=100"
+done
+pyrocmd run "$(winpath "$SCEN/img.otp")" --count 4 --ports Left,Twin --no-wait
+check "a position whose serial two ports share stops the run" 3 "$RC"
+check "naming the ports it matched" "pyrocmd: Twin (usb:B777 matches COM1, COM7: it must name one port)" \
+    "$ERR"
+check "before anything reached a writer" "0 0" "$(asked 4 5F) $(asked 12 5F)"
+pyrocmd run "$(winpath "$SCEN/img.otp")" --count 4 --ports Left,Right --no-wait
+check "a gang over positions named by usb: and loc: exits 0" 0 "$RC"
+check "its chips went to the ports of those adapters, the lines naming them" 4 \
+    "$(echo "$OUT" | grep -cE '^(COM12 \(Left\)|COM4 \(Right\))  Chip [0-9]+  PASS ')"
+check "both writers took chips" "1 1" \
+    "$(echo "$OUT" | grep -c '^COM12 (Left)  Passed: [1-9]') $(echo "$OUT" | grep -c '^COM4 (Right)  Passed: [1-9]')"
+check "the log names the positions too" "$(echo "$OUT" | grep -c '^COM4 (Right)  Chip ')" \
+    "$(grep -c ',COM4 (Right),' "$SCEN/prod.csv")"
+pyrocmd detect --port usb:a12345
+check "--port takes a serial" "0 Writer on COM12" "$RC $(echo "$OUT" | head -1)"
+
 # --- Command line -------------------------------------------------------------
 pyrocmd detect --probe
-check "--probe with another command exits 2" "2 pyrocmd: Option --probe belongs to 'ports'." \
+check "--probe with another command exits 2" "2 pyrocmd: Option --probe does not apply to 'detect': it belongs to 'ports'." \
     "$RC $(echo "$ERR" | head -1)"
 pyrocmd ports COM4
 check "ports takes no argument" 2 "$RC"

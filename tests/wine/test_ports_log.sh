@@ -30,15 +30,6 @@ PY
 # The sample settings with one more [Setting] key ($1).
 ini_with() { printf '%s' "$SAMPLE_INI" | sed "/^\[Setting\]/a $1"; }
 
-wait_message() {
-    local i
-    for i in $(seq 1 $((${2:-20} * 10))); do
-        [ "$(ui text Pyrograph $MESSAGE)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # --- A writer on COM7, found with Ports=7 --------------------------------------
 serial_start_emulator 1 --muted
 serial_start_emulator 7 --baud 0
@@ -69,7 +60,7 @@ check "the log beside the program: its header and one line" 2 \
     "$(tr -cd '\n' <"$SCEN/prod.csv" 2>/dev/null | wc -c)"
 line=$(sed -n 2p "$SCEN/prod.csv" | tr -d '\r')
 check "columns after the time" \
-    "Pyrograph,COM12,V0102,$(ui text Pyrograph $FILE_PATH),$(ui text Pyrograph $CHECKSUM),ZK30P11C-4,Auto,,,Blank Check/Programming/Verify OK!,PASS,2" \
+    "Pyrograph,COM12,V0102,$(ui text Pyrograph $FILE_PATH),$(ui text Pyrograph $CHECKSUM),ZK30P11C-4,Auto,,,Blank Check/Programming/Verify OK!,PASS,,,3" \
     "${line#*,}"
 check_true "the time is ISO 8601 with its offset" \
     grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}$' \
@@ -80,7 +71,7 @@ ui click Pyrograph 5 >/dev/null
 sleep 0.5
 settle
 failed=$(ui text Pyrograph $MESSAGE)
-check_soon "the failure is logged with its text" "Blank Check,,,$failed,FAIL,2" \
+check_soon "the failure is logged with its text" "Blank Check,,,$failed,FAIL,,,3" \
     "sed -n 3p '$SCEN/prod.csv' | tr -d '\r' | cut -d, -f8-" 5
 stop_pyrograph
 serial_stop_all

@@ -18,6 +18,14 @@ check "an unknown command exits 2" 2 "$RC"
 check "and says why on stderr" "pyrocmd: Unknown command 'frobnicate'." "$(echo "$ERR" | head -1)"
 pyrocmd run img.otp
 check "run without --count exits 2" 2 "$RC"
+for h in -h /? help; do
+    pyrocmd $h
+    check "$h prints the usage" "0 Usage: pyrocmd COMMAND [OPTIONS]" "$RC $(echo "$OUT" | head -1)"
+done
+pyrocmd ports --probe --port 1
+check "an option the command does not take exits 2, saying which" \
+    "2 pyrocmd: Option --port does not apply to 'ports': it belongs to the commands that use a writer." \
+    "$RC $(echo "$ERR" | head -1)"
 pyrocmd blank --mcu NOSUCH
 check "an unknown body exits 2" 2 "$RC"
 
@@ -87,7 +95,7 @@ check_soon "the window programs the fourth chip" "Program OK!" "ui text Pyrograp
 stop_pyrograph
 pyrocmd program "$(winpath "$SCEN/img.otp")" --json
 check "pyrocmd programs the fifth chip" \
-    '{"type":"result","layout":1,"command":"program","result":"Program OK!","pass":true}' "$(echo "$OUT" | tail -1)"
+    '{"type":"result","layout":1,"command":"program","serial":305419900,"result":"Program OK!","pass":true}' "$(echo "$OUT" | tail -1)"
 check "window and console in turns: five numbers, none twice" \
     "12345678 12345679 1234567A 1234567B 1234567C" "$(chip_numbers | paste -sd' ' -)"
 check "[Serial] Data holds the sixth" 305419901 "$(ini_value Serial Data)"
@@ -119,7 +127,7 @@ File=prod.csv"
 make_image "$SCEN/img.otp"
 serial_start_emulator 1 --baud 0 --do "chip pid=A6" --do "word 10 3FFF" --do "swap on"
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 2 --no-wait --no-serial
-check "the log marks the failed chip" "Auto,,,Verify failed!,FAIL,2|Auto,,,Programming/Verify OK!,PASS,2" \
+check "the log marks the failed chip" "Auto,,,Verify failed!,FAIL,,,3|Auto,,,Programming/Verify OK!,PASS,,,3" \
     "$(sed -n 2,3p "$SCEN/prod.csv" | tr -d '\r' | cut -d, -f8- | paste -sd'|')"
 check "a failed chip makes the run exit 1" 1 "$RC"
 check "its line says FAIL with the message line's text" "Chip 1  FAIL  Verify failed!" \
@@ -131,7 +139,7 @@ check "the summary counts both" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 1
 IN=$'\n'
 pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-serial --json
 IN=
-check "a run that ends early exits 1" 1 "$RC"
+check "a run the input ended, no chip failed, exits 0" 0 "$RC"
 check "the chip before the end of input is done" \
     '{"type":"chip","layout":1,"chip":1,"serial":null,"result":"Programming/Verify OK!","pass":true}' \
     "$(echo "$OUT" | sed -n 2p)"
@@ -145,7 +153,9 @@ pyrocmd run "$(winpath "$SCEN/img.otp")" --count 3 --no-serial
 IN=
 check "q ends the run after the chip before it, asked for twice, the input still open" "1|2|0" \
     "$(echo "$OUT" | grep -c '^Chip ')|$(echo "$ERR" | grep -c 'press Enter')|$(echo "$ERR" | grep -c 'input has ended')"
-check "and its summary counts that chip" 1 "$(echo "$OUT" | tail -1 | grep -c '^Passed: 1, failed: 0, ')"
+check "and its summary counts that chip, saying why it stopped" 1 \
+    "$(echo "$OUT" | tail -1 | grep -c '^Passed: 1, failed: 0, .*, stopped: quit$')"
+check "q with no chip failed exits 0" 0 "$RC"
 serial_stop_emulator 1
 
 finish

@@ -27,15 +27,6 @@ rx_frames() { serial_log 1 | awk '$2 == "RX" { $1 = ""; $2 = ""; sub(/^ +/, "");
 # The frames received since the log had $1 lines.
 rx_since() { rx_frames | tail -n +$(($1 + 1)); }
 
-wait_message() {  # wait_message TEXT [SECS]
-    local i
-    for i in $(seq 1 $((${2:-20} * 10))); do
-        [ "$(ui text Pyrograph 1010)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 start_downloaded() {  # start_downloaded NAME: the window with a downloaded image
     scenario "$1" "$SAMPLE_INI"
     make_otp "$SCEN/img.otp" 0x135
@@ -72,6 +63,18 @@ check_true "the next Program on the writer, healthy again, succeeds" wait_messag
 serial_control 1 "busy 35000 cmd=59"
 t0=$(date +%s)
 ui click Pyrograph 7 >/dev/null
+# The window's own thread stays free meanwhile: it answers, moves and paints.
+check_true "the verify is under way" wait_message "Verifying..." 10
+sleep 2
+check "during the busy phase the window answers with its current text" "Verifying..." \
+    "$(ui text Pyrograph 1010)"
+ui move Pyrograph 40 30 >/dev/null
+check_soon "and moves when asked" "+40+30" "ui rect Pyrograph | sed 's/^[0-9]*x[0-9]*//'"
+sleep 1
+screenshot "$SCEN/busy.png"
+colours=$(convert "$SCEN/busy.png" -crop "$(ui rect Pyrograph)" +repage -format %k info: 2>/dev/null)
+check_true "a screenshot shows it drawn at its new place (${colours:-no} colours)" \
+    test "${colours:-0}" -gt 8
 check_true "a 35 s verify whose progress moves ends with Verify OK!" wait_message "Verify OK!" 150
 check_true "it ran its full length ($(($(date +%s) - t0)) s)" test $(($(date +%s) - t0)) -ge 34
 finish_scenario

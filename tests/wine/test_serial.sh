@@ -73,7 +73,7 @@ ui gone "$SN" >/dev/null
 sleep 0.3
 check "Setup with numbering off shows no label" "" "$(ui text Pyrograph 1002)"
 stop_pyrograph
-check "the number is stored at exit" "-1" "$(ini_value Serial Data)"
+check "the number is stored at exit, unsigned" "4294967295" "$(ini_value Serial Data)"
 check "the addresses are stored at exit" "10 31 3 256" \
     "$(ini_value Serial Byte0Addr) $(ini_value Serial Byte1Addr) $(ini_value Serial Byte2Addr) $(ini_value Serial Byte3Addr)"
 check "Enable is never written" "" "$(ini_value Serial Enable)"

@@ -448,7 +448,9 @@ int Usage() {
         "                              the control's font; exit 1 when one is cut\n"
         "  hexrows TITLE ID            measure the rows the hex view shows on the screen\n"
         "  dpi TITLE                   print the DPI the window is shown at\n"
-        "  rect TITLE                  print the window's place on the screen as WxH+X+Y\n",
+        "  rect TITLE                  print the window's place on the screen as WxH+X+Y\n"
+        "  move TITLE X Y              move the window there (asynchronously: its own\n"
+        "                              thread does it when it takes its messages)\n",
         stderr);
     return 2;
 }
@@ -543,6 +545,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 4) return Usage();
+    if (action == "move" && argc >= 5)
+        return SetWindowPos(dlg, nullptr, std::atoi(argv[3]), std::atoi(argv[4]), 0, 0,
+                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)
+                   ? 0
+                   : 1;
     const int id = static_cast<int>(std::strtol(argv[3], nullptr, 0));
     if (action == "command") return PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;
     if (action == "syscommand") return PostMessageW(dlg, WM_SYSCOMMAND, id, 0) ? 0 : 1;

@@ -1,13 +1,28 @@
 # Sourced by the end-to-end tests and the demo: a private, quiet Wine prefix under
 # build/, an X server of our own, and one wineserver kept alive for the whole run.
-# Needs PYRO_ROOT (the checkout) and PYRO_WINBIN (the x86_64 build's bin folder).
+# Needs PYRO_ROOT (the checkout) and PYRO_WINBIN (the bin folder of the Windows
+# build under test). PYRO_ARCH names that build (x86_64 or i686; by default the
+# one PYRO_WINBIN lies in); each has its prefix, so one test of each can run at once.
 
 : "${PYRO_ROOT:?}" "${PYRO_WINBIN:?}"
-export WINEPREFIX="${WINEPREFIX:-$PYRO_ROOT/build/wineprefix}"
+if [ -z "${PYRO_ARCH:-}" ]; then
+    case $PYRO_WINBIN in */win-i686/*) PYRO_ARCH=i686 ;; *) PYRO_ARCH=x86_64 ;; esac
+fi
+case $PYRO_ARCH in
+    x86_64) PYRO_MSIARCH=x64 _arch_suffix="" ;;
+    i686) PYRO_MSIARCH=x86 _arch_suffix=-i686 ;;
+    *) echo "PYRO_ARCH must be x86_64 or i686, not $PYRO_ARCH" >&2; return 1 2>/dev/null || exit 1 ;;
+esac
+export PYRO_ARCH PYRO_MSIARCH
+export WINEPREFIX="${WINEPREFIX:-$PYRO_ROOT/build/wineprefix$_arch_suffix}"
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The 64-bit loader runs the tools (reg, msiexec, winepath) so that they see the
+# registry as 64-bit programs do; it hands a 32-bit program to the 32-bit loader.
 export WINELOADER=/usr/lib/wine/wine64
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
+# Present when Debian's wine32 is installed: the prefix is then made WoW64.
+WINE32_LOADER=/usr/lib/wine/wine
 
 _wine_xvfb_pid=""
 
@@ -16,17 +31,56 @@ wine_reg() {  # wine_reg KEY VALUE DATA [TYPE]
 }
 
 # xvfb_start FIRST LAST SIZE: an X server of SIZE (WxH) on the first free display
-# from FIRST to LAST, made the DISPLAY; its PID in $XVFB_PID.
+# from FIRST to LAST, made the DISPLAY; its PID in $XVFB_PID. Another run may
+# take the same display at the same moment: the one whose server dies tries on.
 xvfb_start() {
     local d i
     for d in $(seq "$1" "$2"); do
         [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ] && continue
         Xvfb :$d -screen 0 "$3x24" -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
-        export DISPLAY=:$d
-        break
+        for i in $(seq 1 50); do
+            [ -e /tmp/.X11-unix/X$d ] && break
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        sleep 0.2
+        if kill -0 "$XVFB_PID" 2>/dev/null; then
+            export DISPLAY=:$d
+            return 0
+        fi
+        wait "$XVFB_PID" 2>/dev/null
     done
-    for i in $(seq 1 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+    return 1
+}
+
+# A prefix made before wine32 was installed lacks the 32-bit system and cannot
+# start an x86 program ("could not load kernel32.dll"): it is made again.
+_wine_prefix_lacks_wow64() {
+    [ -x "$WINE32_LOADER" ] && [ -d "$WINEPREFIX/drive_c/windows" ] &&
+        [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+# wine_prefix_make: the prefix, made when missing, half made, or made before
+# 32-bit Wine was there. Leaves no server of its own running.
+wine_prefix_make() {
+    if _wine_prefix_lacks_wow64; then
+        echo "note: $WINEPREFIX was made without 32-bit Wine; making it again"
+        "$WINESERVER" -k >/dev/null 2>&1 || true
+        "$WINESERVER" -w >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+    fi
+    [ -f "$WINEPREFIX/.pyro-ready" ] && return 0
+    mkdir -p "$WINEPREFIX"
+    # A persistent server left on a half-made prefix would keep -w waiting.
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    # Helper processes inherit stdout: keep them off ours so pipes never hang.
+    "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+    # A virtual desktop stands in for the missing window manager.
+    wine_reg 'HKCU\Software\Wine\Explorer' Desktop Default
+    wine_reg 'HKCU\Software\Wine\Explorer\Desktops' Default 800x600
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.pyro-ready"
 }
 
 wine_env_start() {
@@ -34,17 +88,22 @@ wine_env_start() {
         xvfb_start 90 140 1024x768
         _wine_xvfb_pid=$XVFB_PID
     fi
-    # Helper processes inherit stdout: keep them off ours so pipes never hang.
+    wine_prefix_make
     "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    if [ ! -f "$WINEPREFIX/.pyro-ready" ]; then
-        mkdir -p "$WINEPREFIX"
-        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
-        "$WINESERVER" -w
-        "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-        # A virtual desktop stands in for the missing window manager.
-        wine_reg 'HKCU\Software\Wine\Explorer' Desktop Default
-        wine_reg 'HKCU\Software\Wine\Explorer\Desktops' Default 800x600
-        touch "$WINEPREFIX/.pyro-ready"
+}
+
+# wine_runs_x86: whether this machine runs the x86 build's programs (WoW64 in
+# the prefix, which must exist); when not, prints why on one line.
+wine_runs_x86() {
+    local got
+    if [ ! -x "$WINE32_LOADER" ]; then
+        echo "x86: not run: 32-bit Wine (wine32:i386) is not installed"
+        return 1
+    fi
+    got=$(timeout 60 "$WINE" "$PYRO_ROOT/build/win-i686/bin/bitness.exe" 2>/dev/null </dev/null | tr -d '\r' | head -2 | paste -sd' ')
+    if [ "$got" != "pointer 4 bytes" ]; then
+        echo "x86: not run: this machine does not run 32-bit Windows programs (${got:-no output})"
+        return 1
     fi
 }
 
