@@ -104,7 +104,7 @@ bench_one() {
     # Wait for the start-up connection and driver check to finish.
     settle
     ui settext Pyrograph 1008 "$(winpath "$SCEN/bench.bin")" >/dev/null
-    ui click Pyrograph 3 >/dev/null
+    ui press Pyrograph 3 >/dev/null
     # Asking the window for its text starts a Wine process and wakes the
     # program: the wait watches the writer's log instead, which stops growing
     # when the transfer is over, and asks the window once.

@@ -27,13 +27,13 @@ ui wait Pyrograph >/dev/null
 check_true "the image is downloaded" wait_message "Download OK!"
 
 serial_control 1 "busy 3000 cmd=59"
-ui click Pyrograph $PROGRAM >/dev/null
+ui press Pyrograph $PROGRAM >/dev/null
 check_true "Program is busy" wait_message "Programming..." 10
 serial_control 1 "unplug"
 check_true "the pulled cable ends Program" wait_message "Failed to exit programming mode!" 30
 # Pressed as soon as the failure shows: the command is over by then.
 before=$(rx_frames | wc -l)
-ui click Pyrograph $PROGRAM >/dev/null
+ui press Pyrograph $PROGRAM >/dev/null
 check_soon "the next Program says the writer is gone" "Disconnected from the Pyrograph." \
     "ui text Pyrograph $MESSAGE" 20
 check "the link text says so too" "Disconnected" "$(ui text Pyrograph $LINK)"
@@ -42,7 +42,7 @@ check "it pinged the open port first" "RX-IGNORED 04 5F 00 63" \
 check "the search pinged COM1 again" 2 "$(rx_frames | tail -n +$((before + 1)) | grep -c '5F 00 63')"
 
 serial_control 1 "plug"
-ui click Pyrograph $PROGRAM >/dev/null
+ui press Pyrograph $PROGRAM >/dev/null
 check_true "plugged back, the next Program programs" wait_message "Program OK!" 30
 check "and the link is back" "Connected(COM1)" "$(ui text Pyrograph $LINK)"
 stop_pyrograph

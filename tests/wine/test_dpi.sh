@@ -71,7 +71,7 @@ for dpi in 96 144 192; do
     start_pyrograph 'C:\jobs\ZK30P11C-4.otp'
     ui wait Pyrograph 20000 >/dev/null
     check_soon "$dpi: the image downloads" "Download OK!" "ui text Pyrograph 1010" 60
-    ui click Pyrograph 4 >/dev/null
+    ui press Pyrograph 4 >/dev/null
     check_soon "$dpi: the Auto pass ends" "Blank Check/Programming/Verify OK!" \
         "ui text Pyrograph 1010" 60
     check "$dpi: the window is shown at $dpi DPI" "$dpi" "$(ui dpi Pyrograph)"

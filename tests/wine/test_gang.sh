@@ -89,7 +89,7 @@ check_soon "the window downloads the image" "Download OK!" "ui text Pyrograph 10
 "$WINE" "$SCEN/pyrocmd.exe" run "$img" --count 4 --port 2 --no-wait >"$SCEN/three" 2>&1 </dev/null &
 three=$!
 for i in 1 2 3; do
-    ui click Pyrograph 6 >/dev/null
+    ui press Pyrograph 6 >/dev/null
     check_soon "the window programs chip $i beside the console" "Program OK!" \
         "ui text Pyrograph 1010" 60
     ui settext Pyrograph 1010 "" >/dev/null

@@ -37,13 +37,13 @@ cp "$SAMPLES/ZK30P11C-4.otp" "$SCEN/"
 start_pyrograph
 ui wait Pyrograph >/dev/null
 ui msgbox-close 1 1500 >/dev/null 2>&1 || true
-ui click Pyrograph 1009 >/dev/null
+ui press Pyrograph 1009 >/dev/null
 check "Open shows the file dialog" 0 "$(ui wait 'Open File' >/dev/null 2>&1; echo $?)"
 ui settext 'Open File' 1148 "$(winpath "$SCEN/ZK30P11C-4.otp")" >/dev/null
 ui click 'Open File' 1 >/dev/null
 check_soon "the chosen file is loaded" "E12Fh" "ui text Pyrograph 1034"
 check "the chosen path is shown" "$(winpath "$SCEN/ZK30P11C-4.otp")" "$(ui text Pyrograph 1008)"
-ui click Pyrograph 1009 >/dev/null
+ui press Pyrograph 1009 >/dev/null
 ui wait 'Open File' >/dev/null 2>&1
 ui close 'Open File' >/dev/null
 sleep 0.5

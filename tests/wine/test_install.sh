@@ -137,7 +137,7 @@ if ui wait Pyrograph 20000 >/dev/null; then
         check "the option report opens" "" "$(ui msgbox-close 1 2000)"
     fi
     # Started by the shell, so there is no process of ours to wait for: the window goes.
-    ui click Pyrograph 2 >/dev/null
+    ui press Pyrograph 2 >/dev/null
     ui gone Pyrograph 10000 >/dev/null
 else
     check "the shell starts the installed program on an .otp file" yes no

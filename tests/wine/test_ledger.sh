@@ -205,19 +205,19 @@ ui wait Pyrograph >/dev/null
 settle
 check "the window's line: the ledger is online" \
     "Ledger online: Station W $$, sequence $runseq, 0 number(s) in the block" "$(ui text Pyrograph 1047)"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 settle
 check_true "Program takes a block of two and says what is left" \
     ledger_line "Ledger online: Station W $$, sequence $runseq, 1 number(s)"
 "$cluster" stop >/dev/null
 serial_control 1 "chip pid=A6"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 settle
 check_true "with the server away, the last number of the block is used and the line says offline" \
     ledger_line "Ledger offline: "
 check "two numbers in two chips" 2 "$(numbers 1 | uniq | wc -l)"
 serial_control 1 "chip pid=A6"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 box=$(ui msgbox-close 1 20000)
 check "none left: a box names the server and stops" "named " \
     "$(echo "$box" | grep -q 'cannot be reached' && echo "$box" | grep -q 'Server=127.0.0.1' && echo named) $(echo "$box" | grep -o 'Pwd=unused')"

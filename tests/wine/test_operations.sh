@@ -75,7 +75,7 @@ check "driver text names the body" "ZK30P11C-4" "$(ui text Pyrograph 1036)"
 # [Time] WritePulse changed while the program runs: the next block follows it.
 printf '[Time]\r\nWritePulse=1716\r\n' >>"$SCEN/Larkspur.ini"
 blocks=$(rx_code 56 | grep -c '^1F')
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_soon "second download sends a new driver block" $((blocks + 1)) "rx_code 56 | grep -c '^1F'" 30
 check_true "second download ends OK" wait_message "Download OK!"
 check "write pulse code follows the file" "64" "$(dl_code 56 | grep '^1F 56' | tail -1 | cut -d' ' -f27)"
@@ -89,7 +89,7 @@ start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
 ui settext Pyrograph 1008 "$(winpath "$SCEN/empty.otp")" >/dev/null
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_true "download of an empty file ends OK" wait_message "Download OK!"
 check "no data frame, only the driver block" "1F" "$(dl_code 56 | cut -d' ' -f1 | paste -sd' ')"
 finish_scenario
@@ -102,7 +102,7 @@ start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
 ui settext Pyrograph 1008 "$(winpath "$SCEN/образ.otp")" >/dev/null
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_true "a file named in Cyrillic downloads" wait_message "Download OK!"
 check "its three frames are sent" 3 "$(dl_code 56 | grep -vc '^1F')"
 finish_scenario
@@ -117,7 +117,7 @@ settle
 ui settext Pyrograph 1008 "$(winpath "$SCEN/img300.otp")" >/dev/null
 # The first data frame passes; the second gets no reply to any of its attempts.
 serial_control 1 "fault noreply skip=1 count=3 cmd=56"
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_true "failed transfer ends with Download fail!" wait_message "Download fail!" 30
 check "second frame sent three times, then no third frame and no driver block" \
     "86 56 00 00 00|86 56 80 00 00|86 56 80 00 00|86 56 80 00 00" \
@@ -151,10 +151,10 @@ start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
 ui settext Pyrograph 1008 "$(winpath "$SCEN/fill.bin")" >/dev/null
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_true "a block written over the filled area fails" wait_message "Download fail!" 120
 before=$(rx_frames | wc -l)
-ui click Pyrograph 5 >/dev/null
+ui press Pyrograph 5 >/dev/null
 check_true "Blank Check runs after the repair" wait_message "Blank!" 30
 check "read-back, erase of the driver sector, new block, operation 0x40" \
     "07 51 00 FF 03 20 7A|04 5D 3F A0|1F 56|04 59 40 9D" \
@@ -167,7 +167,7 @@ finish_scenario
 op_masks() { rx_code 59 | cut -d' ' -f3 | paste -sd' '; }
 
 start_downloaded autodef "$SAMPLE_INI"
-ui click Pyrograph 4 >/dev/null
+ui press Pyrograph 4 >/dev/null
 check_true "Auto with the default steps succeeds" wait_message "Blank Check/Programming/Verify OK!" 30
 check "one operation with mask 0x0E after the driver's 0x40" "40 0E" "$(op_masks)"
 check_soon "programming mode entered and left around it" "04 5A 00 5E|04 59 0E 6B|04 5B 00 5F" \
@@ -178,7 +178,7 @@ INI_PV="$SAMPLE_INI
 [Auto]
 Blank=0"
 start_downloaded autopv "$INI_PV"
-ui click Pyrograph 4 >/dev/null
+ui press Pyrograph 4 >/dev/null
 check_true "Auto with Program and Verify reports both" wait_message "Programming/Verify OK!" 30
 check "mask 0x0C" "40 0C" "$(op_masks)"
 finish_scenario
@@ -194,7 +194,7 @@ serial_start_emulator 1 --baud 0
 start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
-ui click Pyrograph 4 >/dev/null
+ui press Pyrograph 4 >/dev/null
 check_true "Auto with only Lock and an empty buffer locks" wait_message "Lock OK!" 30
 check "mask 0x10" "40 10" "$(op_masks)"
 finish_scenario
@@ -207,7 +207,7 @@ serial_start_emulator 1 --baud 0 --do "chip pid=A0 power=A0 soft=A0 rom=800 opt=
 start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
-ui click Pyrograph 8 >/dev/null
+ui press Pyrograph 8 >/dev/null
 check_true "a wrong chip ends with ID Mismatch!" wait_message "ID Mismatch!" 30
 check_soon "ID check, then programming mode left" "04 5A 00 5E|04 59 01 5E|04 5B 00 5F" \
     "rx_frames | grep -E '^04 (5A|5B|59 01)' | paste -sd'|'"
@@ -220,7 +220,7 @@ INI_SN="$SAMPLE_INI
 Enable=1
 Data=305419896"
 start_downloaded serialprog "$INI_SN" 0x3F00
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check_true "Program with serial numbers succeeds" wait_message "Program OK!" 30
 check "the four serial words are read blank first" "01 00 00|02 00 00|03 00 00|07 00 00" \
     "$(rx_code 52 | cut -d' ' -f3-5 | paste -sd'|')"
@@ -233,11 +233,11 @@ serial_stop_emulator 1
 check "the next number is stored at exit" "305419897" "$(ini_value Serial Data)"
 
 start_downloaded serialwrap "${INI_SN/Data=305419896/Data=4294967295}" 0x3F00
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 wait_message "Program OK!" 30 >/dev/null
 check_soon "FFFFFFFFH, the last number, never wraps to 0" "S/N:FFFFFFFFH" "ui text Pyrograph 1002"
 # A second chip in the same socket is no longer blank at those words.
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 box=$(ui msgbox-close 1 20000 | tail -1)
 check "a programmed chip's serial words are not blank" "S/N address are not blank in the OTP chip!" "$box"
 finish_scenario
@@ -248,7 +248,7 @@ serial_start_emulator 1 --baud 0 --do "chip pid=A6 power=A0 soft=A0 rom=800 opt=
 start_pyrograph
 ui wait Pyrograph >/dev/null
 settle
-ui click Pyrograph 10 >/dev/null
+ui press Pyrograph 10 >/dev/null
 info=$(ui msgbox-close 1 20000)
 check "Chip Info names the body and the lock" \
     $'Pyrograph\nMCU:ZK20P08B\nPower-on ID: A0H\n\nSoftware ID: A0H\nROM Size: 0800H\nOPT Size: 01H\n\nChip is locked!' \

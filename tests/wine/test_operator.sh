@@ -146,11 +146,11 @@ serial_start_emulator 1 --baud 0 --do "chip pid=A6"
 open_job "$SCEN/line7.pgjob" W49-4
 ui wait Pyrograph >/dev/null
 check_soon "200 %: the job's image downloads" "Download OK!" "ui text Pyrograph 1010" 60
-ui click Pyrograph 1045 >/dev/null
+ui press Pyrograph 1045 >/dev/null
 check_soon "200 %: the Start button runs Auto" PASS "ui text Pyrograph 1042" 60
 check "200 %: the window is at 192 DPI" 192 "$(ui dpi Pyrograph)"
 screenshot "$SHOTS/operator-200.png"
-ui click Pyrograph 2 >/dev/null
+ui press Pyrograph 2 >/dev/null
 check "Exit leaves operator mode too: it asks for the password" 0 \
     "$(ui wait "Supervisor Password" 5000 >/dev/null; echo $?)"
 ui settext "Supervisor Password" 1051 "chief of line 7" >/dev/null

@@ -53,7 +53,7 @@ ui wait Pyrograph >/dev/null
 check_true "the image is downloaded to the writer on COM12" wait_message "Download OK!" 30
 check "link text names COM12" "Connected(COM12)" "$(ui text Pyrograph $LINK)"
 check "a download writes no log line" "no" "$([ -e "$SCEN/prod.csv" ] && echo yes || echo no)"
-ui click Pyrograph 4 >/dev/null
+ui press Pyrograph 4 >/dev/null
 check_true "Auto passes" wait_message "Blank Check/Programming/Verify OK!" 30
 sleep 0.3
 check "the log beside the program: its header and one line" 2 \
@@ -67,7 +67,7 @@ check_true "the time is ISO 8601 with its offset" \
     <<<"${line%%,*}"
 
 # The chip is no longer blank: a failing Blank Check gives a FAIL line.
-ui click Pyrograph 5 >/dev/null
+ui press Pyrograph 5 >/dev/null
 sleep 0.5
 settle
 failed=$(ui text Pyrograph $MESSAGE)

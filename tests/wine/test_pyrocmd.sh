@@ -90,7 +90,7 @@ check "the production log: a line per chip with its number" \
 start_pyrograph "$(winpath "$SCEN/img.otp")"
 ui wait Pyrograph >/dev/null
 check_soon "the window downloads the image" "Download OK!" "ui text Pyrograph 1010" 30
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check_soon "the window programs the fourth chip" "Program OK!" "ui text Pyrograph 1010" 30
 stop_pyrograph
 pyrocmd program "$(winpath "$SCEN/img.otp")" --json

@@ -47,7 +47,7 @@ start_downloaded stuck
 serial_control 1 "stuck cmd=59"
 before=$(rx_frames | wc -l)
 t0=$(date +%s)
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check_true "a hung Program ends with Writer is busy." wait_message "Writer is busy." 150
 took=$(($(date +%s) - t0))
 check_true "it is given up after 30 s without change (took $took s)" test "$took" -ge 29 -a "$took" -le 45
@@ -56,13 +56,13 @@ check "programming mode entered, the operation sent once, mode left" \
     "$(rx_since "$before" | grep -E '^04 (5A|5B|59)' | paste -sd'|')"
 check_soon "the window takes input again" 1 "ui enabled Pyrograph"
 check "no message box" "" "$(ui msgbox 500 2>/dev/null)"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check_true "the next Program on the writer, healthy again, succeeds" wait_message "Program OK!" 30
 
 # Busy far longer than the limit, but with its progress moving: waited out.
 serial_control 1 "busy 35000 cmd=59"
 t0=$(date +%s)
-ui click Pyrograph 7 >/dev/null
+ui press Pyrograph 7 >/dev/null
 # The window's own thread stays free meanwhile: it answers, moves and paints.
 check_true "the verify is under way" wait_message "Verifying..." 10
 sleep 2
@@ -83,15 +83,15 @@ finish_scenario
 start_downloaded dlfail
 # The first data frame passes; the second gets no reply to any of its attempts.
 serial_control 1 "fault noreply skip=1 count=3 cmd=56"
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 check_true "the download fails" wait_message "Download fail!" 30
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check "Program then asks for a download" \
     $'Pyrograph\nThe current file has not been downloaded,\nDownload it?' "$(ui msgbox 5000)"
 ui msgbox-close 6 >/dev/null  # Yes
 check_true "the download asked for runs and Program follows" wait_message "Program OK!" 30
 left=$(rx_frames | grep -c '^04 5B')
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check "after a good download Program asks nothing" "" "$(ui msgbox 1500 2>/dev/null)"
 check_soon "and programs" $((left + 1)) "rx_frames | grep -c '^04 5B'" 30
 finish_scenario
@@ -108,7 +108,7 @@ ui settext Pyrograph 1008 "$(winpath "$SCEN/a.otp")" >/dev/null
 # A slow erase, so the download is surely inside it when Open arrives.
 serial_control 1 "busy 4000 cmd=5C"
 before=$(rx_frames | wc -l)
-ui click Pyrograph 3 >/dev/null
+ui press Pyrograph 3 >/dev/null
 for i in $(seq 1 50); do rx_since "$before" | grep -q '^04 5C' && break; sleep 0.1; done
 sleep 0.5
 check "Open is disabled during the erase" "enabled=0" "$(ui state Pyrograph $IDC_OPEN | cut -d' ' -f1)"

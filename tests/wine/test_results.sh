@@ -41,7 +41,7 @@ start_pyrograph "$(winpath "$SCEN/img.otp")"
 ui wait Pyrograph >/dev/null
 check_soon "the window's download fails" "Download fail!" "ui text Pyrograph 1010" 60
 serial_control 1 "fault noreply cmd=56 skip=2 count=3"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check "Program asks to download first" \
     "The current file has not been downloaded,|Download it?" \
     "$(ui msgbox 20000 | tail -2 | paste -sd'|')"

@@ -100,7 +100,7 @@ trap 'serial_stop_all; serial_setup' EXIT
 # program_chip N: presses "&Program" and waits until the writer has got the
 # serial words of the Nth chip of the log and the pass has ended.
 program_chip() {
-    ui click Pyrograph 6 >/dev/null
+    ui press Pyrograph 6 >/dev/null
     check_soon "chip $1 gets its serial words" $((4 * $1)) \
         "serial_log 1 | awk '\$2 == \"RX\" && \$4 == \"57\"' | wc -l" 30
     check_soon "chip $1 ends with Program OK!" "Program OK!" "ui text Pyrograph 1010" 10
@@ -163,7 +163,7 @@ make_image "$SCEN/img.otp"
 chmod a-w "$SCEN/Larkspur.ini"
 serial_start_emulator 1 --baud 0
 start_with_image
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 box=$(ui msgbox-close 1 20000)
 check "a read-only file stops the pass with one message" \
     "$(printf '%s\n' Pyrograph "The next serial number could not be saved in 'Larkspur.ini'." \
@@ -179,7 +179,7 @@ ui command Pyrograph 32775 >/dev/null
 sleep 0.3
 # Numbering was on from the file: switching it on would have opened the dialog.
 check "numbering is switched off without a dialog" 0 "$(ui count "$SN")"
-ui click Pyrograph 6 >/dev/null
+ui press Pyrograph 6 >/dev/null
 check_soon "the chip is programmed without a number" "Program OK!" "ui text Pyrograph 1010" 30
 check "still no serial word written" 0 "$(serial_log 1 | awk '$2 == "RX" && $4 == "57"' | wc -l)"
 check "the file is unchanged" 100 "$(ini_value Serial Data)"

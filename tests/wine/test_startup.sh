@@ -45,7 +45,7 @@ ui wait Pyrograph 20000 >/dev/null
 check "the quoted path opens without its quotes" "$(winpath "$SCEN/my jobs/a b.otp")" \
     "$(ui text Pyrograph 1008)"
 check_soon "and downloads to the writer" "Download OK!" "ui text Pyrograph 1010" 60
-ui click Pyrograph 2 >/dev/null
+ui press Pyrograph 2 >/dev/null
 check_true "the program ends" wait_pid "$starter" 10
 serial_stop_all
 

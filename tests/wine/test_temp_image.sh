@@ -19,7 +19,7 @@ start_pyrograph
 ui wait Pyrograph >/dev/null
 check_soon "the default body's driver is downloaded" "ZK30P11C-4" "ui text Pyrograph 1036"
 wait_idle
-ui click Pyrograph 1009 >/dev/null
+ui press Pyrograph 1009 >/dev/null
 ui wait 'Open File' >/dev/null 2>&1
 ui settext 'Open File' 1148 "$(winpath "$SCEN/broken.otp")" >/dev/null
 ui click 'Open File' 1 >/dev/null

@@ -429,6 +429,7 @@ int Usage() {
         "  count TITLE                 print how many dialogs carry that title\n"
         "  text TITLE ID               print a control's text\n"
         "  click TITLE ID              press a button (posted)\n"
+        "  press TITLE ID              the same, once the button is enabled (30 s at most)\n"
         "  command TITLE ID            post WM_COMMAND with ID\n"
         "  syscommand TITLE ID         post WM_SYSCOMMAND with ID\n"
         "  state TITLE ID              print enabled=0|1 visible=0|1 checked=0|1\n"
@@ -577,6 +578,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (action == "click") return PostMessageW(ctl, BM_CLICK, 0, 0) ? 0 : 1;
+    if (action == "press") {
+        // As a user would: a button greyed while a command ends is pressed once
+        // it is enabled again, since a click on it before then is dropped.
+        for (int i = 0; i < 1500 && !IsWindowEnabled(ctl); ++i) Sleep(20);
+        return PostMessageW(ctl, BM_CLICK, 0, 0) ? 0 : 1;
+    }
     if (action == "hexrows") return HexRows(ctl);
     if (action == "state") {
         std::printf("enabled=%d visible=%d checked=%d\n", IsWindowEnabled(ctl) ? 1 : 0,
