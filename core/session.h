@@ -171,8 +171,6 @@ class Session {
     void SetSerialSetup(const SerialDialogResult& setup);
 
   private:
-    friend class SessionTestAccess;
-
     // The link's news, shown as every front end shows it; the command under
     // way notes the message line it leaves.
     void OnLinkNews(const LinkNews& news);

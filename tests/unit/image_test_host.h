@@ -10,7 +10,7 @@
 #include "image/body_table.h"
 #include "image/image_load.h"
 #include "tests/unit/recording_reporter.h"
-#include "tests/unit/session_access.h"
+#include "core/session.h"
 #include "image/pc_buffer.h"
 
 // Front end for the image loaders: records what reaches the screen, over a
@@ -34,8 +34,8 @@ class FakeImageHost : public RecordingReporter {
 
   public:
     Session session{profile_, *this, port_};
-    BodyTable& table = Peek(session).m_bodyTable;
-    const BodyRecord*& selected = Peek(session).m_pBody;
+    const BodyTable& table = session.Bodies();
+    const BodyRecord* Selected() const { return session.SelectedBody(); }
 };
 
 // A temporary folder's worth of files for one test, with a settings file that
@@ -47,7 +47,7 @@ class ImageFileTest : public ::testing::Test {
                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_"),
           ini_(WriteSettings(dir_ + "settings.ini")),
           host_(std::make_unique<FakeImageHost>(ini_)),
-          buf_(Peek(host_->session).m_buffer) {}
+          buf_(host_->session.Buffer()) {}
 
     static std::string WriteSettings(const std::string& path) {
         std::ofstream(path, std::ios::binary) << "[Setting]\nver=new\n[Body]\ncount=6\n"
@@ -79,5 +79,5 @@ class ImageFileTest : public ::testing::Test {
     std::string dir_, ini_;
     std::vector<std::string> files_;
     std::unique_ptr<FakeImageHost> host_;
-    PcBuffer& buf_;
+    const PcBuffer& buf_;  // the session's, as the loads leave it
 };

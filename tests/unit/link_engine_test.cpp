@@ -319,22 +319,22 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     h.device = Writer;
     EXPECT_TRUE(h.OnDetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2}));
-    EXPECT_EQ(h.links, (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
+    EXPECT_EQ(h.Links(), (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
                                                  "Connected(COM2)"}));
     EXPECT_EQ(h.messages,
               (std::vector<std::string>{"Connecting to Pyrograph...", "Connect with Pyrograph."}));
-    EXPECT_EQ(h.versions.back(), "Software(V1.2), Firmware(V0102)");
+    EXPECT_EQ(h.Versions().back(), "Software(V1.2), Firmware(V0102)");
     EXPECT_EQ(h.link.PortIndex(), 1);
     EXPECT_EQ(h.driverChecks, 1);
 
     // Second time: ping and version only, no search and no driver check.
     h.sent.clear();
-    h.links.clear();
+    h.shown.Forget();
     EXPECT_TRUE(h.OnDetectConnect());
     ASSERT_EQ(h.sent.size(), 2u);
     EXPECT_EQ(h.sent[0][1], CMD_PING);
     EXPECT_EQ(h.sent[1][1], CMD_VERSION);
-    EXPECT_TRUE(h.links.empty());
+    EXPECT_TRUE(h.Links().empty());
     EXPECT_EQ(h.driverChecks, 1);
 }
 
@@ -344,13 +344,13 @@ TEST(LinkConnect, NoWriterTriesAllThreePorts) {
     h.device = Writer;
     EXPECT_FALSE(h.OnDetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(h.links.back(), "Disconnected");
+    EXPECT_EQ(h.Links().back(), "Disconnected");
     EXPECT_EQ(h.messages.back(), "Disconnected from the Pyrograph.");
-    EXPECT_TRUE(Contains(h.links, "Detecting COM3..."));
+    EXPECT_TRUE(Contains(h.Links(), "Detecting COM3..."));
     EXPECT_EQ(h.link.PortIndex(), -1);
     EXPECT_EQ(h.driverChecks, 0);
     EXPECT_FALSE(h.link.FirstConnect());  // cleared also after a failure
-    EXPECT_TRUE(h.versions.empty());
+    EXPECT_TRUE(h.Versions().empty());
 }
 
 TEST(LinkConnect, FailedDriverCheckIsTheResult) {
@@ -373,7 +373,7 @@ TEST(LinkConnect, UnpluggedWriterIsSearchedAgain) {
     EXPECT_TRUE(h.link.EnsureConnected());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(h.link.PortIndex(), 2);
-    EXPECT_EQ(h.links.back(), "Connected(COM3)");
+    EXPECT_EQ(h.Links().back(), "Connected(COM3)");
 }
 
 TEST(LinkConnect, VersionTextWhenTheVersionFails) {
@@ -389,6 +389,6 @@ TEST(LinkConnect, VersionTextWhenTheVersionFails) {
             return b;
         };
         EXPECT_TRUE(h.link.EnsureConnected());
-        EXPECT_EQ(h.versions.back(), "Software(V1.2)") << mode;
+        EXPECT_EQ(h.Versions().back(), "Software(V1.2)") << mode;
     }
 }

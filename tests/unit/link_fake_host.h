@@ -2,7 +2,7 @@
 // Recording stand-in for what drives the link, with the link on a port of the
 // writer model: every frame written is answered by the model or, when
 // `device` is set, by that scripted responder. The link's news is recorded as
-// the front ends show it.
+// the events the session passes on to the front ends.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -11,6 +11,7 @@
 
 #include "core/link_texts.h"
 #include "emulator/model_port.h"
+#include "tests/unit/recording_reporter.h"
 #include "writer/writer_link.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -52,9 +53,13 @@ class FakeHost {
     int& writerPort = port.writerPort;
     uint32_t& now = port.now;
 
-    std::vector<std::string> messages, links, versions, boxes;
-    std::vector<int> progress;
-    int progressMax = -1;
+    RecordingReporter shown;
+    std::vector<std::string>& messages = shown.messages;
+    std::vector<std::string>& boxes = shown.boxes;
+    std::vector<int>& progress = shown.progress;
+    int& progressMax = shown.progressRange;
+    std::vector<std::string> Links() const { return shown.TextsOf(Slot::kLink); }
+    std::vector<std::string> Versions() const { return shown.TextsOf(Slot::kVersion); }
     int driverChecks = 0;
     bool driverOk = true;
 
@@ -62,18 +67,7 @@ class FakeHost {
     int CountSent(uint8_t code) const { return port.CountSent(code); }
 
     void Hear(const LinkNews& news) {
-        if (news.kind == LinkNews::Kind::kProgressStart) {
-            progressMax = news.max;
-            return;
-        }
-        for (const Event& e : LinkNewsEvents(news)) {
-            if (e.kind == Event::Kind::kProgress) progress.push_back(e.pos);
-            if (e.kind == Event::Kind::kBox) boxes.push_back(e.text);
-            if (e.kind != Event::Kind::kText) continue;
-            if (e.slot == Slot::kMessage) messages.push_back(e.text);
-            if (e.slot == Slot::kLink) links.push_back(e.text);
-            if (e.slot == Slot::kVersion) versions.push_back(e.text);
-        }
+        for (const Event& e : LinkNewsEvents(news)) shown.Report(e);
     }
     // The driver check a session runs after the first connect.
     bool CheckDriver() {

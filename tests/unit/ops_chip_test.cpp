@@ -15,12 +15,7 @@ using namespace ops_test;
 namespace {
 struct ChipFixture : OpsFixture {
     Session& ops = session;
-    explicit ChipFixture(const std::string& name) : OpsFixture(name) {
-        // The writer holds the selected body's driver block and an image that
-        // a blank chip matches.
-        writer.HoldDriver(*pBody);
-        std::fill(writer.model.flash.begin(), writer.model.flash.begin() + 2 * pBody->nRomWords, 0);
-    }
+    explicit ChipFixture(const std::string& name) : OpsFixture(name) { WriterHoldsBlankImage(); }
     std::string Trace() const { return writer.Commands(); }
 };
 }  // namespace
@@ -43,7 +38,8 @@ TEST(OpsAuto, Sequences) {
     {
         ChipFixture fx("autodef");
         fx.LoadBuffer(64);
-        fx.pDriverBody = fx.pBody;
+        fx.session.Download();  // the writer's driver is known from here on
+        fx.Forget();
         fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
         EXPECT_EQ(fx.host.progressRange, 0x2000);
@@ -129,8 +125,8 @@ TEST(OpsProgramming, ProgramAndVerifyNeedDataBlankCheckDoesNot) {
 
 TEST(OpsProgramming, InVoiceModeRomWordsAloneAreData) {
     ChipFixture fx("voicedata");
-    fx.LoadBuffer(16, false);
-    fx.voice = true;
+    fx.OpenVoiceImage();
+    fx.WriterHoldsBlankImage();
     fx.ops.Verify();
     EXPECT_EQ(fx.Trace(), "51 5A 59:08 5B");
     EXPECT_EQ(fx.host.Message(), "Verify OK!");
@@ -139,7 +135,8 @@ TEST(OpsProgramming, InVoiceModeRomWordsAloneAreData) {
 TEST(OpsProgramming, NotDownloadedAnsweredNoProgramsWhatTheWriterHolds) {
     ChipFixture fx("promptno");
     fx.LoadBuffer(64);
-    fx.downloaded = false;
+    fx.FailDownload();
+    fx.WriterHoldsBlankImage();  // an image of its own, from before
     fx.ops.Program();
     EXPECT_EQ(static_cast<int>(fx.host.questions.size()), 1);
     EXPECT_EQ(fx.Trace(), "5A 59:04 5B");
@@ -147,12 +144,13 @@ TEST(OpsProgramming, NotDownloadedAnsweredNoProgramsWhatTheWriterHolds) {
     EXPECT_EQ(fx.host.Message(), "Program OK!");
 }
 
-// answer Yes: the download runs first (here it has no file to send),
-// and its failure ends the operation before the chip
+// answer Yes: the download runs first (here the file has gone since it was
+// opened), and its failure ends the operation before the chip
 TEST(OpsProgramming, NotDownloadedAnsweredYesDownloadsFirstAndItsFailureEndsIt) {
     ChipFixture fx("promptyes");
     fx.LoadBuffer(64);
-    fx.downloaded = false;
+    fx.FailDownload();
+    std::remove(fx.session.FileName().c_str());
     fx.host.answerYes = true;
     const CommandResult r = fx.ops.Program();
     EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
@@ -165,14 +163,12 @@ TEST(OpsProgramming, NotDownloadedAnsweredYesDownloadsFirstAndItsFailureEndsIt) 
 TEST(OpsProgramming, ADownloadFailedPastItsEraseAsksAgain) {
     ChipFixture fx("promptafterfail");
     fx.LoadBuffer(64);
-    fx.fileName = ::testing::TempDir() + "promptafterfail.otp";
-    std::ofstream(fx.fileName, std::ios::binary) << std::string(300, '\x5A');
+    fx.session.UsePath(fx.File("promptafterfail.otp", std::vector<uint8_t>(300, 0x5A)));
     fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
     fx.session.Download();
     ASSERT_EQ(fx.host.Message(), "Download fail!");
     fx.ops.Program();
     EXPECT_EQ(static_cast<int>(fx.host.questions.size()), 1);
-    std::remove(fx.fileName.c_str());
 }
 
 TEST(OpsProgramming, VerifyStopsWhenTheDriverCannotBePutRight) {
@@ -311,12 +307,11 @@ TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
 
 TEST(OpsLock, UnsupportedBodies) {
     ChipFixture fx("lockunsup");
-    BodyRecord voice;
-    voice.nPID = 0xD8;
-    fx.pBody = &voice;
+    fx.session.SelectBodyByName("ZV62Q09");
+    fx.Forget();
     fx.ops.Lock();
     fx.ops.ChipInfo();
-    voice.nPID = 0xC2;
+    fx.session.SelectBodyByName("ZV62Q03");
     fx.ops.Lock();
     EXPECT_EQ(fx.host.boxes, std::vector<std::string>(3, kNotSupportedMessage));
     EXPECT_TRUE(fx.writer.port.sent.empty());

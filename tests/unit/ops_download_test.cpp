@@ -98,8 +98,8 @@ TEST(OpsDownload, PlanSplitsIntoChunksOf128) {
 
 TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     OpsFixture fx("dl300");
-    fx.fileName = WriteFile("dl300.otp", 300);
-    fx.downloaded = false;
+    fx.session.UsePath(WriteFile("dl300.otp", 300));
+    fx.FailDownload();
     Session& ops = fx.session;
     ops.Download();
 
@@ -121,14 +121,14 @@ TEST(OpsDownload, FileGoesInFramesThenDriverBlock) {
     EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 256, 300, 0}));
     EXPECT_EQ(fx.host.Message(), "Download OK!");
     EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK30P11C-4");
-    EXPECT_EQ(fx.pDriverBody, fx.pBody);
-    EXPECT_TRUE(fx.downloaded);
+    EXPECT_EQ(fx.session.DriverBody(), fx.session.SelectedBody());
+    EXPECT_TRUE(fx.session.IsDownloaded());
     EXPECT_EQ(fx.host.running, (std::vector<bool>{true, false}));
 }
 
 TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
     OpsFixture fx("dl0");
-    fx.fileName = WriteFile("dl0.otp", 0);
+    fx.session.UsePath(WriteFile("dl0.otp", 0));
     Session& ops = fx.session;
     ops.Download();
     const auto w = FlashWrites(fx.writer);
@@ -142,8 +142,8 @@ TEST(OpsDownload, EmptyFileStillSendsDriverBlock) {
 TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
     for (bool before : {false, true}) {
         OpsFixture fx("dlfail");
-        fx.fileName = WriteFile("dlfail.otp", 300);
-        fx.downloaded = before;
+        fx.session.UsePath(WriteFile("dlfail.otp", 300));
+        if (!before) fx.FailDownload();
         fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
         Session& ops = fx.session;
         ops.Download();
@@ -154,7 +154,7 @@ TEST(OpsDownload, FailedFrameStopsAndClearsFlag) {
         EXPECT_EQ(fx.Seen("Writer time out!"), 1u);
         EXPECT_EQ(fx.host.beeps, 1);
         EXPECT_EQ(fx.host.Message(), "Download fail!");
-        EXPECT_FALSE(fx.downloaded);
+        EXPECT_FALSE(fx.session.IsDownloaded());
         EXPECT_EQ(fx.host.progress, (std::vector<int>{128, 0}));
         EXPECT_EQ(fx.host.running.back(), false);
     }
@@ -175,47 +175,47 @@ TEST(OpsDownload, FailuresPastTheEraseClearTheFlagOnesBeforeItKeepIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OpsFixture fx(std::string("dlpast") + c.name);
-        fx.fileName = WriteFile("dlpast.otp", 0);  // no data frames: the block is the first 0x56
-        fx.downloaded = true;
+        fx.session.UsePath(
+            WriteFile("dlpast.otp", 0));  // no data frames: the block is the first 0x56
+        ASSERT_TRUE(fx.session.IsDownloaded());
         fx.writer.Do(c.control);
         fx.session.Download();
-        EXPECT_EQ(fx.downloaded, c.downloadedAfter);
+        EXPECT_EQ(fx.session.IsDownloaded(), c.downloadedAfter);
     }
     // A source that cannot be read stops before the erase: the flag stays.
     OpsFixture fx("dlpastnofile");
-    fx.fileName = ::testing::TempDir() + "no-such-file.otp";
-    fx.downloaded = true;
+    fx.session.UsePath(::testing::TempDir() + "no-such-file.otp");
     fx.session.Download();
     EXPECT_TRUE(fx.writer.port.sent.empty());
-    EXPECT_TRUE(fx.downloaded);
+    EXPECT_TRUE(fx.session.IsDownloaded());
 }
 
 TEST(OpsDownload, SourceRefusals) {
-    {  // no file and no complete buffer
+    {  // nothing opened
         OpsFixture fx("dlnone");
-        fx.LoadBuffer(16, false);
         fx.session.Download();
         EXPECT_EQ(fx.host.Message(), "Please load a file!");
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
-    {  // a buffer without a file name still needs a file to send
+    {  // the buffer holds the image, but the file it came from has gone
         OpsFixture fx("dlnoname");
         fx.LoadBuffer(16);
+        std::remove(fx.session.FileName().c_str());
         fx.session.Download();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));
         EXPECT_TRUE(fx.writer.port.sent.empty());
     }
     {  // writer gone: flag cleared, nothing sent but the search for it
         OpsFixture fx("dlgone");
-        fx.fileName = WriteFile("dlgone.otp", 10);
+        fx.session.UsePath(WriteFile("dlgone.otp", 10));
         fx.Unplug();
         fx.session.Download();
-        EXPECT_FALSE(fx.downloaded);
+        EXPECT_FALSE(fx.session.IsDownloaded());
         EXPECT_EQ(fx.writer.Commands(), "");
     }
     {  // erase fails: its status shown, no frames
         OpsFixture fx("dlerase");
-        fx.fileName = WriteFile("dlerase.otp", 10);
+        fx.session.UsePath(WriteFile("dlerase.otp", 10));
         fx.writer.Do("final B8 cmd=5C count=3");
         fx.session.Download();
         EXPECT_EQ(fx.writer.Commands(), "5C 5C 5C");
@@ -227,41 +227,44 @@ TEST(OpsDownload, SourceRefusals) {
 
 TEST(OpsDownload, VoiceFileSendsBufferWordsAndPidSelectsBody) {
     OpsFixture fx("dlvoice");
-    fx.fileName = "C:\\x\\song.E03";  // never opened
-    fx.LoadBuffer(3, false);
-    (*fx.buffer.m_pBin) = {0x1234, 0xABCD, 0x00FF};
-    fx.buffer.m_wPID = 0xA0;
-    fx.buffer.m_wOID = 0xA0;
+    // Three planes of five bits each: the words begin 0C41, 7FFF, 0000.
+    std::vector<uint8_t> song(0x1000 + 0xC000, 0);
+    song[0x1000] = 0x01;
+    song[0x5000] = 0x02;
+    song[0x9000] = 0x03;
+    song[0x1001] = song[0x5001] = song[0x9001] = 0xFF;
+    fx.session.OpenImage(fx.File("song.e09", song));
+    fx.session.SelectBodyByName("ZK30P11C-4");
+    fx.Forget();
     fx.session.Download();
     const auto frames = fx.writer.Frames(0x56);
-    ASSERT_EQ(frames.size(), 2u);
+    ASSERT_EQ(frames.size(), 0x8000u / 128 + 1);
     const auto& f = frames[0];
-    ASSERT_EQ(f.size(), 12u);
-    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 5, f.end() - 1),
-              (std::vector<uint8_t>{0x34, 0x12, 0xCD, 0xAB, 0xFF, 0x00}));
-    // The image named the other body: it is selected and its driver sent.
-    EXPECT_EQ(fx.profile.GetString("Setting", "BodyName", ""), "ZK20P08B");
-    EXPECT_STREQ(fx.pBody->szName, "ZK20P08B");
-    EXPECT_EQ(frames[1][7], 0xA0);
-    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK20P08B");
+    ASSERT_EQ(f.size(), 128u + 6);
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 5, f.begin() + 11),
+              (std::vector<uint8_t>{0x41, 0x0C, 0xFF, 0x7F, 0x00, 0x00}));
+    // The image names its body: it is selected again and its driver sent.
+    EXPECT_EQ(fx.profile.GetString("Setting", "BodyName", ""), "ZV62Q09");
+    EXPECT_STREQ(fx.session.SelectedBody()->szName, "ZV62Q09");
+    EXPECT_EQ(frames.back()[7], 0xD8);
+    EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZV62Q09");
 }
 
 TEST(OpsDriver, BlockFollowsSettingsFileAndNeedsABody) {
     OpsFixture fx("drvsettings");
     Session& ops = fx.session;
-    ASSERT_TRUE(SessionTestAccess::DownloadDriver(ops, false));
+    ASSERT_TRUE(ops.SelectMcu("ZK30P11C-4").Passed());
     EXPECT_EQ(fx.writer.Frames(0x56)[0][26], 0x18);
     fx.profile.WriteInt("Time", "WritePulse", 1716);
-    fx.writer.EraseDriverSector();  // flash bits only clear without an erase
-    ASSERT_TRUE(SessionTestAccess::DownloadDriver(ops, false));
+    ASSERT_TRUE(ops.SelectMcu("ZK30P11C-4").Passed());
     EXPECT_EQ(fx.writer.Frames(0x56)[1][26], 100);
     EXPECT_EQ(fx.writer.model.flash[emu::kDriverAddr + 21], 100);
     EXPECT_EQ(fx.host.Message(), "Download driver OK!");
 
     // No body: refused before anything is erased or sent.
-    fx.pBody = nullptr;
     fx.Forget();
-    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
+    EXPECT_FALSE(ops.SelectMcu("none").Passed());
+    EXPECT_EQ(fx.session.SelectedBody(), nullptr);
     EXPECT_TRUE(fx.writer.port.sent.empty());
     EXPECT_EQ(fx.host.Message(), kNoBodySelected);
 }
@@ -270,22 +273,22 @@ TEST(OpsDriver, FailuresOfEraseBlockAndRun) {
     OpsFixture fx("drvfail");
     Session& ops = fx.session;
     fx.writer.Do("fault noreply cmd=5D count=3");
-    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, true));
+    EXPECT_FALSE(ops.SelectMcu("ZK30P11C-4").Passed());
     EXPECT_EQ(fx.host.Message(), "Failed to erase flash rom!");
     EXPECT_EQ(fx.writer.Commands(), "5D 5D 5D");
 
     fx.writer.Do("final B8 cmd=56 count=3");
-    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, false));
+    EXPECT_FALSE(ops.SelectMcu("ZK30P11C-4").Passed());
     EXPECT_EQ(fx.host.Message(), "Failed to Write to flash rom!");
-    EXPECT_EQ(fx.pDriverBody, nullptr);
+    EXPECT_EQ(fx.session.DriverBody(), nullptr);
 
     fx.writer.Do("final B6 cmd=59");
     fx.Forget();
-    EXPECT_FALSE(SessionTestAccess::DownloadDriver(ops, false));
+    EXPECT_FALSE(ops.SelectMcu("ZK30P11C-4").Passed());
     // Shown by the operation and once more by the driver download.
     EXPECT_EQ(fx.Seen("ROM format error!"), 2u);
     EXPECT_EQ(fx.host.beeps, 2);
-    EXPECT_EQ(fx.pDriverBody, fx.pBody);
+    EXPECT_EQ(fx.session.DriverBody(), fx.session.SelectedBody());
 }
 
 TEST(OpsDriver, CheckDriverReadBack) {
@@ -302,7 +305,7 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_EQ(fx.writer.port.sent[0],
               (std::vector<uint8_t>{0x07, 0x51, 0x00, 0xFF, 0x03, 0x20, 0x7A}));
     EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK20P08B");
-    EXPECT_STREQ(fx.pDriverBody->szName, "ZK20P08B");
+    EXPECT_STREQ(fx.session.DriverBody()->szName, "ZK20P08B");
 
     // A body whose OID needs ten bits is recognised from its own block.
     const DriverFrame g =
@@ -313,7 +316,6 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_EQ(fx.writer.port.sent.size(), 2u);
 
     // Markers right but byte 24 wrong: erase and a new block.
-    fx.pDriverBody = nullptr;
     block[24] ^= 0x40;
     fx.writer.HoldDriverBytes(block);
     fx.Forget();
@@ -321,6 +323,7 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_EQ(fx.writer.Commands(), "51 5D 56 59:40");
     EXPECT_EQ(fx.writer.port.sent[1], (std::vector<uint8_t>{0x04, 0x5D, 0x3F, 0xA0}));
     EXPECT_EQ(fx.host.texts[Slot::kDriver], "ZK30P11C-4");
+    EXPECT_STREQ(fx.session.DriverBody()->szName, "ZK30P11C-4");
     EXPECT_TRUE(fx.writer.model.DriverValid());
 
     // Unreadable: the status is shown, then the same repair.
@@ -331,16 +334,11 @@ TEST(OpsDriver, CheckDriverReadBack) {
     EXPECT_EQ(fx.writer.Commands(), "51 5D 56 59:40");
 
     // A valid block of a body the table does not know keeps the driver body.
-    block = std::vector<uint8_t>(32, 0);
-    block[0] = 0x55;
-    block[1] = 0xAA;
-    block[2] = 0x77;
-    block[24] = static_cast<uint8_t>(0x55 + 0xAA + 0x77);
-    fx.writer.HoldDriverBytes(block);
-    const BodyRecord* before = fx.pDriverBody;
+    fx.writer.HoldDriverBytes(ModelWriter::UnknownDriver());
+    const BodyRecord* before = fx.session.DriverBody();
     EXPECT_TRUE(ops.CheckDriver());
     EXPECT_EQ(fx.host.texts[Slot::kDriver], "");
-    EXPECT_EQ(fx.pDriverBody, before);
+    EXPECT_EQ(fx.session.DriverBody(), before);
 }
 
 TEST(OpsDiagnosis, ReportAndRetries) {

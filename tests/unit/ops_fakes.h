@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "tests/unit/session_access.h"
 #include "emulator/model_port.h"
 #include "image/body_table.h"
+#include "image/otp_file.h"
 #include "image/pc_buffer.h"
 #include "image/serial_number.h"
 #include "writer/driver_block.h"
@@ -68,6 +70,15 @@ struct ModelWriter {
         const DriverFrame f = BuildDriverFrame(body, WriterSettings());
         std::copy(f.begin() + 5, f.begin() + 30, model.flash.begin() + emu::kDriverAddr);
     }
+    // A valid driver block of a body no settings file lists.
+    static std::vector<uint8_t> UnknownDriver() {
+        std::vector<uint8_t> block(32, 0);
+        block[0] = 0x55;
+        block[1] = 0xAA;
+        block[2] = 0x77;
+        block[24] = static_cast<uint8_t>(0x55 + 0xAA + 0x77);
+        return block;
+    }
     void HoldDriverBytes(const std::vector<uint8_t>& block) {
         std::copy(block.begin(), block.end(), model.flash.begin() + emu::kDriverAddr);
     }
@@ -76,57 +87,44 @@ struct ModelWriter {
     }
 };
 
-// A session with two bodies, a settings file of its own, the writer model
-// under its link and the front end above; the references name the session's
-// state as the tests use it.
+// A session whose settings file lists the bodies below, with the writer model
+// under its link and the front end above. Every scene is set up as a user or
+// the writer would make it: files opened, downloads run, bodies chosen.
 struct OpsFixture {
     std::string iniPath;
     IniProfile profile;
     FakeHost host;
     ModelWriter writer;
     Session session{profile, host, writer.port};
-    WriterLink& link = Peek(session).m_link;
-    BodyTable& bodies = Peek(session).m_bodyTable;
-    PcBuffer& buffer = Peek(session).m_buffer;
-    const BodyRecord*& pBody = Peek(session).m_pBody;
-    const BodyRecord*& pDriverBody = Peek(session).m_pDriverBody;
-    std::string& fileName = Peek(session).m_strFileName;
-    bool& downloaded = Peek(session).m_bDownloaded;
-    bool& voice = Peek(session).m_bVoice;
-    SerialNumber& serial = Peek(session).m_serial;
 
     static std::string FreshIni(const std::string& name) {
         const std::string path = ::testing::TempDir() + name + ".ini";
-        std::remove(path.c_str());
+        std::ofstream(path, std::ios::binary) << "[Setting]\nver=new\nBodyName=ZK30P11C-4\n"
+                                                 "[Body]\ncount=4\n"
+                                                 "Body0=ZK30P11C-4,A6,3A6,2000,8,123456,BEEF\n"
+                                                 "Body1=ZK20P08B,A0,A0,800,0,0,0\n"
+                                                 "Body2=ZV62Q09,D8,E2,4000,0,0,0\n"
+                                                 "Body3=ZV62Q03,C2,E0,4000,0,0,0\n";
         return path;
     }
 
     explicit OpsFixture(const std::string& name) : iniPath(FreshIni(name)), profile(iniPath) {
-        auto a = std::make_unique<BodyRecord>();
-        std::snprintf(a->szName, sizeof a->szName, "ZK30P11C-4");
-        a->nPID = 0xA6;
-        a->nOID = 0x3A6;
-        a->nKind = 4;
-        a->nRomWords = 0x2000;
-        a->wOptWords = 8;
-        a->dwOptAddr = 0x8000;
-        a->nExtraAddr = 0x123456;
-        a->wExtra = 0xBEEF;
-        a->bReset = 1;
-        auto b = std::make_unique<BodyRecord>();
-        std::snprintf(b->szName, sizeof b->szName, "ZK20P08B");
-        b->nPID = 0xA0;
-        b->nOID = 0xA0;
-        b->nRomWords = 0x800;
-        pBody = a.get();
-        bodies["ZK30P11C-4"] = std::move(a);
-        bodies["ZK20P08B"] = std::move(b);
+        session.SelectStartBody();
         // A chip of the selected body in the socket, the writer found on COM1
-        // as at start-up; what that took is forgotten.
+        // as at start-up, holding the driver of a body no table knows; then its
+        // driver sector is blank, and what that took is forgotten.
         writer.Do("chip pid=A6 power=A6 soft=A6");
-        link.EnsureConnected();
+        writer.HoldDriverBytes(ModelWriter::UnknownDriver());
+        session.DetectConnect();
+        writer.EraseDriverSector();
         Forget();
     }
+    ~OpsFixture() {
+        for (const std::string& f : files) std::remove(f.c_str());
+        std::remove(iniPath.c_str());
+    }
+
+    const BodyRecord& Body() const { return *session.SelectedBody(); }
 
     // Clears what the front end and the line recorded so far.
     void Forget() {
@@ -139,21 +137,54 @@ struct OpsFixture {
     size_t Seen(const std::string& message) const {
         return static_cast<size_t>(std::count(host.messages.begin(), host.messages.end(), message));
     }
-    ~OpsFixture() { std::remove(iniPath.c_str()); }
 
+    // A scratch file of this fixture, removed with it.
+    std::string File(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = iniPath + "." + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        files.push_back(path);
+        return path;
+    }
+    // Opens an image of the selected body holding `rom` and, unless withOpt is
+    // false, eight option words; the writer still holds what it held.
+    std::string OpenImage(const std::vector<uint16_t>& rom, bool withOpt = true) {
+        PcBuffer image;
+        image.m_pBin = rom;
+        if (withOpt) image.m_pOpt = std::vector<uint16_t>(8, 0);
+        const std::string path = File("image.otp", BuildOtpImage(image, Body()));
+        session.OpenImage(path);
+        Forget();
+        return path;
+    }
     void LoadBuffer(uint32_t words, bool withOpt = true) {
-        buffer.m_pBin = std::vector<uint16_t>(words, 0);
-        buffer.m_nBinWords = words;
-        if (withOpt) {
-            buffer.m_pOpt = std::vector<uint16_t>(8, 0);
-            buffer.m_wOptWords = 8;
-        }
+        OpenImage(std::vector<uint16_t>(words, 0), withOpt);
+    }
+    // Opens a voice image, which selects its voice body.
+    void OpenVoiceImage() {
+        session.OpenImage(File("song.e09", std::vector<uint8_t>(0x1000 + 0xC000, 0)));
+        Forget();
+    }
+    // A download given up at its erase: the writer no longer holds the image.
+    void FailDownload() {
+        writer.Do("final B8 cmd=5C count=3");
+        session.Download();
+        Forget();
+    }
+    // The writer holds the selected body's driver block and an image that a
+    // blank chip matches.
+    void WriterHoldsBlankImage() {
+        writer.HoldDriver(Body());
+        std::fill(writer.model.flash.begin(), writer.model.flash.begin() + 2 * Body().nRomWords, 0);
     }
     // "&Auto" with these steps chosen.
     void RunAuto(const AutoSteps& steps) {
         session.SetAutoSteps(steps);
         session.Auto();
     }
+
+    std::vector<std::string> files;
 };
 
 }  // namespace ops_test

@@ -106,20 +106,23 @@ TEST(OpsSerial, AddressRangeAndSmallImages) {
 
 TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
     OpsFixture fx("serialshow");
-    fx.LoadBuffer(16);
-    (*fx.buffer.m_pBin)[1] = 0xAB00;
-    (*fx.buffer.m_pBin)[7] = 0xCDEF;
-    ChooseSerialNumber(fx.session, 0x12345678);
+    std::vector<uint16_t> rom(16, 0);
     // A save left over from an earlier image must not leak into this one.
-    fx.serial.m_wSerialSave[3] = 0x9999;
-    const std::vector<uint16_t> before = *fx.buffer.m_pBin;
+    rom[7] = 0x9999;
+    fx.OpenImage(rom);
+    fx.session.ShowSerialNumber(1);
+    rom[1] = 0xAB00;
+    rom[7] = 0xCDEF;
+    fx.OpenImage(rom);
+    ChooseSerialNumber(fx.session, 0x12345678);
+    const std::vector<uint16_t> before = *fx.session.Buffer().m_pBin;
     fx.session.ShowSerialNumber(1);
     EXPECT_EQ(fx.host.texts[Slot::kSerial], "S/N:12345678H");
     // Low bytes 78 56 34 12 replace 00 00 00 EF; high bytes stay.
-    const uint16_t plain = BufferChecksum(fx.buffer);
+    const uint16_t plain = BufferChecksum(fx.session.Buffer());
     EXPECT_EQ(fx.host.texts[Slot::kChecksum],
               FormatChecksum(static_cast<uint16_t>(plain + 0x78 + 0x56 + 0x34 + 0x12 - 0xEF)));
-    EXPECT_EQ(*fx.buffer.m_pBin, before);
+    EXPECT_EQ(*fx.session.Buffer().m_pBin, before);
     EXPECT_EQ(fx.session.Serial().m_wSerialSave[3], 0xCDEF);
 
     fx.session.ShowSerialNumber(0);
@@ -135,22 +138,29 @@ TEST(OpsSerial, ShowPatchesOnlyTheShownChecksum) {
 }
 
 TEST(OpsSerial, BlankCheckChipThenFile) {
+    // Program with numbering on: the chip's four words are read first, then
+    // the file's; anything not blank stops before the chip is programmed.
     OpsFixture fx("serialblank");
-    fx.LoadBuffer(16);
-    EXPECT_TRUE(SessionTestAccess::CheckSerialBlank(fx.session));
-    EXPECT_EQ(fx.writer.Commands(), "52 52 52 52");
-
+    fx.WriterHoldsBlankImage();
+    fx.session.SetSerialOn(true);
+    std::vector<uint16_t> rom(16, 0);
     // High bytes of the file's words do not count.
-    (*fx.buffer.m_pBin)[7] = 0xFF00;
-    EXPECT_TRUE(SessionTestAccess::CheckSerialBlank(fx.session));
-    (*fx.buffer.m_pBin)[7] = 0x0001;
-    EXPECT_FALSE(SessionTestAccess::CheckSerialBlank(fx.session));
+    rom[7] = 0xFF00;
+    fx.OpenImage(rom);
+    EXPECT_TRUE(fx.session.Program().Passed());
+    EXPECT_EQ(fx.writer.Commands(), "5A 52 52 52 52 59:04 57 57 57 57 5B");
+
+    fx.writer.Do("chip pid=A6");
+    rom[7] = 0x0001;
+    fx.OpenImage(rom);
+    EXPECT_EQ(fx.session.Program().failedStep, Step::kSerialCheck);
+    EXPECT_EQ(fx.writer.Commands(), "5A 52 52 52 52 5B");
     EXPECT_EQ(fx.host.boxes.back(), kSerialFileNotBlank);
 
     // The chip is asked first, and stops at its first non-blank word.
-    fx.Forget();
     fx.writer.Do("word 2 8000");
-    EXPECT_FALSE(SessionTestAccess::CheckSerialBlank(fx.session));
-    EXPECT_EQ(fx.writer.Commands(), "52 52");
+    fx.Forget();
+    EXPECT_EQ(fx.session.Program().failedStep, Step::kSerialCheck);
+    EXPECT_EQ(fx.writer.Commands(), "5A 52 52 5B");
     EXPECT_EQ(fx.host.boxes.back(), kSerialChipNotBlank);
 }

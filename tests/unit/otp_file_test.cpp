@@ -149,18 +149,15 @@ TEST_F(OtpFileTest, WrittenFilesReadBackForBothHeaderForms) {
         SCOPED_TRACE(name);
         const BodyRecord* body = LookupBody(host().table, name);
         ASSERT_NE(body, nullptr);
-        buf_ = PcBuffer();
+        PcBuffer buf;
         std::vector<uint16_t> rom(body->nRomWords);
         for (size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<uint16_t>(i * 7 + 3);
-        buf_.m_pBin = rom;
-        buf_.m_pOpt = std::vector<uint16_t>{0x1234, 0xFFFF, 0x0A0B};
+        buf.m_pBin = rom;
+        buf.m_pOpt = std::vector<uint16_t>{0x1234, 0xFFFF, 0x0A0B};
         const std::string path = Path(std::string(name) + ".otp");
-        Peek(host().session).m_pDriverBody = body;
-        ASSERT_TRUE(SessionTestAccess::WriteOtpFile(host().session, path));
-        EXPECT_EQ(buf_.m_nBinWords, body->nRomWords);
-        EXPECT_EQ(buf_.m_dwOptAddr, body->dwOptAddr);
-        EXPECT_EQ(host().Message(), FilePidLine(static_cast<uint16_t>(body->nPID),
-                                                static_cast<uint16_t>(body->nOID)));
+        ASSERT_TRUE(WriteOtpFile(path, buf, body));
+        EXPECT_EQ(buf.m_nBinWords, body->nRomWords);
+        EXPECT_EQ(buf.m_dwOptAddr, body->dwOptAddr);
 
         PcBuffer back;
         const ImageLoad load = LoadOtpFile(path, back, host().table, true);
@@ -170,18 +167,19 @@ TEST_F(OtpFileTest, WrittenFilesReadBackForBothHeaderForms) {
         EXPECT_EQ(back.m_nBinWords, body->nRomWords);
         EXPECT_EQ(back.m_pBin, rom);
         EXPECT_EQ(back.m_wOptWords, body->wOptWords);
-        EXPECT_EQ(back.m_pOpt, std::vector<uint16_t>(buf_.m_pOpt->begin(),
-                                                     buf_.m_pOpt->begin() + body->wOptWords));
+        EXPECT_EQ(back.m_pOpt, std::vector<uint16_t>(buf.m_pOpt->begin(),
+                                                     buf.m_pOpt->begin() + body->wOptWords));
         EXPECT_EQ(load.strBodyName, body->szName);
     }
 }
 
 TEST_F(OtpFileTest, LargeRomGoesOutInThreeRecordsAndReadsBackWhole) {
     const BodyRecord* body = LookupBody(host().table, "ZK40D6");
-    buf_.m_pBin = std::vector<uint16_t>(0x10000);
-    for (size_t i = 0; i < 0x10000; ++i) (*buf_.m_pBin)[i] = static_cast<uint16_t>(i ^ 0x5A5A);
-    buf_.m_pOpt = std::vector<uint16_t>{1, 2, 3};
-    const Bytes image = BuildOtpImage(buf_, *body);
+    PcBuffer buf;
+    buf.m_pBin = std::vector<uint16_t>(0x10000);
+    for (size_t i = 0; i < 0x10000; ++i) (*buf.m_pBin)[i] = static_cast<uint16_t>(i ^ 0x5A5A);
+    buf.m_pOpt = std::vector<uint16_t>{1, 2, 3};
+    const Bytes image = BuildOtpImage(buf, *body);
 
     struct Seen {
         uint8_t type;
@@ -213,7 +211,7 @@ TEST_F(OtpFileTest, LargeRomGoesOutInThreeRecordsAndReadsBackWhole) {
     EXPECT_EQ(records[4].addr, 0x80000u);
 
     const std::string path = WriteFile("big.otp", image);
-    const auto rom = buf_.m_pBin;
+    const auto rom = buf.m_pBin;
     ASSERT_TRUE(host().Open(path));
     EXPECT_EQ(buf_.m_nBinWords, 0x10000u);
     EXPECT_EQ(buf_.m_pBin, rom);
@@ -222,20 +220,17 @@ TEST_F(OtpFileTest, LargeRomGoesOutInThreeRecordsAndReadsBackWhole) {
 
 TEST_F(OtpFileTest, WriterHeaderBytesAndUnwritablePath) {
     const BodyRecord* body = LookupBody(host().table, "ZK30P11C-4");
-    buf_.m_pBin = std::vector<uint16_t>(4, 0xAAAA);  // fewer words than the body names
-    const Bytes image = BuildOtpImage(buf_, *body);
+    PcBuffer buf;
+    buf.m_pBin = std::vector<uint16_t>(4, 0xAAAA);  // fewer words than the body names
+    const Bytes image = BuildOtpImage(buf, *body);
     const Bytes expectHead = {0xC0, 0x2D, 0, 0xAD, 0, 1, 0, 0x10, 0x80, 0, 0, 0xFF, 0x3F, 0xAD, 0};
     EXPECT_TRUE(std::equal(expectHead.begin(), expectHead.end(), image.begin()));
     EXPECT_EQ(image[45], 2);  // option words of the body
     // Only the words the block holds go out; no option record without a block.
     EXPECT_EQ(image.size(), 48u + 7 + 8 + 1);
 
-    const PcBuffer before = buf_;
-    Peek(host().session).m_pDriverBody = body;
-    EXPECT_FALSE(SessionTestAccess::WriteOtpFile(host().session, dir_ + "no-such-folder/x.otp"));
-    EXPECT_EQ(host().boxes.size(), 1u);
-    EXPECT_EQ(buf_.m_nBinWords, before.m_nBinWords);
-    EXPECT_FALSE(WriteOtpFile(Path("x.otp"), buf_, nullptr));
+    EXPECT_FALSE(WriteOtpFile(dir_ + "no-such-folder/x.otp", buf, body));
+    EXPECT_FALSE(WriteOtpFile(Path("x.otp"), buf, nullptr));
 }
 
 TEST_F(OtpFileTest, ChecksumFailureAppendsAndKeepsEarlierWords) {
@@ -273,7 +268,7 @@ TEST_F(OtpFileTest, RecordsSortedByAddress) {
     EXPECT_EQ(buf_.m_nBinWords, 5u);
     EXPECT_EQ(*buf_.m_pOpt, std::vector<uint16_t>{9});
     EXPECT_EQ(buf_.m_wOptWords, 1);
-    EXPECT_STREQ(host().selected->szName, "ZK50C");
+    EXPECT_STREQ(host().Selected()->szName, "ZK50C");
 
     // A header alone is a valid image without data: the sizes come from it.
     const std::string bare = WriteFile("bare.otp", Zk50Header());
@@ -307,7 +302,7 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        buf_.m_pBin = std::vector<uint16_t>(3, 7);  // an earlier image
+        ASSERT_TRUE(host().Open(WriteFile("earlier.otp", Cat({Zk50Header(), Data(0, {7, 7, 7})}))));
         EXPECT_FALSE(host().Open(WriteFile(std::string(c.name) + ".otp", c.bytes)));
         EXPECT_EQ(host().Message(), c.message);
         EXPECT_EQ(buf_.m_pBin.has_value(), c.keepsRom);
@@ -315,10 +310,9 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
         EXPECT_FALSE(buf_.m_pOpt);
     }
     // An unknown pair keeps the body selected before.
-    const BodyRecord* before = LookupBody(host().table, "ZK30P11C-4");
-    host().selected = before;
+    const BodyRecord* before = host().session.SelectBodyByName("ZK30P11C-4");
     EXPECT_FALSE(host().Open(dir_ + "mcu.otp"));
-    EXPECT_EQ(host().selected, before);
+    EXPECT_EQ(host().Selected(), before);
 
     EXPECT_FALSE(host().Open(dir_ + "missing.otp"));
     EXPECT_EQ(host().Message(), "Failed to open file!\r\n");
@@ -328,13 +322,14 @@ TEST_F(OtpFileTest, FailuresAndWhatStaysInTheBuffer) {
 TEST_F(OtpFileTest, BlockThatCannotBeHadEndsTheLoad) {
     const std::string path = WriteFile(
         "big.otp", Cat({Zk50Header(), Data(0, {1, 2}), Data(4, {3, 4, 5}), Data(0x8000, {6})}));
-    const ImageLoad load = LoadOtpFile(path, buf_, host().table, true, 4);
+    PcBuffer buf;
+    const ImageLoad load = LoadOtpFile(path, buf, host().table, true, 4);
     EXPECT_FALSE(load.bOk);
     EXPECT_EQ(load.Boxes(), std::vector<std::string>{"m_pBin=NULL"});
     EXPECT_EQ(load.MessageAfter(""), "Failed to allocate memory!");
     // The box comes before the message.
     ASSERT_EQ(load.notices.size(), 2u);
     EXPECT_EQ(load.notices[0].kind, ImageLoad::Notice::kBox);
-    EXPECT_EQ(*buf_.m_pBin, (std::vector<uint16_t>{1, 2}));  // nothing copied past the limit
-    EXPECT_FALSE(buf_.m_pOpt);
+    EXPECT_EQ(*buf.m_pBin, (std::vector<uint16_t>{1, 2}));  // nothing copied past the limit
+    EXPECT_FALSE(buf.m_pOpt);
 }

@@ -28,6 +28,13 @@ class RecordingReporter : public Reporter {
     std::function<void(const Event&)> onEvent;
 
     std::string& Message() { return texts[Slot::kMessage]; }
+    // Every text one slot was given, in order.
+    std::vector<std::string> TextsOf(Slot slot) const {
+        std::vector<std::string> out;
+        for (const Event& e : events)
+            if (e.kind == Event::Kind::kText && e.slot == slot) out.push_back(e.text);
+        return out;
+    }
 
     void Report(const Event& e) override {
         events.push_back(e);

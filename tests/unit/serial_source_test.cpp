@@ -30,8 +30,7 @@ struct KeptRecords : RecordSink {
 
 struct SourceFixture : OpsFixture {
     explicit SourceFixture(const std::string& name) : OpsFixture(name) {
-        writer.HoldDriver(*pBody);
-        std::fill(writer.model.flash.begin(), writer.model.flash.begin() + 2 * pBody->nRomWords, 0);
+        WriterHoldsBlankImage();
         LoadBuffer(64);
         session.SetSerialOn(true);
     }

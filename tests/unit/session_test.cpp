@@ -44,13 +44,18 @@ class SessionTest : public ::testing::Test {
 
     // An .otp image of `words` ROM words for the body, written to a file.
     std::string WriteImage(const char* bodyName, uint32_t words) {
-        const BodyRecord& body = *LookupBody(session_.Bodies(), bodyName);
+        std::vector<uint16_t> rom(words);
+        for (uint32_t i = 0; i < words; ++i) rom[i] = static_cast<uint16_t>(i * 3 + 1);
+        rom[1] = rom[2] = rom[3] = rom[9] = 0;
+        return WriteImage(bodyName, rom, {0x1234, 0x0056});
+    }
+    std::string WriteImage(const char* bodyName, const std::vector<uint16_t>& rom,
+                           const std::vector<uint16_t>& opt) {
         PcBuffer buf;
-        buf.m_pBin = std::vector<uint16_t>(words);
-        for (uint32_t i = 0; i < words; ++i) (*buf.m_pBin)[i] = static_cast<uint16_t>(i * 3 + 1);
-        (*buf.m_pBin)[1] = (*buf.m_pBin)[2] = (*buf.m_pBin)[3] = (*buf.m_pBin)[9] = 0;
-        buf.m_pOpt = std::vector<uint16_t>{0x1234, 0x0056};
-        const std::vector<uint8_t> bytes = BuildOtpImage(buf, body);
+        buf.m_pBin = rom;
+        if (!opt.empty()) buf.m_pOpt = opt;
+        const std::vector<uint8_t> bytes =
+            BuildOtpImage(buf, *LookupBody(session_.Bodies(), bodyName));
         files_.push_back(WriteTestFile(".otp", bytes));
         return files_.back();
     }
@@ -88,7 +93,8 @@ TEST_F(SessionTest, StartBodyFallsBackToTheFirstWhenTheNameIsUnknown) {
 
 TEST_F(SessionTest, WriteSettingsKeepsCheckIdAndTheNumberButNotEnable) {
     session_.ReadSettings();
-    Peek(session_).m_serial.m_dwSerial = 0x80000001u;
+    ChooseSerialNumber(session_, 0x80000001u);
+    profile_.WriteInt("Serial", "Data", 5);  // the file put back behind the session's back
     session_.SetSerialOn(true);
     session_.ToggleCheckId();
     session_.WriteSettings();
@@ -136,8 +142,10 @@ TEST_F(SessionTest, OpenDownloadAndProgramAgainstTheWriterModel) {
     ASSERT_TRUE(session_.SelectStartBody());
     const std::string path = WriteImage("ZK30P11C-4", 0x2000);
     ASSERT_TRUE(session_.OpenImage(path).Passed());
-    EXPECT_TRUE(Peek(session_).m_bFileImage);
     EXPECT_EQ(session_.FileName(), path);
+    std::string optionFile, temp;  // the option dump reads the file itself
+    EXPECT_TRUE(session_.PrepareOptionFile([] { return std::string(); }, optionFile, temp));
+    EXPECT_EQ(optionFile, path);
     EXPECT_EQ(front_.Message(), "File PID : ADh, OID : 1F2h\r\n");
     EXPECT_EQ(front_.hexMax, 0x2000 / 8);
     EXPECT_FALSE(front_.texts[Slot::kChecksum].empty());
@@ -231,17 +239,21 @@ TEST_F(SessionTest, DownloadPromptAnsweredFromTheScript) {
     session_.ReadSettings();
     ASSERT_TRUE(session_.SelectStartBody());
     ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", 0x100)).Passed());
-    Peek(session_).m_bDownloaded = false;
+    port_.line.Control("final B8 cmd=5C count=3");  // a download given up at its erase
+    session_.Download();
+    ASSERT_FALSE(session_.IsDownloaded());
+    front_.Forget();
+    const int erases = port_.CountSent(CMD_ERASE_FLASH);
 
     // No: programs what the writer holds, nothing downloaded.
     session_.Verify();
     ASSERT_EQ(front_.questions, (std::vector<std::string>{kDownloadPrompt}));
-    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 0);
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), erases);
 
     // Yes: the download runs first, then the verify.
     front_.answers.push_back(true);
     session_.Verify();
-    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), 1);
+    EXPECT_EQ(port_.CountSent(CMD_ERASE_FLASH), erases + 1);
     EXPECT_TRUE(session_.IsDownloaded());
     EXPECT_EQ(front_.questions.size(), 2u);
     EXPECT_TRUE(front_.boxes.empty());
@@ -258,22 +270,30 @@ TEST_F(SessionTest, OptionFileIsTheImageOrAWrittenCopy) {
         return files_.back();
     };
 
-    // A buffer that is no file's image, and no driver body to describe it.
-    Peek(session_).m_buffer.m_pBin = std::vector<uint16_t>(0x2000, 0x1111);
-    Peek(session_).m_buffer.m_pOpt = std::vector<uint16_t>{1, 2};
+    // No file opened, and no driver body to describe the buffer.
     EXPECT_FALSE(session_.PrepareOptionFile(makeTemp, path, temp));
     EXPECT_EQ(front_.boxes.back(), kNoDriverBodyText);
     EXPECT_EQ(made, 0);
 
-    // With a driver body: a temporary image written for it, read back whole.
-    Peek(session_).m_pDriverBody = LookupBody(session_.Bodies(), "ZK30P11C-4");
+    // Found at start-up, the writer gets the body's driver, which then
+    // describes the buffer: a temporary image is written for it.
+    ASSERT_TRUE(session_.DetectConnect().Passed());
+    ASSERT_STREQ(session_.DriverBody()->szName, "ZK30P11C-4");
     ASSERT_TRUE(session_.PrepareOptionFile(makeTemp, path, temp));
     EXPECT_EQ(path, temp);
     EXPECT_EQ(made, 1);
+    EXPECT_EQ(front_.Message(), FilePidLine(0xAD, 0x1F2));
     PcBuffer back;
     ASSERT_TRUE(LoadOtpFile(path, back, session_.Bodies(), true).bOk);
     EXPECT_EQ(back.m_wPID, 0xAD);
-    EXPECT_EQ(*back.m_pOpt, (std::vector<uint16_t>{1, 2}));
+    EXPECT_EQ(back.m_nBinWords, 0x2000u);
+
+    // A temporary name that cannot be written: the box names it.
+    const std::string unwritable = TestTempPath("_no-such-folder/x.otp");
+    front_.Forget();
+    EXPECT_FALSE(session_.PrepareOptionFile([&] { return unwritable; }, path, temp));
+    EXPECT_EQ(front_.boxes,
+              (std::vector<std::string>{"Unable to write the file " + unwritable + "."}));
 
     // No temporary name to be had: said so, nothing written.
     temp.clear();
@@ -281,16 +301,17 @@ TEST_F(SessionTest, OptionFileIsTheImageOrAWrittenCopy) {
     EXPECT_EQ(front_.boxes.back(), "Unable to create a temporary file for the options.");
 
     // The image of a file: that file.
-    Peek(session_).m_bFileImage = true;
-    Peek(session_).m_strFileName = "C:\\jobs\\a.otp";
+    const std::string image = WriteImage("ZK30P11C-4", 0x10);
+    ASSERT_TRUE(session_.OpenImage(image).Passed());
     ASSERT_TRUE(session_.PrepareOptionFile(makeTemp, path, temp));
-    EXPECT_EQ(path, "C:\\jobs\\a.otp");
+    EXPECT_EQ(path, image);
     EXPECT_EQ(made, 1);
 }
 
 TEST_F(SessionTest, SerialSetupChecksTheAddressesAgainstTheImage) {
-    Peek(session_).m_buffer.m_pBin = std::vector<uint16_t>(8, 0x0100);
-    Peek(session_).m_buffer.m_nBinWords = 8;
+    ASSERT_TRUE(session_.SelectStartBody());
+    ASSERT_TRUE(session_.OpenImage(WriteImage("ZK30P11C-4", std::vector<uint16_t>(8, 0x0100), {}))
+                    .Passed());
     session_.SetSerialOn(true);
     SerialDialogResult setup;
     setup.dwSerial = 0x01020304;
@@ -518,9 +539,9 @@ TEST_F(SessionTest, SerialNumbersAreSharedThroughTheSettingsFile) {
     // At the end neither puts the file back below what it holds.
     other.WriteSettings();
     EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x200);
-    Peek(session_).m_serial.m_dwSerial = 0x10;
+    profile_.WriteInt("Serial", "Data", 0x300);  // a third program moved on meanwhile
     session_.WriteSettings();
-    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x200);
+    EXPECT_EQ(profile_.GetInt("Serial", "Data", 0), 0x300);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "image/open_image.h"
 #include "image/voice_image.h"
 #include "image_test_host.h"
+#include "tests/unit/session_access.h"
 
 namespace {
 std::vector<uint8_t> EFile(size_t dataBytes) {
@@ -33,7 +34,7 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     f[0x1000 + 0x8000] = 0x03;
     f[0x1001] = f[0x1001 + 0x4000] = f[0x1001 + 0x8000] = 0xFF;
     host().session.SetSerialOn(true);
-    Peek(host().session).m_serial.m_nSerialAddr[0] = 0x5000;  // beyond the image
+    ChooseSerialAddress(host().session, 0, 0x5000);  // beyond the image
     ASSERT_TRUE(host().Open(WriteFile("song.e09", f)));
     ASSERT_TRUE(buf_.m_pBin);
     EXPECT_EQ(buf_.m_nBinWords, 0x4000u);
@@ -44,7 +45,7 @@ TEST_F(VoiceImageTest, PlanesCombineFiveBitsEach) {
     EXPECT_EQ(buf_.m_wOptWords, 0);
     EXPECT_EQ(buf_.m_wPID, 0xD8);
     EXPECT_EQ(buf_.m_wOID, 0xE2);
-    EXPECT_STREQ(host().selected->szName, "ZV62Q09");
+    EXPECT_STREQ(host().Selected()->szName, "ZV62Q09");
     EXPECT_EQ(host().Message(), "File PID : D8h, OID : E2h\r\n");
     EXPECT_EQ(host().hexMax, 0x4000 / 8);
     EXPECT_EQ(host().ChecksumLabel(), FormatChecksum(BufferChecksum(buf_)));
@@ -94,16 +95,17 @@ TEST_F(VoiceImageTest, RawWordsIgnoreALastOddByte) {
 }
 
 TEST_F(VoiceImageTest, FailuresLeaveTheBufferEmpty) {
-    host().selected = LookupBody(host().table, "ZK30P11C-4");
-    buf_.m_pBin = std::vector<uint16_t>(2, 1);
+    ASSERT_TRUE(host().Open(WriteFile("earlier.R09", {1, 0, 1, 0})));  // an earlier image
+    host().session.SelectBodyByName("ZK30P11C-4");
     EXPECT_FALSE(host().Open(WriteFile("v.R36", {1, 2, 3, 4})));
     EXPECT_EQ(host().Message(), "Not support the type of MCU!");
     EXPECT_FALSE(buf_.m_pBin);
-    EXPECT_EQ(host().selected, nullptr);
+    EXPECT_EQ(host().Selected(), nullptr);
     EXPECT_TRUE(host().boxes.empty());
 
     // Called on a file of no voice kind, the voice loader refuses it.
-    const ImageLoad wav = LoadVoiceFile(WriteFile("v.wav", {1, 2}), buf_, host().table);
+    PcBuffer buf;
+    const ImageLoad wav = LoadVoiceFile(WriteFile("v.wav", {1, 2}), buf, host().table);
     EXPECT_FALSE(wav.bOk);
     EXPECT_EQ(wav.MessageAfter(), "Not support the type of File!");
     EXPECT_EQ(wav.Boxes(), std::vector<std::string>{"Not support the type of File!"});
