@@ -244,7 +244,7 @@ void Session::ShowChecksum(int flag) {
 
 CommandResult Session::DetectConnect() {
     return Exclusive([this] {
-        const bool found = m_link.OnDetectConnect([this] { return CheckDriverBlock(); });
+        const bool found = m_link.DetectConnect([this] { return CheckDriverBlock(); });
         if (!m_link.IsConnected()) return Outcome::kNoWriter;
         return found ? Outcome::kPassed : Outcome::kFailed;
     });

@@ -269,7 +269,7 @@ bool WriterLink::EnsureConnected() {
     return true;
 }
 
-bool WriterLink::OnDetectConnect(const std::function<bool()>& checkDriver) {
+bool WriterLink::DetectConnect(const std::function<bool()>& checkDriver) {
     bool ok = EnsureConnected();
     if (ok && m_bFirstConnect) ok = checkDriver();
     m_bFirstConnect = false;

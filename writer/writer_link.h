@@ -76,7 +76,7 @@ class WriterLink {
     bool Connect();
     bool EnsureConnected();
     // EnsureConnected; the first time, also `checkDriver`, whose result is then the result.
-    bool OnDetectConnect(const std::function<bool()>& checkDriver);
+    bool DetectConnect(const std::function<bool()>& checkDriver);
 
     // The COM numbers searched, in order (1, 2, 3 until set).
     void SetPorts(const PortList& list);

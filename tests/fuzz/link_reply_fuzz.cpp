@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t pick = data[0];
     switch (pick % 6) {
         case 0:
-            link.OnDetectConnect([] { return true; });
+            link.DetectConnect([] { return true; });
             break;
         case 1:
             link.RunOperation(data[1], 0x1000);

@@ -317,7 +317,7 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     FakeHost h;
     h.writerPort = 2;
     h.device = Writer;
-    EXPECT_TRUE(h.OnDetectConnect());
+    EXPECT_TRUE(h.DetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2}));
     EXPECT_EQ(h.Links(), (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
                                                  "Connected(COM2)"}));
@@ -330,7 +330,7 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     // Second time: ping and version only, no search and no driver check.
     h.sent.clear();
     h.shown.Forget();
-    EXPECT_TRUE(h.OnDetectConnect());
+    EXPECT_TRUE(h.DetectConnect());
     ASSERT_EQ(h.sent.size(), 2u);
     EXPECT_EQ(h.sent[0][1], CMD_PING);
     EXPECT_EQ(h.sent[1][1], CMD_VERSION);
@@ -342,7 +342,7 @@ TEST(LinkConnect, NoWriterTriesAllThreePorts) {
     FakeHost h;
     h.writerPort = 0;
     h.device = Writer;
-    EXPECT_FALSE(h.OnDetectConnect());
+    EXPECT_FALSE(h.DetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(h.Links().back(), "Disconnected");
     EXPECT_EQ(h.messages.back(), "Disconnected from the Pyrograph.");
@@ -358,7 +358,7 @@ TEST(LinkConnect, FailedDriverCheckIsTheResult) {
     h.writerPort = 1;
     h.device = Writer;
     h.driverOk = false;
-    EXPECT_FALSE(h.OnDetectConnect());
+    EXPECT_FALSE(h.DetectConnect());
     EXPECT_EQ(h.driverChecks, 1);
     EXPECT_EQ(h.link.PortIndex(), 0);
 }

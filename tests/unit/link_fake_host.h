@@ -74,7 +74,7 @@ class FakeHost {
         ++driverChecks;
         return driverOk;
     }
-    bool OnDetectConnect() {
-        return link.OnDetectConnect([this] { return CheckDriver(); });
+    bool DetectConnect() {
+        return link.DetectConnect([this] { return CheckDriver(); });
     }
 };

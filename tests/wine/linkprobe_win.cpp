@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
                                                                                   : def;
         };
         if (step == "detect") {
-            ProbeHost::Out("RESULT", host.link.OnDetectConnect(ProbeHost::CheckDriver) ? "1" : "0");
+            ProbeHost::Out("RESULT", host.link.DetectConnect(ProbeHost::CheckDriver) ? "1" : "0");
         } else if (step == "ensure") {
             ProbeHost::Out("RESULT", host.link.EnsureConnected() ? "1" : "0");
         } else if (step == "connect") {
