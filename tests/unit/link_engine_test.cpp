@@ -320,7 +320,7 @@ TEST(LinkConnect, WriterOnCom2StopsTheSearch) {
     EXPECT_TRUE(h.DetectConnect());
     EXPECT_EQ(h.opened, (std::vector<int>{1, 2}));
     EXPECT_EQ(h.Links(), (std::vector<std::string>{"Detecting COM1...", "Detecting COM2...",
-                                                 "Connected(COM2)"}));
+                                                   "Connected(COM2)"}));
     EXPECT_EQ(h.messages,
               (std::vector<std::string>{"Connecting to Pyrograph...", "Connect with Pyrograph."}));
     EXPECT_EQ(h.Versions().back(), "Software(V1.2), Firmware(V0102)");

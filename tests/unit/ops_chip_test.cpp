@@ -37,7 +37,7 @@ TEST(OpsAuto, PlanFromFlags) {
 TEST(OpsAuto, Sequences) {
     {
         ChipFixture fx("autodef");
-        fx.LoadBuffer(64);
+        fx.OpenZeroImage(64);
         fx.session.Download();  // the writer's driver is known from here on
         fx.Forget();
         fx.RunAuto({true, true, true, false});
@@ -69,7 +69,7 @@ TEST(OpsAuto, Sequences) {
     }
     {  // a failing step keeps the status text, programming mode still left
         ChipFixture fx("autofail");
-        fx.LoadBuffer(64);
+        fx.OpenZeroImage(64);
         fx.writer.Do("word 5 1");
         fx.RunAuto({true, true, true, false});
         EXPECT_EQ(fx.Trace(), "5A 59:0E 5B");
@@ -80,7 +80,7 @@ TEST(OpsAuto, Sequences) {
 TEST(OpsProgramming, EnterAndIdCheck) {
     {  // wrong chip with Check ID on
         ChipFixture fx("idmis");
-        fx.LoadBuffer(64);
+        fx.OpenZeroImage(64);
         fx.session.ToggleCheckId();
         fx.writer.Do("chip pid=30");
         fx.ops.Program();
@@ -134,7 +134,7 @@ TEST(OpsProgramming, InVoiceModeRomWordsAloneAreData) {
 
 TEST(OpsProgramming, NotDownloadedAnsweredNoProgramsWhatTheWriterHolds) {
     ChipFixture fx("promptno");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.FailDownload();
     fx.WriterHoldsBlankImage();  // an image of its own, from before
     fx.ops.Program();
@@ -148,7 +148,7 @@ TEST(OpsProgramming, NotDownloadedAnsweredNoProgramsWhatTheWriterHolds) {
 // opened), and its failure ends the operation before the chip
 TEST(OpsProgramming, NotDownloadedAnsweredYesDownloadsFirstAndItsFailureEndsIt) {
     ChipFixture fx("promptyes");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.FailDownload();
     std::remove(fx.session.FileName().c_str());
     fx.host.answerYes = true;
@@ -162,7 +162,7 @@ TEST(OpsProgramming, NotDownloadedAnsweredYesDownloadsFirstAndItsFailureEndsIt) 
 
 TEST(OpsProgramming, ADownloadFailedPastItsEraseAsksAgain) {
     ChipFixture fx("promptafterfail");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.session.UsePath(fx.File("promptafterfail.otp", std::vector<uint8_t>(300, 0x5A)));
     fx.writer.Do("fault noreply cmd=56 skip=1 count=3");
     fx.session.Download();
@@ -173,7 +173,7 @@ TEST(OpsProgramming, ADownloadFailedPastItsEraseAsksAgain) {
 
 TEST(OpsProgramming, VerifyStopsWhenTheDriverCannotBePutRight) {
     ChipFixture fx("verifydrv");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.writer.Do("fault noreply cmd=51");
     fx.writer.Do("fault noreply cmd=5D count=3");
     fx.ops.Verify();
@@ -184,7 +184,7 @@ TEST(OpsProgramming, VerifyStopsWhenTheDriverCannotBePutRight) {
 
 TEST(OpsProgramming, AnUnreachableWriterGetsNothingButTheSearch) {
     ChipFixture fx("unreach");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.Unplug();
     fx.ops.Program();
     fx.ops.Lock();
@@ -196,7 +196,7 @@ TEST(OpsProgramming, AnUnreachableWriterGetsNothingButTheSearch) {
 
 TEST(OpsProgramming, SerialNumberAroundProgram) {
     ChipFixture fx("serialprog");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.session.SetSerialOn(true);
     ChooseSerialNumber(fx.session, 0x12345678);
     fx.ops.Program();
@@ -251,7 +251,7 @@ TEST(OpsProgramming, SerialNumberAroundProgram) {
 
 TEST(OpsProgramming, NextSerialNumberIsSavedBeforeTheChipIsProgrammed) {
     ChipFixture fx("serialsave");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     fx.session.SetSerialOn(true);
     ChooseSerialNumber(fx.session, 0x12345678);
     const auto saved = [&fx] {
@@ -401,7 +401,7 @@ TEST(OpsChipInfo, Sequence) {
 
 TEST(OpsWriterLost, AWriterThatStopsDuringProgramIsAskedForBeforeTheLastText) {
     ChipFixture fx("lostprog");
-    fx.LoadBuffer(64);
+    fx.OpenZeroImage(64);
     // The writer goes away once the operation is on the line.
     fx.writer.port.beforeReply = [&](const emu::Bytes& f) {
         if (f[1] == CMD_OPERATION) fx.Unplug();
@@ -462,7 +462,7 @@ TEST(OpsPortFailure, IsShownOnceInTheApplicationErrorBoxAfterTheCommand) {
 TEST(OpsWriterErrors, AreSaidOnceAboveTheLink) {
     {  // an operation's final status: a beep and its text on the message line
         ChipFixture fx("saidprog");
-        fx.LoadBuffer(64);
+        fx.OpenZeroImage(64);
         fx.writer.Do("final B2 cmd=59");
         EXPECT_EQ(fx.ops.Program().strText, "Programming failed!");
         EXPECT_EQ(fx.Seen("Programming failed!"), 1u);
@@ -495,7 +495,7 @@ TEST(OpsWriterErrors, AreSaidOnceAboveTheLink) {
     }
     {  // leaving programming mode after a failed step: both said, once each
         ChipFixture fx("saidexit");
-        fx.LoadBuffer(64);
+        fx.OpenZeroImage(64);
         fx.writer.Do("final B2 cmd=59");
         fx.writer.Do("fault noreply cmd=5B count=3");
         const CommandResult r = fx.ops.Program();

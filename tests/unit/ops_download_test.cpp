@@ -199,7 +199,7 @@ TEST(OpsDownload, SourceRefusals) {
     }
     {  // the buffer holds the image, but the file it came from has gone
         OpsFixture fx("dlnoname");
-        fx.LoadBuffer(16);
+        fx.OpenZeroImage(16);
         std::remove(fx.session.FileName().c_str());
         fx.session.Download();
         EXPECT_EQ(fx.host.boxes, (std::vector<std::string>{"Failed to open file!"}));

@@ -158,7 +158,8 @@ struct OpsFixture {
         Forget();
         return path;
     }
-    void LoadBuffer(uint32_t words, bool withOpt = true) {
+    // The same with `words` program words of 0.
+    void OpenZeroImage(uint32_t words, bool withOpt = true) {
         OpenImage(std::vector<uint16_t>(words, 0), withOpt);
     }
     // Opens a voice image, which selects its voice body.

@@ -31,7 +31,7 @@ struct KeptRecords : RecordSink {
 struct SourceFixture : OpsFixture {
     explicit SourceFixture(const std::string& name) : OpsFixture(name) {
         WriterHoldsBlankImage();
-        LoadBuffer(64);
+        OpenZeroImage(64);
         session.SetSerialOn(true);
     }
 };
